@@ -1,0 +1,35 @@
+# Warnings are errors for our own code; sanitizers, when asked for, cover every target
+# (including the shared library that the tests load with dlopen).
+if(BRINDLECOT_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(brindlecot_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# One test executable per module: links GoogleTest and registers every test with CTest.
+function(brindlecot_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(GTest REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  brindlecot_set_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    BRINDLECOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    BRINDLECOT_STAGE_DIR="${BRINDLECOT_STAGE_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+function(brindlecot_add_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  brindlecot_set_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE
+    BRINDLECOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    BRINDLECOT_STAGE_DIR="${BRINDLECOT_STAGE_DIR}")
+endfunction()
