@@ -1,0 +1,28 @@
+#include "app/startup.h"
+
+#include "app/crypto_binding.h"
+#include "app/message_catalogue.h"
+
+namespace brindlecot {
+
+int RunStartup(UserInterface& ui, const StartupSteps& steps) {
+    // The catalogue comes first so that both failure messages below already speak the
+    // chosen language.
+    SelectMessageCatalogue();
+    if (!steps.canStartGui()) {
+        ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg1"));
+        return kExitNoGui;
+    }
+    if (!BindCryptoLibrary()) {
+        // Also releases a library that loaded but lacked the export.
+        UnbindCryptoLibrary();
+        ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg2"));
+        return kExitNoCryptoLibrary;
+    }
+    steps.prepareKeyFileCipher();
+    steps.runMainDialog();
+    UnbindCryptoLibrary();
+    return kExitOk;
+}
+
+}  // namespace brindlecot
