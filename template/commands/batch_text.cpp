@@ -1,0 +1,44 @@
+#include "template/commands/batch_text.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace brindlecot {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Batches of this size keep the number of write calls small on large batches.
+constexpr std::size_t kFlushSize = 1 << 20;
+
+bool WriteAll(std::FILE* file, const std::string& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb+"));
+    if (!file) return false;
+
+    std::string pending;
+    pending.reserve(kFlushSize + 4096);
+    for (const TextRow& row : table) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column > 0) pending.append(splitter);
+            pending.append(row[column]);
+        }
+        pending.append("\r\n");
+        if (pending.size() >= kFlushSize) {
+            if (!WriteAll(file.get(), pending)) return false;
+            pending.clear();
+        }
+    }
+    if (!WriteAll(file.get(), pending)) return false;
+    // Closing flushes the stdio buffer; a failure there is a failed write like any other.
+    return std::fclose(file.release()) == 0;
+}
+
+}  // namespace brindlecot
