@@ -1,0 +1,352 @@
+#include "template/field_rules.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+
+#include "app/message_catalogue.h"
+#include "app/message_format.h"
+#include "template/number_text.h"
+#include "template/template_definition.h"
+
+namespace brindlecot {
+namespace {
+
+constexpr std::string_view kDateCode = "YYYYMMDD";
+constexpr std::size_t kFullWidthSourceLimit = 128;
+constexpr char kFullWidthBlank[] = "\xA1\xA1";
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool IsDateCode(std::string_view code) { return EqualsIgnoringCase(code, kDateCode); }
+
+std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// The value part and, for a code with one '+', the filler part. False for two or more.
+bool SplitTypeCode(std::string_view code, std::string_view& valuePart, std::string_view& fillerPart) {
+    const std::size_t plus = code.find('+');
+    if (plus == std::string_view::npos) {
+        valuePart = code;
+        fillerPart = {};
+        return true;
+    }
+    if (code.find('+', plus + 1) != std::string_view::npos) return false;
+    valuePart = code.substr(0, plus);
+    fillerPart = code.substr(plus + 1);
+    return true;
+}
+
+std::string TypeLetter(std::string_view code) {
+    std::string letter;
+    ExtractBetween(code, '"', '"', letter);
+    return letter;
+}
+
+int CheckAmount(std::string& value, int declaredLength) {
+    std::string amount = value;
+    if (!amount.empty() && amount.front() == '-') return RuleBadAmount;
+    const long long limit = declaredLength;
+    const std::size_t point = amount.find('.');
+    if (point != std::string::npos) {
+        if (static_cast<long long>(amount.size()) > limit + 1) return RuleBadAmount;
+        const std::string integerPart = amount.substr(0, point);
+        const std::string decimalPart = amount.substr(point + 1);
+        if (decimalPart.size() > 2) return RuleBadAmount;
+        if (integerPart.empty()) {
+            amount.insert(amount.begin(), '0');
+        } else if (CheckCharClass(integerPart, 1) != 0) {
+            return RuleBadAmount;
+        }
+        if (!decimalPart.empty() && CheckCharClass(decimalPart, 1) != 0) return RuleBadAmount;
+        amount.append(2 - decimalPart.size(), '0');
+    } else {
+        if (static_cast<long long>(amount.size()) > limit) return RuleBadAmount;
+        if (CheckCharClass(amount, 1) != 0) return RuleBadAmount;
+        amount += ".00";
+    }
+    value = std::move(amount);
+    return RuleOk;
+}
+
+int CheckLength(std::string_view value, int declaredLength) {
+    return LineLength(value) > declaredLength ? RuleTooLong : RuleOk;
+}
+
+void FillPart(std::string& text, std::string_view part) {
+    if (IsDateCode(part)) return;
+    const int declared = DeclaredLength(part);
+    if (declared == 0) return;
+    const std::size_t length = declared > 0 ? static_cast<std::size_t>(declared) : 0;
+    const std::string letter = TypeLetter(part);
+    if (letter == "E") {
+        std::string wide = text;
+        ToFullWidth(text, wide);
+        while (wide.size() < length) wide += kFullWidthBlank;
+        text = std::move(wide);
+    } else if (letter == "X") {
+        if (text.size() < length) text.append(length - text.size(), ' ');
+    } else if (letter == "N") {
+        if (text.size() < length) text.insert(0, length - text.size(), '0');
+    }
+}
+
+}  // namespace
+
+int LineLength(std::string_view text) {
+    const std::size_t end = text.find_first_of(std::string_view("\0\r\n", 3));
+    return static_cast<int>(end == std::string_view::npos ? text.size() : end);
+}
+
+int LineLength(const char* text) {
+    if (text == nullptr) return 0;
+    return LineLength(std::string_view(text));
+}
+
+int TrimBlanks(std::string& text) {
+    std::string_view line(text.data(), static_cast<std::size_t>(LineLength(text)));
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        text.clear();
+        return 0;
+    }
+    const std::size_t last = line.find_last_not_of(' ');
+    text = std::string(line.substr(first, last - first + 1));
+    return static_cast<int>(text.size());
+}
+
+int RemoveChar(std::string& text, char character, bool writeBack) {
+    std::string kept;
+    const std::string_view line(text.data(), static_cast<std::size_t>(LineLength(text)));
+    kept.reserve(line.size());
+    for (const char c : line) {
+        if (c != character) kept += c;
+    }
+    const int count = static_cast<int>(kept.size());
+    if (writeBack) text = std::move(kept);
+    return count;
+}
+
+void ExtractBetween(std::string_view text, char opening, char closing, std::string& destination) {
+    const std::string_view line = text.substr(0, static_cast<std::size_t>(LineLength(text)));
+    if (line.empty()) {
+        destination.clear();
+        return;
+    }
+    const std::size_t open = line.find(opening);
+    if (open == std::string_view::npos) return;
+    const std::string_view rest = line.substr(open + 1);
+    destination = std::string(rest.substr(0, rest.find(closing)));
+}
+
+int CheckCharClass(std::string_view text, int characterClass) {
+    if (text.empty()) return -1;
+    auto inClass = [characterClass](char c) {
+        switch (characterClass) {
+            case 1: return c >= '0' && c <= '9';
+            case 2: return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            case 3: return c >= '1' && c <= '4';
+            default: return false;
+        }
+    };
+    return std::all_of(text.begin(), text.end(), inClass) ? 0 : -1;
+}
+
+int DeclaredLength(std::string_view typeCode) {
+    if (IsDateCode(typeCode)) return 8;
+    const std::size_t quote = typeCode.find('"');
+    if (quote == std::string_view::npos) return 0;
+    return ParseLeadingInt(typeCode.substr(0, quote));
+}
+
+int TotalLength(std::string_view typeCode) {
+    if (IsDateCode(typeCode)) return 8;
+    const std::size_t first = typeCode.find('"');
+    if (first == std::string_view::npos) return 0;
+    long long total = DeclaredLength(typeCode);
+    const std::size_t second = typeCode.find('"', first + 1);
+    if (second != std::string_view::npos) {
+        const std::size_t third = typeCode.find('"', second + 1);
+        if (third != std::string_view::npos) {
+            total += ParseLeadingInt(typeCode.substr(second + 1, third - second - 1));
+        }
+    }
+    return static_cast<int>(std::clamp<long long>(total, INT_MIN, INT_MAX));
+}
+
+bool IsValidDate(std::string_view text) {
+    if (LineLength(text) != 8) return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    const int year = ParseLeadingInt(text.substr(0, 4));
+    const int month = ParseLeadingInt(text.substr(4, 2));
+    const int day = ParseLeadingInt(text.substr(6, 2));
+    if (month < 1 || month > 12 || day < 1) return false;
+    const bool leap = year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
+    static constexpr int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int limit = (month == 2 && leap) ? 29 : kDaysInMonth[month - 1];
+    return day <= limit;
+}
+
+void ToFullWidth(std::string_view source, std::string& destination) {
+    const std::string_view text = UpToNul(source);
+    if (text.size() >= kFullWidthSourceLimit) return;
+    std::string wide;
+    wide.reserve(text.size() * 2);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto n = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : '\0');
+        const bool pair = b == 0xA3 || (b == 0xA1 && n == 0xA1) ||
+                          (b >= 0x81 && b <= 0xFE && n >= 0x40 && n <= 0xFE);
+        if (pair) {
+            wide += static_cast<char>(b);
+            // A lead byte at the very end has no partner; it is kept alone.
+            if (n != 0) wide += static_cast<char>(n);
+            i += n != 0 ? 2 : 1;
+        } else if (b == 0x80) {
+            // 0x80 + 0x80 would be a NUL and cut the text there; the byte stays as it is.
+            wide += static_cast<char>(b);
+            ++i;
+        } else {
+            wide += '\xA3';
+            wide += static_cast<char>(static_cast<unsigned char>(b + 0x80));
+            ++i;
+        }
+    }
+    destination = std::move(wide);
+}
+
+int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {
+    if (required && value.empty()) return RuleRequiredEmpty;
+    if (typeCode.empty()) return RuleOk;
+    TrimBlanks(value);
+    std::string_view code;
+    std::string_view filler;
+    if (!SplitTypeCode(typeCode, code, filler)) return RuleBadType;
+    if (IsDateCode(code)) {
+        if (value.empty()) {
+            value.assign(8, ' ');
+            return RuleOk;
+        }
+        RemoveChar(value, '-', true);
+        RemoveChar(value, '/', true);
+        if (LineLength(value) != 8 || !IsValidDate(value)) return RuleBadDate;
+        return RuleOk;
+    }
+    const int declared = DeclaredLength(code);
+    if (declared == 0) return RuleBadType;
+    const std::string letter = TypeLetter(code);
+    if (letter == "E") {
+        std::string wide = value;
+        ToFullWidth(value, wide);
+        return CheckLength(wide, declared);
+    }
+    if (letter == "N") {
+        if (CheckCharClass(value, 1) != 0) return RuleNotNumeric;
+        return CheckLength(value, declared);
+    }
+    if (letter == "M") return CheckAmount(value, declared);
+    return CheckLength(value, declared);
+}
+
+std::string RuleMessage(int result, const FieldItem& field) {
+    constexpr std::string_view kSection = "stdafx";
+    auto named = [&field](std::string_view text) { return field.name + ":" + std::string(text); };
+    switch (result) {
+        case RuleOk:
+            return {};
+        case RuleRequiredEmpty:
+            return FormatMessage(LoadMessage(kSection, "msg2"), {std::string_view(field.name)});
+        case RuleBadDate:
+            return named(LoadMessage(kSection, "msg4"));
+        case RuleTooLong:
+            return FormatMessage(LoadMessage(kSection, "msg5"),
+                                 {std::string_view(field.name), static_cast<long long>(DeclaredLength(field.type))});
+        case RuleNotNumeric:
+            return named(LoadMessage(kSection, "msg7"));
+        case RuleBadAmount:
+            return named(LoadMessage(kSection, "msg8"));
+        default:
+            return LoadMessage(kSection, "msg1");
+    }
+}
+
+void FillFieldValue(std::string& value, std::string_view typeCode) {
+    std::string_view valuePart;
+    std::string_view fillerPart;
+    if (!SplitTypeCode(typeCode, valuePart, fillerPart)) return;
+    FillPart(value, valuePart);
+    if (typeCode.find('+') != std::string_view::npos) {
+        std::string filler;
+        FillPart(filler, fillerPart);
+        value += filler;
+    }
+}
+
+void CentsToAmount(std::string_view cents, std::string& destination, int decimals) {
+    const bool negative = !cents.empty() && cents.front() == '-';
+    const std::string_view digits = negative ? cents.substr(1) : cents;
+    const std::size_t count = std::max(decimals, 0);
+    std::string amount = negative ? "-" : "";
+    if (digits.size() > count) {
+        amount.append(digits.substr(0, digits.size() - count));
+        amount += '.';
+        amount.append(digits.substr(digits.size() - count));
+    } else {
+        amount += "0.";
+        amount.append(count - digits.size(), '0');
+        amount.append(digits);
+    }
+    destination = std::move(amount);
+}
+
+void InsertThousandsSeparators(std::string_view amount, std::string& destination) {
+    const std::size_t point = amount.find('.');
+    if (point == std::string_view::npos) {
+        destination = std::string(amount);
+        return;
+    }
+    if (point < 2) return;
+    std::string grouped(amount);
+    const std::size_t lowest = (!amount.empty() && amount.front() == '-') ? 1 : 0;
+    for (std::size_t position = point; position > lowest + 3; position -= 3) {
+        grouped.insert(position - 3, 1, ',');
+    }
+    destination = std::move(grouped);
+}
+
+void FormatCents(std::string_view cents, std::string& destination, bool separators) {
+    CentsToAmount(cents, destination, 2);
+    if (separators) {
+        const std::string amount = destination;
+        InsertThousandsSeparators(amount, destination);
+    }
+}
+
+void AmountToCents(std::string_view amount, std::string& destination) {
+    std::string withoutCommas;
+    withoutCommas.reserve(amount.size());
+    for (const char c : UpToNul(amount)) {
+        if (c != ',') withoutCommas += c;
+    }
+    std::string text = FormatFixed(ParseLeadingDouble(withoutCommas) * 100, 6);
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) text.resize(point);
+    destination = std::move(text);
+}
+
+bool SplitKeyValue(std::string& line, std::string_view key, char separator, std::string& destination) {
+    if (line.find(key) == std::string::npos) return false;
+    const std::size_t at = line.find(separator);
+    if (at == std::string::npos) return false;
+    destination = line.substr(at + 1);
+    line.resize(at);
+    return true;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,238 @@
+#include "template/record_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace brindlecot {
+namespace {
+
+constexpr std::size_t kOffsetSize = sizeof(std::uint32_t);
+
+std::uint32_t ReadEnd(const std::string& packed, std::size_t cell) {
+    std::uint32_t end = 0;
+    std::memcpy(&end, packed.data() + cell * kOffsetSize, kOffsetSize);
+    return end;
+}
+
+void WriteEnd(std::string& packed, std::size_t cell, std::uint32_t end) {
+    std::memcpy(packed.data() + cell * kOffsetSize, &end, kOffsetSize);
+}
+
+}  // namespace
+
+// --- columns -----------------------------------------------------------------
+
+void RecordTable::SetColumns(std::vector<RecordColumn> columns) {
+    if (Notifying()) observer_->AboutToReset();
+    columns_ = std::move(columns);
+    rows_.clear();
+    if (Notifying()) observer_->Reset();
+}
+
+std::string_view RecordTable::Heading(int column) const {
+    return HasColumn(column) ? std::string_view(columns_[static_cast<std::size_t>(column)].heading) : std::string_view();
+}
+
+int RecordTable::ColumnWidth(int column) const {
+    return HasColumn(column) ? columns_[static_cast<std::size_t>(column)].width : 0;
+}
+
+// --- rows --------------------------------------------------------------------
+
+RecordTable::Row RecordTable::MakeEmptyRow() const {
+    Row row;
+    row.packed.assign(static_cast<std::size_t>(StoredCellCount()) * kOffsetSize, '\0');
+    return row;
+}
+
+void RecordTable::Reserve(int rows) {
+    if (rows > 0) rows_.reserve(static_cast<std::size_t>(rows));
+}
+
+int RecordTable::AppendRow() {
+    const int position = RowCount();
+    if (Notifying()) observer_->RowsAboutToBeInserted(position, position);
+    rows_.push_back(MakeEmptyRow());
+    if (Notifying()) observer_->RowsInserted(position, position);
+    return position;
+}
+
+int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_view errorText) {
+    const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
+    auto textOf = [&](std::size_t cell) -> std::string_view {
+        if (stored > 0 && cell == stored - 1) return errorText;
+        return cell < fieldCells.size() ? std::string_view(fieldCells[cell]) : std::string_view();
+    };
+    std::size_t bytes = 0;
+    for (std::size_t cell = 0; cell < stored; ++cell) bytes += textOf(cell).size();
+    if (bytes > std::numeric_limits<std::uint32_t>::max()) return -1;
+
+    Row row;
+    row.packed.resize(stored * kOffsetSize);
+    row.packed.reserve(stored * kOffsetSize + bytes);
+    std::uint32_t end = 0;
+    for (std::size_t cell = 0; cell < stored; ++cell) {
+        const std::string_view text = textOf(cell);
+        row.packed.append(text);
+        end += static_cast<std::uint32_t>(text.size());
+        WriteEnd(row.packed, cell, end);
+    }
+    const int position = RowCount();
+    if (Notifying()) observer_->RowsAboutToBeInserted(position, position);
+    rows_.push_back(std::move(row));
+    if (Notifying()) observer_->RowsInserted(position, position);
+    return position;
+}
+
+bool RecordTable::InsertRow(int row) {
+    if (row < 0 || row > RowCount()) return false;
+    if (Notifying()) observer_->RowsAboutToBeInserted(row, row);
+    rows_.insert(rows_.begin() + row, MakeEmptyRow());
+    if (Notifying()) observer_->RowsInserted(row, row);
+    return true;
+}
+
+bool RecordTable::DeleteRow(int row) {
+    if (!ValidRow(row)) return false;
+    if (Notifying()) observer_->RowsAboutToBeRemoved(row, row);
+    rows_.erase(rows_.begin() + row);
+    if (Notifying()) observer_->RowsRemoved(row, row);
+    return true;
+}
+
+int RecordTable::DeleteRows(std::span<const int> rows) {
+    std::vector<char> doomed(rows_.size(), 0);
+    int first = RowCount();
+    int last = -1;
+    int count = 0;
+    for (const int row : rows) {
+        if (!ValidRow(row) || doomed[static_cast<std::size_t>(row)]) continue;
+        doomed[static_cast<std::size_t>(row)] = 1;
+        first = std::min(first, row);
+        last = std::max(last, row);
+        ++count;
+    }
+    if (count == 0) return 0;
+    // A view follows one contiguous block row by row; scattered rows become one reset,
+    // which is far cheaper for it than one removal per block.
+    const bool contiguous = last - first + 1 == count;
+    if (Notifying()) {
+        if (contiguous) observer_->RowsAboutToBeRemoved(first, last);
+        else observer_->AboutToReset();
+    }
+    std::size_t kept = static_cast<std::size_t>(first);
+    for (std::size_t row = static_cast<std::size_t>(first); row < rows_.size(); ++row) {
+        if (doomed[row]) continue;
+        if (kept != row) rows_[kept] = std::move(rows_[row]);
+        ++kept;
+    }
+    rows_.resize(kept);
+    if (Notifying()) {
+        if (contiguous) observer_->RowsRemoved(first, last);
+        else observer_->Reset();
+    }
+    return count;
+}
+
+void RecordTable::ClearRows() {
+    if (rows_.empty()) return;
+    if (Notifying()) observer_->AboutToReset();
+    rows_.clear();
+    if (Notifying()) observer_->Reset();
+}
+
+// --- cells -------------------------------------------------------------------
+
+std::string_view RecordTable::Cell(int row, int column) const {
+    if (!ValidRow(row) || column < 1 || column >= ColumnCount()) return {};
+    const std::string& packed = rows_[static_cast<std::size_t>(row)].packed;
+    const std::size_t cell = static_cast<std::size_t>(column - 1);
+    const std::size_t begin = cell == 0 ? 0 : ReadEnd(packed, cell - 1);
+    const std::size_t end = ReadEnd(packed, cell);
+    const std::size_t base = static_cast<std::size_t>(StoredCellCount()) * kOffsetSize;
+    return std::string_view(packed.data() + base + begin, end - begin);
+}
+
+bool RecordTable::SetCell(int row, int column, std::string_view text) {
+    if (!ValidRow(row) || column < 1 || column >= ColumnCount()) return false;
+    std::string& packed = rows_[static_cast<std::size_t>(row)].packed;
+    const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
+    const std::size_t cell = static_cast<std::size_t>(column - 1);
+    const std::size_t begin = cell == 0 ? 0 : ReadEnd(packed, cell - 1);
+    const std::size_t end = ReadEnd(packed, cell);
+    const std::size_t total = ReadEnd(packed, stored - 1);
+    if (total - (end - begin) + text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+
+    const bool wasError = IsErrorRow(row);
+    packed.replace(stored * kOffsetSize + begin, end - begin, text);
+    const std::uint32_t newEnd = static_cast<std::uint32_t>(begin + text.size());
+    const std::uint32_t oldEnd = static_cast<std::uint32_t>(end);
+    for (std::size_t later = cell; later < stored; ++later) {
+        WriteEnd(packed, later, ReadEnd(packed, later) - oldEnd + newEnd);
+    }
+    if (Notifying()) {
+        // A change of error state recolours the whole row.
+        if (wasError != IsErrorRow(row)) observer_->CellsChanged(row, row, 0, ColumnCount() - 1);
+        else observer_->CellsChanged(row, row, column, column);
+    }
+    return true;
+}
+
+bool RecordTable::IsErrorRow(int row) const { return !ErrorText(row).empty(); }
+
+std::string RecordTable::RowNumberText(int row) { return std::to_string(row + 1); }
+
+std::string RecordTable::DisplayText(int row, int column) const {
+    if (!ValidRow(row) || !HasColumn(column)) return {};
+    if (column == 0) return RowNumberText(row);
+    return std::string(Cell(row, column));
+}
+
+std::vector<std::string> RecordTable::FieldCells(int row) const {
+    std::vector<std::string> cells;
+    if (!ValidRow(row)) return cells;
+    cells.reserve(static_cast<std::size_t>(FieldColumnCount()));
+    for (int column = 1; column <= FieldColumnCount(); ++column) cells.emplace_back(Cell(row, column));
+    return cells;
+}
+
+void RecordTable::RenumberRows() {
+    if (Notifying() && !rows_.empty()) observer_->CellsChanged(0, RowCount() - 1, 0, ColumnCount() - 1);
+}
+
+// --- selection ---------------------------------------------------------------
+
+void RecordTable::SetRowSelected(int row, bool selected) {
+    if (ValidRow(row)) rows_[static_cast<std::size_t>(row)].selected = selected;
+}
+
+bool RecordTable::IsRowSelected(int row) const {
+    return ValidRow(row) && rows_[static_cast<std::size_t>(row)].selected;
+}
+
+void RecordTable::ClearSelection() {
+    for (Row& row : rows_) row.selected = false;
+}
+
+std::vector<int> RecordTable::SelectedRows() const {
+    std::vector<int> selected;
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        if (rows_[row].selected) selected.push_back(static_cast<int>(row));
+    }
+    return selected;
+}
+
+// --- bulk changes ------------------------------------------------------------
+
+RecordTable::BulkChange::BulkChange(RecordTable& table) : table_(table) {
+    if (table_.Notifying()) table_.observer_->AboutToReset();
+    ++table_.bulkDepth_;
+}
+
+RecordTable::BulkChange::~BulkChange() {
+    --table_.bulkDepth_;
+    if (table_.Notifying()) table_.observer_->Reset();
+}
+
+}  // namespace brindlecot
