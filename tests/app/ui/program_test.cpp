@@ -1,0 +1,72 @@
+#include "app/app_path.h"
+#include "app/gbk_text.h"
+#include "app/ini_file.h"
+#include "../temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace brindlecot {
+namespace {
+
+// The real program, copied into a folder of its own and started from somewhere else.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_.Copy(BRINDLECOT_EXECUTABLE, "app/Brindlecot");
+        std::filesystem::permissions(folder_.Join("app/Brindlecot"), std::filesystem::perms::owner_all);
+        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", folder_.Join("app/language"));
+        // A decoy beside the current directory: a program that looked there would bind
+        // this library, open its main dialog and never end (the run below times out).
+        folder_.Write("elsewhere/language/config.ini", "[language]\nmode=0\n");
+        folder_.Write("elsewhere/language/msgSimChi.ini", "[Brindlecot]\nmsg1=decoy\nmsg2=decoy\n");
+        folder_.Copy(FAKE_CRYPT_WITH_EXPORT, "elsewhere/driver/libKestrelvane.so");
+    }
+
+    // Runs the copy with the given environment changes; returns its exit status.
+    int Run(const std::string& environment) {
+        const std::string command = "cd '" + folder_.Join("elsewhere") + "' && env " + environment +
+                                    " timeout 60 '" + folder_.Join("app/Brindlecot") + "' 2>'" +
+                                    folder_.Join("stderr.txt") + "' >/dev/null";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string StandardError() {
+        std::ifstream in(folder_.Join("stderr.txt"), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    // The shipped text, as the person reads it.
+    static std::string Shipped(const char* catalogue, const char* key) {
+        SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
+        const std::string text = ReadIniString("Brindlecot", key, "", 256, std::string{"language/"} + catalogue);
+        return "Brindlecot: " + GbkToUtf8(text).value_or("<not GBK>") + "\n";
+    }
+
+    testing::TempFolder folder_;
+};
+
+TEST_F(ProgramTest, WithoutTheLibraryBesideItReportsMsg2AndFails) {
+    EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen"), 3);
+    EXPECT_NE(StandardError().find(Shipped("msgSimChi.ini", "msg2")), std::string::npos) << StandardError();
+}
+
+TEST_F(ProgramTest, TheMessageSpeaksTheLanguageChosenBesideTheProgram) {
+    folder_.Write("app/language/config.ini", "[language]\nmode=1\n");
+    EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen"), 3);
+    EXPECT_NE(StandardError().find(Shipped("msgTraChi.ini", "msg2")), std::string::npos) << StandardError();
+}
+
+TEST_F(ProgramTest, WithoutADisplayReportsMsg1AndFails) {
+    EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"), 2);
+    EXPECT_EQ(StandardError(), Shipped("msgSimChi.ini", "msg1"));
+}
+
+}  // namespace
+}  // namespace brindlecot
