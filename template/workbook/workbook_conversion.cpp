@@ -1,0 +1,106 @@
+#include "template/workbook/workbook_conversion.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/message_catalogue.h"
+
+namespace brindlecot {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+void ShowWithDetail(UserInterface& ui, std::string_view section, std::string_view key, const WorkbookStatus& status) {
+    std::string text = LoadMessage(section, key);
+    const std::string detail = DescribeWorkbookFailure(status);
+    if (!detail.empty()) text += (text.empty() ? "" : "\n") + detail;
+    ui.ShowMessage(kWorkbookMessageCaption, text);
+}
+
+}  // namespace
+
+bool WriteDelimitedText(const std::string& path, const TextTable& table, char separator) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb+"));
+    if (!file) return false;
+    std::string line;
+    bool written = true;
+    for (const auto& row : table) {
+        line.clear();
+        for (std::size_t j = 0; j < row.size(); ++j) {
+            line += row[j];
+            if (separator != '\0' && j + 1 < row.size()) line += separator;
+        }
+        line += "\r\n";
+        written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+    }
+    std::FILE* raw = file.release();
+    return std::fclose(raw) == 0 && written;
+}
+
+bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath, const std::string& textPath,
+                           char separator) {
+    TextTable table;
+    const WorkbookStatus status = ReadWorkbook(workbookPath, table);
+    if (!status.ok()) {
+        std::remove(textPath.c_str());
+        ShowWithDetail(ui, "stdafx", "msg9", status);
+        return false;
+    }
+    if (!WriteDelimitedText(textPath, table, separator)) {
+        std::remove(textPath.c_str());
+        ui.ShowMessage(kWorkbookMessageCaption, LoadMessage("stdafx", "msg10"));
+        return false;
+    }
+    return true;
+}
+
+TextTable SplitDelimitedText(const std::string& text, char separator) {
+    TextTable rows;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        start = end + 1;
+        if (line.empty()) continue;
+        TextRow& row = rows.emplace_back();
+        if (separator == '\0') {
+            row.emplace_back(line);
+            continue;
+        }
+        std::size_t from = 0;
+        for (std::size_t cut; (cut = line.find(separator, from)) != std::string_view::npos; from = cut + 1)
+            row.emplace_back(line.substr(from, cut - from));
+        row.emplace_back(line.substr(from));
+    }
+    return rows;
+}
+
+bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath, const std::string& workbookPath,
+                           char separator) {
+    std::ifstream input(textPath, std::ios::binary);
+    if (!input) return false;
+    const std::string text((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    if (input.bad()) return false;
+    const WorkbookStatus status = WriteWorkbook(workbookPath, SplitDelimitedText(text, separator));
+    if (!status.ok()) {
+        ShowWithDetail(ui, "DialogSingleFileCrypt", "msg8", status);
+        return false;
+    }
+    return true;
+}
+
+void ShowWorkbookReadFailure(UserInterface& ui, const WorkbookStatus& status) {
+    ShowWithDetail(ui, "stdafx", "msg11", status);
+}
+
+void ShowWorkbookWriteFailure(UserInterface& ui, const WorkbookStatus& status) {
+    ShowWithDetail(ui, "stdafx", "msg12", status);
+}
+
+}  // namespace brindlecot

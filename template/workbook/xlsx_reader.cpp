@@ -1,0 +1,542 @@
+// Office Open XML input: the active worksheet of an xlsx package, through minizip and expat.
+// Every part is streamed through the parser; nothing in the package is trusted.
+
+#include <expat.h>
+#include <unzip.h>
+
+#include <charconv>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "template/workbook/workbook_internal.h"
+
+namespace brindlecot::workbook_detail {
+namespace {
+
+constexpr std::uint32_t kMaxRows = 1048576;
+constexpr std::uint32_t kMaxColumns = 16384;
+constexpr std::size_t kMaxCells = 50'000'000;        // far beyond any batch; stops a decompression bomb
+constexpr std::uint64_t kMaxPartBytes = 4ull << 30;  // uncompressed bytes of one part
+constexpr std::size_t kMaxTextBytes = 1 << 20;       // one text node; a cell holds at most 32,767 characters
+
+std::string_view LocalName(const char* name) {
+    std::string_view full(name);
+    const auto bar = full.rfind('|');
+    return bar == std::string_view::npos ? full : full.substr(bar + 1);
+}
+
+const char* Attribute(const char** attributes, std::string_view local) {
+    for (int i = 0; attributes[i]; i += 2)
+        if (LocalName(attributes[i]) == local) return attributes[i + 1];
+    return nullptr;
+}
+
+bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+// "_xHHHH_" escapes characters that XML cannot carry (control characters).
+std::string DecodeEscapes(std::string text) {
+    if (text.find("_x") == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
+            unsigned code = 0;
+            const auto [end, error] = std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
+            if (error == std::errc{} && end == text.data() + i + 6) {
+                if (code < 0x80) {
+                    out += static_cast<char>(code);
+                } else if (code < 0x800) {
+                    out += static_cast<char>(0xC0 | (code >> 6));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                } else {
+                    out += static_cast<char>(0xE0 | (code >> 12));
+                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                }
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Receives the events of one XML part; `Fail` stops the parse with a reason.
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    virtual void Start(std::string_view name, const char** attributes) = 0;
+    virtual void End(std::string_view name) = 0;
+    void Text(const char* data, int length) {
+        if (!capturing_) return;
+        if (text_.size() + static_cast<std::size_t>(length) > kMaxTextBytes) return Fail("text too long");
+        text_.append(data, static_cast<std::size_t>(length));
+    }
+    void Fail(std::string reason) {
+        if (failure_.empty()) failure_ = std::move(reason);
+    }
+    const std::string& failure() const { return failure_; }
+
+protected:
+    bool capturing_ = false;
+    std::string text_;
+
+private:
+    std::string failure_;
+};
+
+struct ParserDeleter {
+    void operator()(XML_ParserStruct* p) const { XML_ParserFree(p); }
+};
+struct ZipCloser {
+    void operator()(void* z) const { unzClose(z); }
+};
+using Zip = std::unique_ptr<void, ZipCloser>;
+
+struct ParseContext {
+    XML_Parser parser;
+    XmlHandler* handler;
+};
+
+void OnStart(void* data, const char* name, const char** attributes) {
+    auto* context = static_cast<ParseContext*>(data);
+    context->handler->Start(LocalName(name), attributes);
+    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+}
+void OnEnd(void* data, const char* name) {
+    auto* context = static_cast<ParseContext*>(data);
+    context->handler->End(LocalName(name));
+    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+}
+void OnText(void* data, const char* text, int length) {
+    auto* context = static_cast<ParseContext*>(data);
+    context->handler->Text(text, length);
+    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+}
+void OnDoctype(void* data, const char*, const char*, const char*, int) {
+    // Workbook parts have no document type; refusing one rules out entity tricks.
+    auto* context = static_cast<ParseContext*>(data);
+    context->handler->Fail("unexpected document type declaration");
+    XML_StopParser(context->parser, XML_FALSE);
+}
+
+enum class PartOutcome { Parsed, Missing, Damaged };
+
+// Streams one part of the package through `handler`.
+PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, std::string& reason) {
+    if (unzLocateFile(zip, name.c_str(), 2) != UNZ_OK) return PartOutcome::Missing;
+    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+        reason = name + ": cannot be opened";
+        return PartOutcome::Damaged;
+    }
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS(nullptr, '|'));
+    if (!parser) {
+        unzCloseCurrentFile(zip);
+        reason = "out of memory";
+        return PartOutcome::Damaged;
+    }
+    ParseContext context{parser.get(), &handler};
+    XML_SetUserData(parser.get(), &context);
+    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser.get(), OnText);
+    XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
+
+    std::vector<char> buffer(1 << 16);
+    std::uint64_t total = 0;
+    bool good = true;
+    for (;;) {
+        const int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (got < 0) {
+            reason = name + ": damaged compressed data";
+            good = false;
+            break;
+        }
+        total += static_cast<std::uint64_t>(got);
+        if (total > kMaxPartBytes) {
+            reason = name + ": part too large";
+            good = false;
+            break;
+        }
+        if (XML_Parse(parser.get(), buffer.data(), got, got == 0) != XML_STATUS_OK) {
+            reason = !handler.failure().empty() ? name + ": " + handler.failure()
+                                                : name + ": " + XML_ErrorString(XML_GetErrorCode(parser.get()));
+            good = false;
+            break;
+        }
+        if (got == 0) break;
+    }
+    const int closed = unzCloseCurrentFile(zip);
+    if (good && closed != UNZ_OK) {
+        reason = name + ": checksum mismatch";
+        good = false;
+    }
+    return good ? PartOutcome::Parsed : PartOutcome::Damaged;
+}
+
+// Relationship targets are relative to the folder of the part that owns them.
+std::string ResolveTarget(const std::string& ownerFolder, std::string target) {
+    if (!target.empty() && target[0] == '/') return target.substr(1);
+    std::string path = ownerFolder + target;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string piece = path.substr(start, end - start);
+        if (piece == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!piece.empty() && piece != ".") {
+            parts.push_back(piece);
+        }
+        start = end + 1;
+    }
+    std::string joined;
+    for (const auto& p : parts) joined += (joined.empty() ? "" : "/") + p;
+    return joined;
+}
+
+std::string FolderOf(const std::string& part) {
+    const auto slash = part.rfind('/');
+    return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+std::string RelationshipsOf(const std::string& part) {
+    const auto slash = part.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+    return folder + "_rels/" + part.substr(slash == std::string::npos ? 0 : slash + 1) + ".rels";
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+struct Relationship {
+    std::string type;
+    std::string target;
+};
+
+class RelationshipsHandler : public XmlHandler {
+public:
+    std::map<std::string, Relationship> byId;
+    void Start(std::string_view name, const char** attributes) override {
+        if (name != "Relationship") return;
+        const char* id = Attribute(attributes, "Id");
+        const char* type = Attribute(attributes, "Type");
+        const char* target = Attribute(attributes, "Target");
+        if (id && type && target) byId.emplace(id, Relationship{type, target});
+    }
+    void End(std::string_view) override {}
+};
+
+class WorkbookHandler : public XmlHandler {
+public:
+    std::vector<std::string> sheetIds;
+    std::size_t activeTab = 0;
+    bool date1904 = false;
+    void Start(std::string_view name, const char** attributes) override {
+        if (name == "sheet") {
+            const char* id = Attribute(attributes, "id");
+            sheetIds.emplace_back(id ? id : "");
+        } else if (name == "workbookView" && !sawView_) {
+            sawView_ = true;
+            std::uint64_t tab = 0;
+            if (const char* value = Attribute(attributes, "activeTab"); value && ParseUnsigned(value, tab))
+                activeTab = static_cast<std::size_t>(tab);
+        } else if (name == "workbookPr") {
+            const char* value = Attribute(attributes, "date1904");
+            date1904 = value && (std::string_view(value) == "1" || std::string_view(value) == "true");
+        }
+    }
+    void End(std::string_view) override {}
+
+private:
+    bool sawView_ = false;
+};
+
+class StylesHandler : public XmlHandler {
+public:
+    std::vector<DateTimeKind> kindOfXf;
+    void Start(std::string_view name, const char** attributes) override {
+        if (name == "numFmt") {
+            std::uint64_t id = 0;
+            const char* idText = Attribute(attributes, "numFmtId");
+            const char* code = Attribute(attributes, "formatCode");
+            if (idText && code && ParseUnsigned(idText, id)) custom_[id] = ClassifyFormatCode(code);
+        } else if (name == "cellXfs") {
+            inCellXfs_ = true;
+        } else if (name == "xf" && inCellXfs_) {
+            std::uint64_t id = 0;
+            const char* idText = Attribute(attributes, "numFmtId");
+            if (!idText || !ParseUnsigned(idText, id)) id = 0;
+            const auto it = custom_.find(id);
+            kindOfXf.push_back(it != custom_.end() ? it->second : ClassifyBuiltInFormat(static_cast<unsigned>(id)));
+        }
+    }
+    void End(std::string_view name) override {
+        if (name == "cellXfs") inCellXfs_ = false;
+    }
+
+private:
+    std::map<std::uint64_t, DateTimeKind> custom_;
+    bool inCellXfs_ = false;
+};
+
+// The text of an <si> or <is> element: every <t>, plain or inside rich-text runs, in
+// order; phonetic guides (<rPh>) are not part of the displayed text.
+class StringItemCollector {
+public:
+    void Start(std::string_view name, bool& capturing) {
+        if (name == "rPh") ++phonetic_;
+        if (name == "t" && phonetic_ == 0) capturing = true;
+    }
+    void End(std::string_view name, bool& capturing, std::string& text, std::string& item) {
+        if (name == "rPh" && phonetic_ > 0) --phonetic_;
+        if (name == "t" && capturing) {
+            item += text;
+            text.clear();
+            capturing = false;
+        }
+    }
+
+private:
+    int phonetic_ = 0;
+};
+
+class SharedStringsHandler : public XmlHandler {
+public:
+    std::vector<std::string> strings;
+    void Start(std::string_view name, const char**) override {
+        if (name == "si") {
+            inItem_ = true;
+            item_.clear();
+        } else if (inItem_) {
+            collector_.Start(name, capturing_);
+        }
+    }
+    void End(std::string_view name) override {
+        if (name == "si") {
+            if (strings.size() >= kMaxCells) return Fail("too many strings");
+            strings.push_back(DecodeEscapes(std::move(item_)));
+            item_.clear();
+            inItem_ = false;
+        } else if (inItem_) {
+            collector_.End(name, capturing_, text_, item_);
+        }
+    }
+
+private:
+    bool inItem_ = false;
+    std::string item_;
+    StringItemCollector collector_;
+};
+
+bool ParseCellReference(std::string_view reference, std::uint32_t& row, std::uint32_t& column) {
+    std::size_t i = 0;
+    std::uint32_t col = 0;
+    while (i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z' && i < 3) {
+        col = col * 26 + static_cast<std::uint32_t>(reference[i] - 'A' + 1);
+        ++i;
+    }
+    std::uint64_t rowNumber = 0;
+    if (i == 0 || !ParseUnsigned(reference.substr(i), rowNumber)) return false;
+    if (col > kMaxColumns || rowNumber == 0 || rowNumber > kMaxRows) return false;
+    row = static_cast<std::uint32_t>(rowNumber - 1);
+    column = col - 1;
+    return true;
+}
+
+class SheetHandler : public XmlHandler {
+public:
+    SheetHandler(const std::vector<std::string>& strings, const std::vector<DateTimeKind>& kinds, bool date1904)
+        : strings_(strings), kinds_(kinds), date1904_(date1904) {}
+    SheetCells cells;
+
+    void Start(std::string_view name, const char** attributes) override {
+        if (name == "sheetData") {
+            inData_ = true;
+        } else if (!inData_) {
+            return;
+        } else if (name == "row") {
+            std::uint64_t number = 0;
+            if (const char* r = Attribute(attributes, "r")) {
+                if (!ParseUnsigned(r, number) || number == 0 || number > kMaxRows) return Fail("bad row number");
+                row_ = static_cast<std::uint32_t>(number - 1);
+            } else {
+                row_ = nextRow_;
+            }
+            if (row_ >= kMaxRows) return Fail("too many rows");
+            nextRow_ = row_ + 1;
+            nextColumn_ = 0;
+        } else if (name == "c") {
+            inCell_ = true;
+            value_.clear();
+            inline_.clear();
+            const char* r = Attribute(attributes, "r");
+            if (r) {
+                std::uint32_t row = 0;
+                if (!ParseCellReference(r, row, column_)) return Fail(std::string("bad cell reference ") + r);
+                if (row != row_) return Fail(std::string("cell outside its row ") + r);
+            } else {
+                column_ = nextColumn_;
+            }
+            if (column_ >= kMaxColumns) return Fail("too many columns");
+            nextColumn_ = column_ + 1;
+            const char* t = Attribute(attributes, "t");
+            type_ = t ? t : "n";
+            std::uint64_t style = 0;
+            const char* s = Attribute(attributes, "s");
+            style_ = s && ParseUnsigned(s, style) ? style : 0;
+        } else if (inCell_ && name == "v") {
+            capturing_ = true;
+            text_.clear();
+        } else if (inCell_ && name == "is") {
+            inInline_ = true;
+        } else if (inInline_) {
+            collector_.Start(name, capturing_);
+        }
+    }
+
+    void End(std::string_view name) override {
+        if (!inData_) return;
+        if (name == "sheetData") {
+            inData_ = false;
+        } else if (inCell_ && name == "v") {
+            value_ = std::move(text_);
+            text_.clear();
+            capturing_ = false;
+        } else if (inInline_ && name == "is") {
+            inInline_ = false;
+        } else if (inInline_) {
+            collector_.End(name, capturing_, text_, inline_);
+        } else if (name == "c" && inCell_) {
+            inCell_ = false;
+            std::string shown;
+            if (!Display(shown)) return;
+            if (shown.empty()) return;
+            if (cells.size() >= kMaxCells) return Fail("too many cells");
+            cells.push_back(SheetCell{row_, column_, std::move(shown)});
+        }
+    }
+
+private:
+    bool Display(std::string& shown) {
+        if (type_ == "inlineStr") {
+            shown = DecodeEscapes(std::move(inline_));
+        } else if (type_ == "s") {
+            std::uint64_t index = 0;
+            if (value_.empty()) return true;
+            if (!ParseUnsigned(value_, index) || index >= strings_.size()) {
+                Fail("shared string index out of range in " + CellReference(row_, column_));
+                return false;
+            }
+            shown = strings_[static_cast<std::size_t>(index)];
+        } else if (type_ == "b") {
+            if (!value_.empty()) shown = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
+        } else if (type_ == "str" || type_ == "e") {
+            shown = DecodeEscapes(std::move(value_));
+        } else if (type_ == "d") {
+            shown = value_.size() >= 10 && value_[4] == '-' ? value_.substr(0, 10) : value_;
+        } else {
+            shown = Number(value_);
+        }
+        return true;
+    }
+
+    std::string Number(const std::string& text) const {
+        double number = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+        if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return text;
+        const DateTimeKind kind = style_ < kinds_.size() ? kinds_[static_cast<std::size_t>(style_)] : DateTimeKind::None;
+        if (kind != DateTimeKind::None) return FormatSerialDate(number, kind, date1904_);
+        return FormatGeneralNumber(number);
+    }
+
+    const std::vector<std::string>& strings_;
+    const std::vector<DateTimeKind>& kinds_;
+    bool date1904_;
+    bool inData_ = false;
+    bool inCell_ = false;
+    bool inInline_ = false;
+    std::uint32_t row_ = 0;
+    std::uint32_t nextRow_ = 0;
+    std::uint32_t column_ = 0;
+    std::uint32_t nextColumn_ = 0;
+    std::string type_;
+    std::uint64_t style_ = 0;
+    std::string value_;
+    std::string inline_;
+    StringItemCollector collector_;
+};
+
+WorkbookStatus Damaged(std::string reason) { return Failure(WorkbookError::Malformed, std::move(reason)); }
+
+}  // namespace
+
+SheetReadResult ReadXlsxSheet(const std::string& path) {
+    SheetReadResult result;
+    Zip zip(unzOpen64(path.c_str()));
+    if (!zip) {
+        result.status = Damaged("the package's zip directory cannot be read (truncated or damaged)");
+        return result;
+    }
+    std::string reason;
+
+    RelationshipsHandler packageRels;
+    std::string workbookPart = "xl/workbook.xml";
+    if (ParsePart(zip.get(), "_rels/.rels", packageRels, reason) == PartOutcome::Damaged) {
+        result.status = Damaged(reason);
+        return result;
+    }
+    for (const auto& [id, rel] : packageRels.byId)
+        if (EndsWith(rel.type, "/officeDocument")) workbookPart = ResolveTarget("", rel.target);
+
+    WorkbookHandler book;
+    if (auto outcome = ParsePart(zip.get(), workbookPart, book, reason); outcome != PartOutcome::Parsed) {
+        result.status = Damaged(outcome == PartOutcome::Missing ? "no workbook part in the package" : reason);
+        return result;
+    }
+    RelationshipsHandler bookRels;
+    if (ParsePart(zip.get(), RelationshipsOf(workbookPart), bookRels, reason) != PartOutcome::Parsed) {
+        result.status = Damaged(reason.empty() ? "the workbook's relationships are missing" : reason);
+        return result;
+    }
+    if (book.sheetIds.empty()) {
+        result.status = Damaged("the workbook has no sheet");
+        return result;
+    }
+    const std::string folder = FolderOf(workbookPart);
+    const std::size_t tab = book.activeTab < book.sheetIds.size() ? book.activeTab : 0;
+    const auto sheetRel = bookRels.byId.find(book.sheetIds[tab]);
+    if (sheetRel == bookRels.byId.end()) {
+        result.status = Damaged("the active sheet has no part");
+        return result;
+    }
+
+    SharedStringsHandler shared;
+    StylesHandler styles;
+    for (const auto& [id, rel] : bookRels.byId) {
+        XmlHandler* handler = nullptr;
+        if (EndsWith(rel.type, "/sharedStrings")) handler = &shared;
+        if (EndsWith(rel.type, "/styles")) handler = &styles;
+        if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason) == PartOutcome::Damaged) {
+            result.status = Damaged(reason);
+            return result;
+        }
+    }
+
+    SheetHandler sheet(shared.strings, styles.kindOfXf, book.date1904);
+    if (auto outcome = ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet, reason);
+        outcome != PartOutcome::Parsed) {
+        result.status = Damaged(outcome == PartOutcome::Missing ? "the active sheet's part is missing" : reason);
+        return result;
+    }
+    result.cells = std::move(sheet.cells);
+    return result;
+}
+
+}  // namespace brindlecot::workbook_detail
