@@ -3,7 +3,6 @@
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 
-#include <QDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -16,16 +15,18 @@ QString CatalogueText(const char* section, const char* key) {
 
 }  // namespace
 
-void RunInterimMainDialog() {
-    QDialog dialog;
-    dialog.setWindowTitle(CatalogueText("BrindlecotDlg", "msg3"));
-    auto* layout = new QVBoxLayout(&dialog);
+std::unique_ptr<QDialog> MakeInterimMainDialog() {
+    auto dialog = std::make_unique<QDialog>();
+    dialog->setWindowTitle(CatalogueText("BrindlecotDlg", "msg3"));
+    auto* layout = new QVBoxLayout(dialog.get());
     for (const char* key : {"msg4", "msg5", "msg6"}) {
-        auto* button = new QPushButton(CatalogueText("BrindlecotDlg", key), &dialog);
+        auto* button = new QPushButton(CatalogueText("BrindlecotDlg", key), dialog.get());
         button->setEnabled(false);
         layout->addWidget(button);
     }
-    dialog.exec();
+    return dialog;
 }
+
+void RunInterimMainDialog() { MakeInterimMainDialog()->exec(); }
 
 }  // namespace brindlecot
