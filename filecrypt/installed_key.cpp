@@ -1,0 +1,86 @@
+#include "filecrypt/installed_key.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/app_path.h"
+#include "filecrypt/key_file_cipher.h"
+#include "filecrypt/secret_bytes.h"
+#include "filecrypt/staged_file.h"
+
+namespace brindlecot {
+namespace {
+
+// More than any key needs; a longer keyConf is read only this far.
+constexpr std::size_t kKeyConfReadLimit = 2048;
+constexpr mode_t kOwnerOnly = 0600;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Nothing when the file cannot be opened; an empty buffer when it holds nothing.
+std::optional<SecretBytes> ReadKeyConf() {
+    File file(std::fopen(AppPath(kKeyConfName).c_str(), "rb"));
+    if (!file) return std::nullopt;
+    SecretBytes bytes(kKeyConfReadLimit, 0);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    if (std::ferror(file.get())) return std::nullopt;
+    return bytes;
+}
+
+// The key text ends at the first zero byte, carriage return or line feed.
+std::string_view KeyTextOf(const SecretBytes& plain) {
+    const auto end = std::find_if(plain.begin(), plain.end(),
+                                  [](std::uint8_t b) { return b == 0 || b == '\r' || b == '\n'; });
+    return {reinterpret_cast<const char*>(plain.data()), static_cast<std::size_t>(end - plain.begin())};
+}
+
+}  // namespace
+
+bool InstalledKey::Replace(std::string_view text) {
+    if (text.size() > kCapacity) return false;
+    Clear();
+    std::copy(text.begin(), text.end(), store_.begin());
+    length_ = text.size();
+    return true;
+}
+
+void InstalledKey::Clear() {
+    WipeSecret(store_.data(), store_.size());
+    length_ = 0;
+}
+
+InstalledKey& CurrentInstalledKey() {
+    static InstalledKey key;
+    return key;
+}
+
+bool LoadInstalledKey() {
+    const std::optional<SecretBytes> encrypted = ReadKeyConf();
+    if (!encrypted || encrypted->empty()) return false;
+    SecretBytes plain;
+    if (KeyFileDecrypt(*encrypted, plain) != 0) return false;
+    const std::string_view text = KeyTextOf(plain);
+    // The store holds 255 bytes of text; a longer text is not a key this program wrote,
+    // and cutting it would install a key nobody chose.
+    if (text.size() > InstalledKey::kCapacity) return false;
+    InstalledKey& key = CurrentInstalledKey();
+    key.Replace(text);
+    return !key.Empty();
+}
+
+KeyConfWrite WriteKeyConf(std::string_view keyText) {
+    // The store's zero bytes pad the text to whole blocks, as the cipher expects.
+    SecretBytes encrypted;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(keyText.data());
+    if (KeyFileEncrypt({bytes, keyText.size()}, encrypted) != 0) return KeyConfWrite::NotEncrypted;
+    const std::string path = AppPath(kKeyConfName);
+    std::optional<StagedFile> staged = StagedFile::Create(path + ".", "", kOwnerOnly);
+    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path)) return KeyConfWrite::NotWritten;
+    return KeyConfWrite::Written;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,260 @@
+#include "filecrypt/single_file_crypt.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "app/app_path.h"
+#include "app/crypto_binding.h"
+#include "app/message_catalogue.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/staged_file.h"
+#include "template/workbook/workbook_conversion.h"
+
+namespace brindlecot {
+namespace {
+
+constexpr std::int32_t kSealMode = 2;
+constexpr std::int32_t kOpenMode = 3;
+constexpr std::int32_t kCountBytePadding = 1;
+constexpr std::size_t kMaxTokenLength = 2047;
+constexpr std::size_t kMaxSeparatorText = 9;
+constexpr std::string_view kWorkbookExtension = "xls";
+constexpr std::string_view kTemporarySuffix = "_temp";
+// Plain text of a file being sealed or just opened stays readable by its owner only.
+constexpr mode_t kPlainTemporaryMode = 0600;
+// Outputs get the permissions a newly created file would get (the umask applies).
+constexpr mode_t kOutputMode = 0666;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+// White-space separated tokens; line breaks carry no meaning.
+class Tokens {
+public:
+    explicit Tokens(std::string_view text) : rest_(text) {}
+
+    std::optional<std::string_view> Next() {
+        std::size_t start = 0;
+        while (start < rest_.size() && IsBlank(rest_[start])) ++start;
+        if (start == rest_.size()) return std::nullopt;
+        std::size_t end = start;
+        while (end < rest_.size() && !IsBlank(rest_[end])) ++end;
+        const std::string_view token = rest_.substr(start, std::min(end - start, kMaxTokenLength));
+        rest_.remove_prefix(end);
+        return token;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+// An entry is a token holding its name and an equals sign; its value follows the first
+// equals sign.
+std::optional<std::string_view> EntryValue(std::string_view token, std::string_view name) {
+    const std::size_t equals = token.find('=');
+    if (token.find(name) == std::string_view::npos || equals == std::string_view::npos) return std::nullopt;
+    return token.substr(equals + 1);
+}
+
+// The bytes after the first double quote up to the next one (or the end).
+std::string_view QuotedText(std::string_view value) {
+    const std::size_t open = value.find('"');
+    if (open == std::string_view::npos) return {};
+    const std::string_view inside = value.substr(open + 1);
+    return inside.substr(0, std::min(inside.find('"'), kMaxSeparatorText));
+}
+
+std::string_view LastComponent(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool IsExistingFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+// Byte-equal paths, or two spellings of one existing file ("a.txt" and "./a.txt", links):
+// replacing the output would then replace the input.
+bool AreSameFile(const std::string& first, const std::string& second) {
+    if (first == second) return true;
+    struct stat a {}, b {};
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+// The catalogue key of the first path rule broken, or nothing.
+std::optional<const char*> PathProblem(const std::string& input, const std::string& output,
+                                       const FileCryptSettings& settings) {
+    if (input.empty()) return "msg13";
+    if (output.empty()) return "msg14";
+    if (!IsExistingFile(input)) return "msg15";
+    if (AreSameFile(input, output)) return "msg16";
+    const std::string inputExtension = FileExtension(input);
+    if (settings.bChange && !inputExtension.empty()) {
+        const std::string_view name = LastComponent(output);
+        const std::size_t dot = name.rfind('.');
+        if (dot == std::string_view::npos || name.substr(dot + 1) != inputExtension) return "msg17";
+    }
+    return std::nullopt;
+}
+
+bool ConvertsWorkbook(const std::string& input, const FileCryptSettings& settings) {
+    return settings.bChange && FileExtension(input) == kWorkbookExtension;
+}
+
+// One CryptFile call under the installed key into `outputPath`, which must be a fresh file:
+// the library appends to what is there.
+bool CryptFileInto(std::int32_t mode, const std::string& inputPath, const std::string& outputPath) {
+    const CryptFileFunction cryptFile = BoundCryptFile();
+    if (cryptFile == nullptr) return false;
+    const InstalledKey& key = CurrentInstalledKey();
+    return cryptFile(mode, key.Data(), key.Length(), inputPath.c_str(), outputPath.c_str(), kCountBytePadding) == 0;
+}
+
+// Seals or opens into a staged file beside `outputPath` and renames it over the output
+// only when complete, so a failure leaves an existing output as it was.
+bool CryptFileReplacing(std::int32_t mode, const std::string& inputPath, const std::string& outputPath) {
+    std::optional<StagedFile> staged =
+        StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kOutputMode);
+    return staged && CryptFileInto(mode, inputPath, staged->Path()) && staged->ReplaceTarget(outputPath);
+}
+
+std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
+    return StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kPlainTemporaryMode);
+}
+
+class SingleFileMessages {
+public:
+    explicit SingleFileMessages(UserInterface& ui) : ui_(ui), caption_(LoadMessage(kSingleFileSection, "msg1")) {}
+    void Show(const char* key) { ui_.ShowMessage(caption_, LoadMessage(kSingleFileSection, key)); }
+
+private:
+    UserInterface& ui_;
+    std::string caption_;
+};
+
+// The steps both commands start with: the key is reloaded (keyConf may have been replaced
+// since the last use), then the paths are checked.
+bool ReadyToRun(const std::string& input, const std::string& output, const FileCryptSettings& settings,
+                SingleFileMessages& messages) {
+    if (!LoadInstalledKey()) {
+        messages.Show("msg18");
+        return false;
+    }
+    if (const std::optional<const char*> problem = PathProblem(input, output, settings)) {
+        messages.Show(*problem);
+        return false;
+    }
+    return true;
+}
+
+bool SealWorkbookAsText(const std::string& input, const std::string& output, const FileCryptSettings& settings,
+                        UserInterface& ui, SingleFileMessages& messages) {
+    std::optional<StagedFile> text = PlainTemporaryFor(output);
+    if (!text) {
+        messages.Show("msg21");
+        return false;
+    }
+    // The conversion has shown its own message when it fails.
+    if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator)) return false;
+    if (!CryptFileReplacing(kSealMode, text->Path(), output)) {
+        messages.Show("msg21");
+        return false;
+    }
+    messages.Show("msg22");
+    return true;
+}
+
+bool OpenTextAsWorkbook(const std::string& input, const std::string& output, const FileCryptSettings& settings,
+                        UserInterface& ui, SingleFileMessages& messages) {
+    std::optional<StagedFile> text = PlainTemporaryFor(output);
+    if (!text || !CryptFileInto(kOpenMode, input, text->Path())) {
+        messages.Show("msg19");
+        return false;
+    }
+    // The workbook is written whole beside the output and renamed over it; a failure has
+    // shown its own message (or none, as for an unreadable text) and leaves the output.
+    if (!ConvertTextToWorkbook(ui, text->Path(), output, settings.separator)) return false;
+    messages.Show("msg20");
+    return true;
+}
+
+}  // namespace
+
+FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui) {
+    FileCryptSettings settings;
+    Tokens tokens(text);
+    while (const std::optional<std::string_view> token = tokens.Next()) {
+        if (!EqualsIgnoringCase(*token, "$file")) continue;
+        const std::optional<std::string_view> change = tokens.Next();
+        const std::optional<std::string_view> changeValue = change ? EntryValue(*change, "bChange") : std::nullopt;
+        if (!changeValue) {
+            SingleFileMessages(ui).Show("msg11");
+            return settings;
+        }
+        settings.bChange = !EqualsIgnoringCase(*changeValue, "false");
+        const std::optional<std::string_view> splite = tokens.Next();
+        const std::optional<std::string_view> spliteValue = splite ? EntryValue(*splite, "splite") : std::nullopt;
+        if (!spliteValue) {
+            SingleFileMessages(ui).Show("msg12");
+            return settings;
+        }
+        const std::string_view separator = QuotedText(*spliteValue);
+        if (!separator.empty()) settings.separator = separator.front();
+    }
+    return settings;
+}
+
+FileCryptSettings ReadFileCryptConfig(UserInterface& ui) {
+    std::ifstream file(AppPath(kFileCryptConfigName), std::ios::binary);
+    if (!file) return {};
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return ParseFileCryptConfig(text, ui);
+}
+
+std::string FileExtension(std::string_view path) {
+    const std::string_view name = LastComponent(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
+}
+
+bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
+                    const FileCryptSettings& settings, UserInterface& ui) {
+    SingleFileMessages messages(ui);
+    if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
+    if (ConvertsWorkbook(inputPath, settings)) return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
+    if (!CryptFileReplacing(kSealMode, inputPath, outputPath)) {
+        messages.Show("msg21");
+        return false;
+    }
+    messages.Show("msg22");
+    return true;
+}
+
+bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
+                    const FileCryptSettings& settings, UserInterface& ui) {
+    SingleFileMessages messages(ui);
+    if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
+    if (ConvertsWorkbook(inputPath, settings)) return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
+    if (!CryptFileReplacing(kOpenMode, inputPath, outputPath)) {
+        messages.Show("msg19");
+        return false;
+    }
+    messages.Show("msg20");
+    return true;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/app_path.h"
+#include "app/user_interface.h"
+#include "tests/app/temp_folder.h"
+
+namespace brindlecot::testing {
+
+// Records every message and answers questions from a script (Yes when nothing is left).
+class RecordingUi : public UserInterface {
+public:
+    struct Shown {
+        std::string kind;  // "message" or "question"
+        std::string caption;
+        std::string text;
+        bool operator==(const Shown&) const = default;
+    };
+
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        shown.push_back({"message", caption, text});
+    }
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        shown.push_back({"question", caption, text});
+        if (answers.empty()) return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+};
+
+// A catalogue whose every text names its own section and key ("DialogCryptKey/msg3"), so
+// a test sees exactly which message was chosen.
+inline std::string LabelledCatalogue() {
+    const std::vector<std::pair<std::string, int>> sections = {
+        {"Brindlecot", 2}, {"BrindlecotDlg", 6}, {"DialogCryptKey", 9},
+        {"DialogSingleFileCrypt", 22}, {"stdafx", 12}};
+    std::string text;
+    for (const auto& [section, count] : sections) {
+        text += "[" + section + "]\r\n";
+        for (int i = 1; i <= count; ++i) {
+            text += "msg" + std::to_string(i) + "=" + section + "/msg" + std::to_string(i) + "\r\n";
+        }
+    }
+    return text;
+}
+
+inline RecordingUi::Shown Message(const std::string& section, const std::string& key) {
+    return {"message", section + "/msg1", section + "/" + key};
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline mode_t PermissionBits(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return 0;
+    return status.st_mode & 07777;
+}
+
+// Names in `folder` (not recursive) that contain `piece`.
+inline std::vector<std::string> NamesContaining(const std::string& folder, const std::string& piece) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(piece) != std::string::npos) names.push_back(name);
+    }
+    return names;
+}
+
+// Every name in `folder`, sorted.
+inline std::vector<std::string> FolderListing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace brindlecot::testing
