@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <filesystem>
 
 namespace brindlecot {
 namespace {
@@ -125,6 +127,30 @@ TEST_F(IniFileTest, IntegersTakeSignAndLeadingDigits) {
     EXPECT_EQ(Number("n", "signOnly"), -99);
     EXPECT_EQ(Number("n", "huge"), INT_MAX);
     EXPECT_EQ(Number("n", "tiny"), INT_MIN);
+}
+
+// Parsed files are reused while unchanged; every kind of change must still be seen.
+TEST_F(IniFileTest, ChangedFilesAreReadAgain) {
+    using namespace std::chrono_literals;
+    const std::string path = folder_.Write("test.ini", "[s]\nkey=1\n");
+    EXPECT_EQ(Number("s", "key"), 1);
+    // Rewritten at once with the same size: the file time may not even have moved.
+    folder_.Write("test.ini", "[s]\nkey=2\n");
+    EXPECT_EQ(Number("s", "key"), 2);
+
+    // An old file is trusted while its time, size and identity stay the same...
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - 1h);
+    EXPECT_EQ(Number("s", "key"), 2);
+    EXPECT_EQ(Number("s", "key"), 2);
+    // ...and read again when any of them changes.
+    folder_.Write("test.ini", "[s]\nkey=3\n");
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - 2h);
+    EXPECT_EQ(Number("s", "key"), 3);
+    folder_.Write("test.ini", "[s]\nkey=42\n");
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - 2h);
+    EXPECT_EQ(Number("s", "key"), 42);
+    std::filesystem::remove(path);
+    EXPECT_EQ(Number("s", "key"), -99);
 }
 
 TEST_F(IniFileTest, NamesResolveBesideTheAppFolderNotTheCurrentDirectory) {
