@@ -19,7 +19,7 @@ std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     while (true) {
-        const std::size_t at = text.find(separator, start);
+        const std::size_t at = FindInGbk(text, separator, start);
         parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos) return parts;
         start = at + 1;

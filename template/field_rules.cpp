@@ -131,16 +131,26 @@ int RemoveChar(std::string& text, char character, bool writeBack) {
     return count;
 }
 
+std::size_t FindInGbk(std::string_view text, char character, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] == character) return i;
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ++i;
+    }
+    return std::string_view::npos;
+}
+
 void ExtractBetween(std::string_view text, char opening, char closing, std::string& destination) {
     const std::string_view line = text.substr(0, static_cast<std::size_t>(LineLength(text)));
     if (line.empty()) {
         destination.clear();
         return;
     }
-    const std::size_t open = line.find(opening);
+    const std::size_t open = FindInGbk(line, opening);
     if (open == std::string_view::npos) return;
-    const std::string_view rest = line.substr(open + 1);
-    destination = std::string(rest.substr(0, rest.find(closing)));
+    const std::size_t close = FindInGbk(line, closing, open + 1);
+    destination = std::string(line.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
+                                                                                     : close - open - 1));
 }
 
 int CheckCharClass(std::string_view text, int characterClass) {

@@ -61,8 +61,12 @@ int TrimBlanks(std::string& text);
 // `writeBack` the text becomes just those bytes.
 int RemoveChar(std::string& text, char character, bool writeBack);
 
+// The position of the first ASCII `character` at or after `from`, stepping over GBK
+// double-byte characters, whose second byte may look like '[', ']' or '|'; npos if none.
+std::size_t FindInGbk(std::string_view text, char character, std::size_t from = 0);
+
 // The bytes after the first `opening` up to the next `closing` (or the end of the line).
-// `destination` is left untouched when `opening` does not occur, and emptied when the
+// Double-byte characters are stepped over whole. `destination` is left untouched when `opening` does not occur, and emptied when the
 // text is empty.
 void ExtractBetween(std::string_view text, char opening, char closing, std::string& destination);
 
