@@ -31,26 +31,29 @@ struct ColumnFigures {
     double sum = 0;
     double maximum = 0;
     double minimum = 0;
+
+    void Add(double value) {
+        if (count == 0) {
+            maximum = value;
+            minimum = value;
+        } else {
+            if (value > maximum) maximum = value;
+            if (value < minimum) minimum = value;
+        }
+        count += 1;
+        sum += value;
+    }
 };
 
-ColumnFigures Aggregate(const RecordTable& table, int column, bool hundredths) {
+// One column of one entry to aggregate.
+struct ColumnScan {
+    const StatisticsEntry* entry;
+    int column;
     ColumnFigures figures;
-    const int errorColumn = table.ErrorColumn();
-    for (int row = 0; row < table.RowCount(); ++row) {
-        if (!table.Cell(row, errorColumn).empty()) continue;
-        const std::string_view cell = table.Cell(row, column);
-        const double value = hundredths ? ParseLeadingDouble(cell) : AmountToCentsValue(cell);
-        if (figures.count == 0) {
-            figures.maximum = value;
-            figures.minimum = value;
-        } else {
-            if (value > figures.maximum) figures.maximum = value;
-            if (value < figures.minimum) figures.minimum = value;
-        }
-        figures.count += 1;
-        figures.sum += value;
-    }
-    return figures;
+};
+
+double CellValue(std::string_view cell, bool hundredths) {
+    return hundredths ? ParseLeadingDouble(cell) : AmountToCentsValue(cell);
 }
 
 // One figure in whole hundredths, rounded, with two decimals and thousands separators.
@@ -90,7 +93,47 @@ StatisticsParseError ParseStatistics(std::string_view value, std::vector<Statist
     return StatisticsParseError::None;
 }
 
+// Every entry sees the same rows (those without an error), so all columns of a row are
+// read together, touching each row's memory once.
+void StatisticsCache::Refresh(const RecordTable& table, std::vector<std::pair<int, bool>> columns) {
+    if (tableIdentity_ != table.Identity() || columns_ != columns) {
+        Clear();
+        tableIdentity_ = table.Identity();
+        columns_ = std::move(columns);
+    }
+    const std::size_t rows = static_cast<std::size_t>(table.RowCount());
+    const std::size_t width = columns_.size();
+    rowVersions_.resize(rows, 0);
+    rowUsed_.resize(rows, 0);
+    rowValues_.resize(rows * width, 0);
+    const int errorColumn = table.ErrorColumn();
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::uint64_t version = table.RowVersion(static_cast<int>(row));
+        if (rowVersions_[row] == version) continue;
+        rowVersions_[row] = version;
+        const RecordTable::RowReader reader = table.ReadRow(static_cast<int>(row));
+        rowUsed_[row] = reader.Cell(errorColumn).empty();
+        if (!rowUsed_[row]) continue;
+        for (std::size_t i = 0; i < width; ++i) {
+            rowValues_[row * width + i] = CellValue(reader.Cell(columns_[i].first), columns_[i].second);
+        }
+    }
+}
+
+void StatisticsCache::Clear() {
+    tableIdentity_ = 0;
+    columns_.clear();
+    rowVersions_.clear();
+    rowUsed_.clear();
+    rowValues_.clear();
+}
+
 std::string ComputeStatistics(const Template& definition, const RecordTable& table) {
+    StatisticsCache cache;
+    return ComputeStatistics(definition, table, cache);
+}
+
+std::string ComputeStatistics(const Template& definition, const RecordTable& table, StatisticsCache& cache) {
     const int rows = table.RowCount();
     std::string text = FormatMessage(LoadMessage(kSection, "msg20"), {static_cast<long long>(rows)});
     text += kLineEnd;
@@ -102,24 +145,38 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
     };
     static constexpr Piece kPieces[] = {{StatSum, "msg21"}, {StatAvg, "msg22"}, {StatMax, "msg23"}, {StatMin, "msg24"}};
 
+    std::vector<ColumnScan> scans;
     for (const StatisticsEntry& entry : definition.statistics) {
         const FieldItem* field = FindFieldByIndex(definition, entry.fieldIndex);
         if (field == nullptr || field->columnNumber < 1 || field->columnNumber > table.FieldColumnCount()) continue;
+        scans.push_back({&entry, field->columnNumber, {}});
+    }
+    std::vector<std::pair<int, bool>> columns;
+    for (const ColumnScan& scan : scans) columns.emplace_back(scan.column, scan.entry->hundredths);
+    cache.Refresh(table, std::move(columns));
+    const std::size_t width = scans.size();
+    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row) {
+        if (!cache.rowUsed_[row]) continue;
+        const double* values = &cache.rowValues_[row * width];
+        for (std::size_t i = 0; i < width; ++i) scans[i].figures.Add(values[i]);
+    }
+
+    for (const ColumnScan& scan : scans) {
         text += kLineEnd;
-        const ColumnFigures figures = Aggregate(table, field->columnNumber, entry.hundredths);
+        const ColumnFigures& figures = scan.figures;
         if (figures.count == 0) return text;
         const double average = figures.sum / figures.count;
-        text += table.Heading(field->columnNumber);
+        text += table.Heading(scan.column);
         text += ": ";
         for (const Piece& piece : kPieces) {
-            if ((entry.functions & piece.flag) == 0) continue;
+            if ((scan.entry->functions & piece.flag) == 0) continue;
             const double figure = piece.flag == StatSum   ? figures.sum
                                   : piece.flag == StatAvg ? average
                                   : piece.flag == StatMax ? figures.maximum
                                                           : figures.minimum;
             const std::string amount = AmountText(figure);
             text = FormatMessage(LoadMessage(kSection, piece.key),
-                                 {std::string_view(text), std::string_view(amount), std::string_view(entry.label)});
+                                 {std::string_view(text), std::string_view(amount), std::string_view(scan.entry->label)});
         }
     }
     return text;

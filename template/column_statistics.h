@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brindlecot {
@@ -43,10 +44,30 @@ std::uint8_t StatisticsFlags(std::string_view text);
 // before the bad one stay appended (the loader refuses the template anyway).
 StatisticsParseError ParseStatistics(std::string_view value, std::vector<StatisticsEntry>& entries);
 
+// Remembers what was read from each row, so that recomputing after an edit reads only the
+// rows that changed (a 100,000-row batch stays well within one screen refresh). Keep one
+// per editor; it follows its table and template by itself and may be cleared any time.
+class StatisticsCache {
+public:
+    void Clear();
+
+private:
+    friend std::string ComputeStatistics(const Template&, const RecordTable&, StatisticsCache&);
+    // Reads the rows whose version changed since the last call.
+    void Refresh(const RecordTable& table, std::vector<std::pair<int, bool>> columns);
+
+    std::uint64_t tableIdentity_ = 0;
+    std::vector<std::pair<int, bool>> columns_;  // column and hundredths flag per scan
+    std::vector<std::uint64_t> rowVersions_;
+    std::vector<char> rowUsed_;      // the row had no error
+    std::vector<double> rowValues_;  // columns_.size() values per row, in hundredths
+};
+
 // The statistics text shown under the record table: the row count line, then for each
 // entry whose field has a column, over the rows without an error, "heading: " and the
 // wanted sums, averages, maxima and minima with two decimals and thousands separators.
 // Lines end with CR LF; the pieces come from the "DialogModelDlg" catalogue (msg20-msg24).
+std::string ComputeStatistics(const Template& definition, const RecordTable& table, StatisticsCache& cache);
 std::string ComputeStatistics(const Template& definition, const RecordTable& table);
 
 }  // namespace brindlecot

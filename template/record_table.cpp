@@ -1,6 +1,7 @@
 #include "template/record_table.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -21,10 +22,59 @@ void WriteEnd(std::string& packed, std::size_t cell, std::uint32_t end) {
 
 }  // namespace
 
+std::uint64_t RecordTable::NewIdentity() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+RecordTable::RecordTable() : identity_(NewIdentity()) {}
+
+// A copy is a table of its own: caches made for the original must not match it, and it
+// has no view yet.
+RecordTable::RecordTable(const RecordTable& other)
+    : columns_(other.columns_), rows_(other.rows_), identity_(NewIdentity()), lastVersion_(other.lastVersion_) {}
+
+RecordTable& RecordTable::operator=(const RecordTable& other) {
+    if (this != &other) {
+        if (Notifying()) observer_->AboutToReset();
+        columns_ = other.columns_;
+        rows_ = other.rows_;
+        identity_ = NewIdentity();
+        lastVersion_ = other.lastVersion_;
+        if (Notifying()) observer_->Reset();
+    }
+    return *this;
+}
+
+// The moved-from table is left empty and unlike any other, the view staying with it.
+RecordTable::RecordTable(RecordTable&& other) noexcept
+    : columns_(std::move(other.columns_)), rows_(std::move(other.rows_)), identity_(other.identity_),
+      lastVersion_(other.lastVersion_) {
+    other.columns_.clear();
+    other.rows_.clear();
+    other.identity_ = NewIdentity();
+}
+
+RecordTable& RecordTable::operator=(RecordTable&& other) noexcept {
+    if (this != &other) {
+        if (Notifying()) observer_->AboutToReset();
+        columns_ = std::move(other.columns_);
+        rows_ = std::move(other.rows_);
+        identity_ = other.identity_;
+        lastVersion_ = other.lastVersion_;
+        other.columns_.clear();
+        other.rows_.clear();
+        other.identity_ = NewIdentity();
+        if (Notifying()) observer_->Reset();
+    }
+    return *this;
+}
+
 // --- columns -----------------------------------------------------------------
 
 void RecordTable::SetColumns(std::vector<RecordColumn> columns) {
     if (Notifying()) observer_->AboutToReset();
+    identity_ = NewIdentity();
     columns_ = std::move(columns);
     rows_.clear();
     if (Notifying()) observer_->Reset();
@@ -40,8 +90,9 @@ int RecordTable::ColumnWidth(int column) const {
 
 // --- rows --------------------------------------------------------------------
 
-RecordTable::Row RecordTable::MakeEmptyRow() const {
+RecordTable::Row RecordTable::MakeEmptyRow() {
     Row row;
+    row.version = ++lastVersion_;
     row.packed.assign(static_cast<std::size_t>(StoredCellCount()) * kOffsetSize, '\0');
     return row;
 }
@@ -69,6 +120,7 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
     if (bytes > std::numeric_limits<std::uint32_t>::max()) return -1;
 
     Row row;
+    row.version = ++lastVersion_;
     row.packed.resize(stored * kOffsetSize);
     row.packed.reserve(stored * kOffsetSize + bytes);
     std::uint32_t end = 0;
@@ -144,14 +196,16 @@ void RecordTable::ClearRows() {
 
 // --- cells -------------------------------------------------------------------
 
+std::string_view RecordTable::RowReader::Cell(int column) const {
+    const std::size_t cell = static_cast<std::size_t>(column - 1);
+    const std::size_t begin = cell == 0 ? 0 : ReadEnd(*packed_, cell - 1);
+    const std::size_t end = ReadEnd(*packed_, cell);
+    return std::string_view(packed_->data() + stored_ * kOffsetSize + begin, end - begin);
+}
+
 std::string_view RecordTable::Cell(int row, int column) const {
     if (!ValidRow(row) || column < 1 || column >= ColumnCount()) return {};
-    const std::string& packed = rows_[static_cast<std::size_t>(row)].packed;
-    const std::size_t cell = static_cast<std::size_t>(column - 1);
-    const std::size_t begin = cell == 0 ? 0 : ReadEnd(packed, cell - 1);
-    const std::size_t end = ReadEnd(packed, cell);
-    const std::size_t base = static_cast<std::size_t>(StoredCellCount()) * kOffsetSize;
-    return std::string_view(packed.data() + base + begin, end - begin);
+    return ReadRow(row).Cell(column);
 }
 
 bool RecordTable::SetCell(int row, int column, std::string_view text) {
@@ -165,6 +219,7 @@ bool RecordTable::SetCell(int row, int column, std::string_view text) {
     if (total - (end - begin) + text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
 
     const bool wasError = IsErrorRow(row);
+    rows_[static_cast<std::size_t>(row)].version = ++lastVersion_;
     packed.replace(stored * kOffsetSize + begin, end - begin, text);
     const std::uint32_t newEnd = static_cast<std::uint32_t>(begin + text.size());
     const std::uint32_t oldEnd = static_cast<std::uint32_t>(end);

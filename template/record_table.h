@@ -51,11 +51,18 @@ public:
 // Row and column arguments out of range are ignored (getters give empty results).
 class RecordTable {
 public:
-    RecordTable() = default;
-    RecordTable(const RecordTable&) = default;
-    RecordTable& operator=(const RecordTable&) = default;
-    RecordTable(RecordTable&&) noexcept = default;
-    RecordTable& operator=(RecordTable&&) noexcept = default;
+    RecordTable();
+    RecordTable(const RecordTable& other);
+    RecordTable& operator=(const RecordTable& other);
+    RecordTable(RecordTable&& other) noexcept;
+    RecordTable& operator=(RecordTable&& other) noexcept;
+    ~RecordTable() = default;
+
+    // For caches of values derived from the rows (see StatisticsCache): Identity differs
+    // between tables and changes with the columns; a row's version changes whenever its
+    // cells do, and a new row gets a version no row of this table had before.
+    std::uint64_t Identity() const { return identity_; }
+    std::uint64_t RowVersion(int row) const { return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].version : 0; }
 
     // --- columns ---------------------------------------------------------------
     // Replaces all columns (row number column, field columns, error column) and removes
@@ -86,6 +93,23 @@ public:
     // range are ignored. Returns the number of rows deleted. The rows after them move up.
     int DeleteRows(std::span<const int> rows);
     void ClearRows();
+
+    // Fast read access to one row's cells for scans over many rows; columns as for Cell
+    // (1 .. ErrorColumn()), checked by the caller. Valid until the table next changes.
+    class RowReader {
+    public:
+        std::string_view Cell(int column) const;
+
+    private:
+        friend class RecordTable;
+        RowReader(const std::string& packed, std::size_t storedCells) : packed_(&packed), stored_(storedCells) {}
+        const std::string* packed_;
+        std::size_t stored_;
+    };
+    // `row` must be in range.
+    RowReader ReadRow(int row) const {
+        return RowReader(rows_[static_cast<std::size_t>(row)].packed, static_cast<std::size_t>(StoredCellCount()));
+    }
 
     // --- cells -----------------------------------------------------------------
     // The text of a field cell or the error column (column >= 1). The view stays valid
@@ -137,11 +161,14 @@ private:
     // error text, as `storedCells_` end offsets (uint32 each) followed by their bytes.
     struct Row {
         std::string packed;
+        std::uint64_t version = 0;
         bool selected = false;
     };
 
+    static std::uint64_t NewIdentity();
+
     int StoredCellCount() const { return ColumnCount() > 1 ? ColumnCount() - 1 : 0; }
-    Row MakeEmptyRow() const;
+    Row MakeEmptyRow();
     bool ValidRow(int row) const { return row >= 0 && row < RowCount(); }
     bool Notifying() const { return observer_ != nullptr && bulkDepth_ == 0; }
 
@@ -149,6 +176,8 @@ private:
     std::vector<Row> rows_;
     RecordTableObserver* observer_ = nullptr;
     int bulkDepth_ = 0;
+    std::uint64_t identity_ = 0;
+    std::uint64_t lastVersion_ = 0;
 };
 
 }  // namespace brindlecot

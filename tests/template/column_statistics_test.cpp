@@ -1,5 +1,7 @@
 #include "template/column_statistics.h"
 
+#include <random>
+
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
 #include "template/record_table.h"
@@ -214,6 +216,30 @@ TEST_F(ComputeStatisticsTest, TwoEntriesEachOnTheirOwnLine) {
     const std::string first = Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "5.00"}}, "a");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
               Pieces(first + "\r\n" + Gbk("金额") + ": ", {{"msg23", "3.00"}}, "b"));
+}
+
+TEST_F(ComputeStatisticsTest, CachedRecomputationFollowsEveryChange) {
+    UseStatistics("2|sum,avg,max,min|0|a-1|sum|1|b");
+    std::mt19937 random(11);
+    StatisticsCache cache;
+    for (int i = 0; i < 50; ++i) AddRow(std::to_string(random() % 1000) + ".5");
+    for (int step = 0; step < 600; ++step) {
+        const int rows = table_.RowCount();
+        const int row = rows > 0 ? static_cast<int>(random() % rows) : 0;
+        switch (random() % 8) {
+            case 0: table_.DeleteRow(row); break;
+            case 1: table_.InsertRow(row); break;
+            case 2: table_.SetErrorText(row, table_.IsErrorRow(row) ? "" : "e"); break;
+            case 3: table_.DeleteRows(std::vector<int>{row, row / 2}); break;
+            case 4: UseStatistics(step % 2 ? "2|max|1|c" : "2|sum,avg,max,min|0|a-1|sum|1|b"); break;
+            default: table_.SetCell(row, 1 + static_cast<int>(random() % 2), std::to_string(random() % 10000)); break;
+        }
+        if (step % 97 == 0) {
+            RecordTable copy = table_;  // a copy must not be mistaken for the cached table
+            ASSERT_EQ(ComputeStatistics(definition_, copy, cache), ComputeStatistics(definition_, copy));
+        }
+        ASSERT_EQ(ComputeStatistics(definition_, table_, cache), ComputeStatistics(definition_, table_)) << step;
+    }
 }
 
 }  // namespace
