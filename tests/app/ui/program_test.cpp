@@ -68,5 +68,11 @@ TEST_F(ProgramTest, WithoutADisplayReportsMsg1AndFails) {
     EXPECT_EQ(StandardError(), Shipped("msgSimChi.ini", "msg1"));
 }
 
+TEST_F(ProgramTest, WithAnUnreachableDisplayReportsMsg1InsteadOfAborting) {
+    if (!BRINDLECOT_X11_PROBE) GTEST_SKIP() << "built without the X11 probe";
+    EXPECT_EQ(Run("-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4711"), 2);
+    EXPECT_EQ(StandardError(), Shipped("msgSimChi.ini", "msg1"));
+}
+
 }  // namespace
 }  // namespace brindlecot
