@@ -1,5 +1,8 @@
 #include "template/commands/batch_text.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -19,9 +22,14 @@ bool WriteAll(std::FILE* file, const std::string& bytes) {
 
 }  // namespace
 
-bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb+"));
-    if (!file) return false;
+bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter, mode_t mode) {
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (descriptor < 0) return false;
+    std::unique_ptr<std::FILE, FileCloser> file(::fdopen(descriptor, "wb+"));
+    if (!file) {
+        ::close(descriptor);
+        return false;
+    }
 
     std::string pending;
     pending.reserve(kFlushSize + 4096);

@@ -1,5 +1,6 @@
 #include "template/commands/scratch_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,12 @@ bool IsSameFile(const std::string& first, const std::string& second) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-ScratchFile::ScratchFile(std::string path) : path_(std::move(path)) { RemoveFileIfPresent(path_); }
+ScratchFile::ScratchFile(std::string path) : path_(std::move(path)) {
+    RemoveFileIfPresent(path_);
+    // When the file cannot be made here, the step that writes it fails and says so.
+    const int descriptor = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0) ::close(descriptor);
+}
 
 ScratchFile::~ScratchFile() { RemoveFileIfPresent(path_); }
 

@@ -18,7 +18,9 @@ bool IsSameFile(const std::string& first, const std::string& second);
 
 // Owns a scratch path: a stale file left there by an interrupted run is removed when the
 // path is taken (the library appends to an existing output, so stale bytes would end up
-// in front of the new ones), and whatever is at the path is removed on destruction.
+// in front of the new ones), an empty file readable by the owner only is put in its place
+// (scratch files hold plain text of what gets sealed or was opened), and whatever is at
+// the path is removed on destruction.
 class ScratchFile {
 public:
     explicit ScratchFile(std::string path);

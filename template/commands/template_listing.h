@@ -7,7 +7,8 @@ namespace brindlecot {
 
 // The template names the chooser offers: the titles of the regular files in `folder`
 // whose extension (from the last dot) is exactly ".cfg" (".CFG" does not count), sorted
-// as the chooser's list sorts them, letter case ignored. A missing folder gives none.
+// as the chooser's list sorts them: by their GBK form (pinyin order for the common
+// characters), letter case ignored. A missing folder gives none.
 std::vector<std::string> ListTemplateNames(const std::string& folder);
 
 // Whether `left` comes before `right` in the chooser's order.

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/user_interface.h"
+
+namespace brindlecot {
+
+// The person at a terminal: messages go to standard error in UTF-8, file choices are
+// the paths given on the command line, and questions get the answer the command implies.
+class ConsoleUserInterface final : public UserInterface {
+public:
+    explicit ConsoleUserInterface(std::ostream& errors) : errors_(errors) {}
+
+    void AnswerFileToOpen(std::string path) { fileToOpen_ = std::move(path); }
+    void AnswerFileToSave(std::string path) { fileToSave_ = std::move(path); }
+    void AnswerQuestions(bool yes) { answerYes_ = yes; }
+
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& filter) override;
+
+    // Writes a line of the front end's own (already UTF-8) text.
+    void Say(const std::string& utf8Line);
+
+private:
+    void WriteGbkLine(const std::string& caption, const std::string& text);
+
+    std::ostream& errors_;
+    std::optional<std::string> fileToOpen_;
+    std::optional<std::string> fileToSave_;
+    bool answerYes_ = false;
+};
+
+}  // namespace brindlecot

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brindlecot {
+
+// CryptFile modes the program uses, always with padMode 1 and the installed key.
+inline constexpr std::int32_t kCryptModeSeal = 2;
+inline constexpr std::int32_t kCryptModeOpen = 3;
+
+// Answered when the library is not bound, so no call could be made.
+inline constexpr std::int32_t kCryptLibraryMissing = -1000;
+
+// One CryptFile call with the process's installed key (CurrentInstalledKey) as key.
+// 0 on success, else the library's negative code or kCryptLibraryMissing. The library
+// appends to an existing output; callers hand it an empty or new file.
+std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath, const std::string& outputPath);
+
+}  // namespace brindlecot

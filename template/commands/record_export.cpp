@@ -1,0 +1,201 @@
+#include "template/commands/record_export.h"
+
+#include <optional>
+
+#include "app/message_catalogue.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/staged_file.h"
+#include "template/commands/batch_text.h"
+#include "template/commands/installed_key_crypt.h"
+#include "template/commands/scratch_file.h"
+#include "template/field_rules.h"
+#include "template/workbook/workbook.h"
+#include "template/workbook/workbook_conversion.h"
+
+namespace brindlecot {
+namespace {
+
+enum class OutputFormat { Workbook, Text, None };
+
+OutputFormat FormatOf(const Template& definition) {
+    if (definition.outXls) return OutputFormat::Workbook;
+    if (definition.outTxt) return OutputFormat::Text;
+    return OutputFormat::None;
+}
+
+// Mode of the files the export delivers; scratch files get 0600 (scratch_file.h).
+constexpr mode_t kOutputMode = 0666;
+constexpr char kStagedInfix[] = "_temp";
+
+bool EndsWithNoCase(const std::string& text, std::string_view tail) {
+    if (text.size() < tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char c = text[text.size() - tail.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c != tail[i]) return false;
+    }
+    return true;
+}
+
+bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInterface& ui) {
+    const WorkbookStatus status = WriteWorkbook(path, table);
+    if (!status) ShowWorkbookWriteFailure(ui, status);
+    return status.ok();
+}
+
+// Writes the plain output at `path`. The workbook bridge picks the format from the name,
+// so a name such as "a.xls.bak" is written under a workbook name and moved into place.
+bool WritePlainFile(OutputFormat format, const std::string& path, const TextTable& table, const Template& definition,
+                    UserInterface& ui) {
+    if (format == OutputFormat::Workbook) return WriteWorkbookFile(path, table, ui);
+    return WriteBatchText(path, table, definition.splitter);
+}
+
+// The output written under a fresh name beside `target` and renamed over it when complete.
+bool WriteStagedOutput(OutputFormat format, const std::string& target, const TextTable& table,
+                       const Template& definition, UserInterface& ui) {
+    if (format == OutputFormat::Workbook && (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
+        return WriteWorkbookFile(target, table, ui);  // the bridge stages and renames itself
+    }
+    std::optional<StagedFile> staged =
+        StagedFile::Create(target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
+    if (!staged) return false;
+    return WritePlainFile(format, staged->Path(), table, definition, ui) && staged->ReplaceTarget(target);
+}
+
+enum class SealStep { Done, WriteFailed, SealFailed };
+
+// Writes the plain output into `scratch`, seals it into a fresh file beside `target` and
+// renames that over `target`.
+SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch, const std::string& target,
+                           const TextTable& table, const Template& definition, UserInterface& ui) {
+    if (!WritePlainFile(format, scratch.path(), table, definition, ui)) return SealStep::WriteFailed;
+    std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
+    if (!sealed) return SealStep::SealFailed;
+    if (CryptWithInstalledKey(kCryptModeSeal, scratch.path(), sealed->Path()) != 0) return SealStep::SealFailed;
+    return sealed->ReplaceTarget(target) ? SealStep::Done : SealStep::WriteFailed;
+}
+
+// The export gate: rows there, none of them broken.
+bool PassesGate(TemplateEditor& editor) {
+    const RecordTable& records = editor.Records();
+    if (records.RowCount() == 0) {
+        editor.Say(LoadMessage(kEditorSection, "msg32"));
+        return false;
+    }
+    for (int row = 0; row < records.RowCount(); ++row) {
+        const std::string_view error = records.ErrorText(row);
+        if (error.empty()) continue;
+        editor.Say(std::string(error));
+        editor.FocusRecords();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ExportFilter(const Template& definition) {
+    switch (FormatOf(definition)) {
+        case OutputFormat::Workbook: return kWorkbookFilter;
+        case OutputFormat::Text: return LoadMessage(kEditorSection, "msg36");
+        case OutputFormat::None: break;
+    }
+    return {};
+}
+
+std::string ExportExtension(const Template& definition) {
+    switch (FormatOf(definition)) {
+        case OutputFormat::Workbook: return ".xls";
+        case OutputFormat::Text: return ".txt";
+        case OutputFormat::None: break;
+    }
+    return {};
+}
+
+std::string ExportTargetPath(const Template& definition, const std::string& chosen) {
+    const std::string extension = ExportExtension(definition);
+    if (chosen.find(extension) != std::string::npos) return chosen;
+    return chosen + extension;
+}
+
+TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook) {
+    const int firstData = forWorkbook ? 1 : 0;
+    const std::size_t fieldCount = definition.fields.size();
+    TextTable table(static_cast<std::size_t>(records.RowCount() + firstData), TextRow(fieldCount));
+    const bool pad = definition.needFill && !forWorkbook;
+    for (std::size_t column = 0; column < fieldCount; ++column) {
+        const FieldItem& field = definition.fields[column];
+        if (forWorkbook) table[0][column] = field.name;
+        // By column number, not by heading: two fields may share a name, and each must
+        // still carry its own values.
+        const bool inGrid = field.visible && field.columnNumber >= 1;
+        std::string padded = field.value;
+        if (pad) FillFieldValue(padded, field.type);
+        for (int row = 0; row < records.RowCount(); ++row) {
+            std::string& cell = table[static_cast<std::size_t>(row + firstData)][column];
+            if (!inGrid) {
+                cell = padded;
+                continue;
+            }
+            cell.assign(records.Cell(row, field.columnNumber));
+            if (pad) FillFieldValue(cell, field.type);
+        }
+    }
+    return table;
+}
+
+ExportOutcome ExportRecords(TemplateEditor& editor) {
+    const Template& definition = editor.Definition();
+    UserInterface& ui = editor.Ui();
+    if (definition.outNeedEncrypt && !LoadInstalledKey()) {
+        editor.Say(LoadMessage(kEditorSection, "msg35"));
+        return ExportOutcome::Refused;
+    }
+    if (!PassesGate(editor)) return ExportOutcome::Refused;
+
+    const std::optional<std::string> chosen = ui.ChooseFileToSave(ExportFilter(definition));
+    if (!chosen || chosen->empty()) return ExportOutcome::Cancelled;
+    const std::string target = ExportTargetPath(definition, *chosen);
+    const OutputFormat format = FormatOf(definition);
+    const std::string scratchPath = *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt");
+    // Neither the output nor the scratch file that precedes sealing may be the file the
+    // records came from: writing there would destroy it.
+    const std::string& imported = editor.LastImportPath();
+    if (!imported.empty() &&
+        (IsSameFile(target, imported) || (definition.outNeedEncrypt && IsSameFile(scratchPath, imported)))) {
+        editor.Say(LoadMessage(kEditorSection, "msg40"));
+        return ExportOutcome::Refused;
+    }
+    if (format == OutputFormat::None) {
+        // A template that names no output format has nothing to write; saying "done"
+        // would report a file that does not exist.
+        editor.Say(LoadMessage(kEditorSection, "msg41"));
+        return ExportOutcome::Failed;
+    }
+
+    const TextTable table = CollectRecords(definition, editor.Records(), format == OutputFormat::Workbook);
+    if (!definition.outNeedEncrypt) {
+        if (!WriteStagedOutput(format, target, table, definition, ui)) {
+            RemoveFileIfPresent(target);
+            editor.Say(LoadMessage(kEditorSection, "msg41"));
+            return ExportOutcome::Failed;
+        }
+    } else {
+        const ScratchFile scratch(scratchPath);
+        switch (WriteSealedOutput(format, scratch, target, table, definition, ui)) {
+            case SealStep::Done: break;
+            case SealStep::WriteFailed:
+                editor.Say(LoadMessage(kEditorSection, "msg41"));
+                return ExportOutcome::Failed;
+            case SealStep::SealFailed:
+                RemoveFileIfPresent(target);
+                editor.Say(LoadMessage(kEditorSection, "msg42"));
+                return ExportOutcome::Failed;
+        }
+    }
+    editor.Say(LoadMessage(kEditorSection, "msg43"));
+    return ExportOutcome::Written;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "template/commands/template_editor.h"
+#include "template/record_table.h"
+#include "template/template_definition.h"
+#include "template/text_table.h"
+
+namespace brindlecot {
+
+enum class ExportOutcome {
+    Written,    // the chosen file holds the complete output; msg43 was shown
+    Cancelled,  // the person closed the file dialog
+    Refused,    // no key, no rows, an error row, or the file just imported; nothing written
+    Failed,     // writing or sealing failed; its message was shown and nothing is left
+};
+
+// The filter of the save dialog and the extension the export adds to a chosen name.
+inline constexpr char kWorkbookFilter[] = "Excel Files(*.xls)|*.xls||";
+std::string ExportFilter(const Template& definition);
+// ".xls" for workbook output, ".txt" for text output, empty when the template names
+// neither format.
+std::string ExportExtension(const Template& definition);
+// The chosen name with the extension appended unless the extension occurs anywhere in
+// it ("out" -> "out.txt", "a.txt.bak" stays).
+std::string ExportTargetPath(const Template& definition, const std::string& chosen);
+
+// One row per record (after a header row of all field names for a workbook), one column
+// per field of the template in index order, invisible fields included with their template
+// value. Text output pads every value by its type when the template sets needFill.
+TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook);
+
+// The export command ("文件导出"): gate, file choice, extension rule, refusal to write
+// over the file just imported, the batch text or workbook, sealing with the installed
+// key where the template asks. The chosen file is written under another name and moved
+// into place only when complete, so no half-written output is ever at the chosen path;
+// after a failure nothing is left there, and no scratch file survives.
+ExportOutcome ExportRecords(TemplateEditor& editor);
+
+}  // namespace brindlecot

@@ -1,0 +1,295 @@
+#include "template/commands/record_import.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "app/message_catalogue.h"
+#include "app/message_format.h"
+#include "app/startup.h"
+#include "filecrypt/installed_key.h"
+#include "template/commands/installed_key_crypt.h"
+#include "template/commands/line_cutting.h"
+#include "template/commands/record_export.h"
+#include "template/commands/scratch_file.h"
+#include "template/field_rules.h"
+#include "template/workbook/workbook.h"
+#include "template/workbook/workbook_conversion.h"
+
+namespace brindlecot {
+namespace {
+
+// The whole file, or nothing when it cannot be opened or read (a folder among them).
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    struct stat status{};
+    std::optional<std::string> bytes;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        bytes.emplace();
+        bytes->reserve(static_cast<std::size_t>(status.st_size));
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+            if (count == 0) break;
+            if (count < 0) {
+                if (errno == EINTR) continue;
+                bytes.reset();
+                break;
+            }
+            bytes->append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+    ::close(descriptor);
+    return bytes;
+}
+
+std::string EditorMessage(const char* key) { return LoadMessage(kEditorSection, key); }
+
+// One field of a batch line: where its value lies and which record table column gets it.
+struct LineSlot {
+    const FieldItem* field = nullptr;
+    int column = -1;  // record table column, -1 for an invisible field
+    int width = 0;    // total length of the type code
+};
+
+// A batch line carries every field of the template, invisible ones included (the export
+// writes them all), so values are taken field by field in index order and the slots of
+// invisible fields are stepped over rather than handed to the next column.
+std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
+    std::vector<LineSlot> slots;
+    for (const FieldItem& field : editor.Definition().fields) {
+        const bool inGrid = field.visible && editor.FieldOfColumn(field.columnNumber) == &field;
+        slots.push_back({&field, inGrid ? field.columnNumber : -1, TotalLength(field.type)});
+    }
+    return slots;
+}
+
+enum class LineEnd { Read, Abandoned };
+
+// Cuts one line into `cells` (record table columns 1.., so cell c-1 is column c) and
+// `error`, checking values when the template has fixed widths.
+LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots, std::string_view line,
+                const std::string& splitter, std::vector<std::string>& cells, std::string& error) {
+    const Template& definition = editor.Definition();
+    std::vector<std::string_view> pieces;
+    if (!splitter.empty()) pieces = SplitAtSeparator(line, splitter[0]);
+    std::size_t offset = 0;
+    std::string message;
+    for (std::size_t slot = 0; slot < slots.size(); ++slot) {
+        const LineSlot& plan = slots[slot];
+        if (definition.needFill && plan.column >= 1 && plan.width < 1) {
+            editor.Say(FormatMessage(EditorMessage("msg31"), {std::string_view(plan.field->name)}));
+            return LineEnd::Abandoned;
+        }
+        std::string_view value;
+        if (!splitter.empty()) {
+            if (slot < pieces.size()) value = pieces[slot];
+        } else if (definition.needFill) {
+            const std::size_t width = plan.width > 0 ? static_cast<std::size_t>(plan.width) : 0;
+            if (offset < line.size()) value = line.substr(offset, width);
+            offset += width;
+        }
+        if (plan.column < 1) continue;
+        std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
+        cell.assign(value);
+        if (!definition.needFill) continue;
+        const int result = TemplateEditor::CheckValue(*plan.field, cell, message);
+        if (result == RuleBadType) {
+            editor.Say(message);
+            return LineEnd::Abandoned;
+        }
+        if (result != RuleOk && error.empty()) error = message;
+    }
+    return LineEnd::Read;
+}
+
+// Header cells of a workbook that name record table columns: the first ones, as many as
+// there are field columns. A cell naming an invisible field (a workbook this program
+// exported carries all fields) is stepped over instead of ending the import.
+bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header, std::vector<std::pair<std::size_t, int>>& mapped) {
+    const RecordTable& records = editor.Records();
+    const std::size_t wanted = static_cast<std::size_t>(records.FieldColumnCount());
+    for (std::size_t cell = 0; cell < header.size() && mapped.size() < wanted; ++cell) {
+        const int column = FindColumnByHeading(editor.Definition(), records, header[cell]);
+        if (column >= 1) {
+            mapped.emplace_back(cell, column);
+            continue;
+        }
+        const FieldItem* named = FindFieldByName(editor.Definition(), header[cell]);
+        if (named != nullptr && !named->visible) continue;
+        editor.Say(FormatMessage(EditorMessage("msg25"), {std::string_view(header[cell])}));
+        return false;
+    }
+    return true;
+}
+
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell, std::string& error) {
+    std::string message;
+    const int result = TemplateEditor::CheckValue(field, cell, message);
+    if (result == RuleBadType) {
+        editor.Say(message);
+        return false;
+    }
+    if (result != RuleOk && error.empty()) error = message;
+    return true;
+}
+
+}  // namespace
+
+TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path, int typeLens,
+                                const std::string& splitter) {
+    TextImportResult result;
+    const Template& definition = editor.Definition();
+    if (definition.needFill && typeLens < 1) {
+        editor.Say(EditorMessage("msg27"));
+        return result;
+    }
+    RecordTable& records = editor.Records();
+    RecordTable::BulkChange bulk(records);
+    records.ClearRows();
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        editor.Ui().ShowMessage(kApplicationName, EditorMessage("msg28"));
+        return result;
+    }
+    result.read = true;
+
+    const std::vector<std::string_view> lines = SplitLines(*bytes);
+    records.Reserve(static_cast<int>(lines.size()));
+    const std::vector<LineSlot> slots = PlanLine(editor);
+    std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
+    std::string error;
+    for (const std::string_view line : lines) {
+        if (line.empty()) continue;
+        if (definition.needFill) {
+            const std::size_t separators = splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
+            if (line.size() - separators != static_cast<std::size_t>(typeLens)) {
+                editor.Say(EditorMessage("msg29"));
+                result.complete = false;
+                break;
+            }
+        }
+        for (std::string& cell : cells) cell.clear();
+        error.clear();
+        if (CutLine(editor, slots, line, splitter, cells, error) == LineEnd::Abandoned) result.complete = false;
+        records.AppendRow(cells, error);
+        ++result.records;
+    }
+    return result;
+}
+
+bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
+    RecordTable& records = editor.Records();
+    RecordTable::BulkChange bulk(records);
+    records.ClearRows();
+    const TextRow header = table.empty() ? TextRow{} : table.front();
+    std::vector<std::pair<std::size_t, int>> mapped;
+    if (!MapWorkbookHeader(editor, header, mapped)) return false;
+
+    const std::size_t recordCount = table.empty() ? 0 : table.size() - 1;
+    const std::size_t columnCount = static_cast<std::size_t>(records.FieldColumnCount());
+    std::vector<std::vector<std::string>> cells(recordCount, std::vector<std::string>(columnCount));
+    std::vector<std::string> errors(recordCount);
+
+    std::vector<bool> fromWorkbook(editor.Definition().fields.size(), false);
+    for (const auto& [headerCell, column] : mapped) {
+        const FieldItem* field = editor.FieldOfColumn(column);
+        if (field == nullptr) return false;
+        fromWorkbook[static_cast<std::size_t>(field - editor.Definition().fields.data())] = true;
+        for (std::size_t record = 0; record < recordCount; ++record) {
+            const TextRow& row = table[record + 1];
+            std::string& cell = cells[record][static_cast<std::size_t>(column - 1)];
+            cell = headerCell < row.size() ? row[headerCell] : std::string();
+            if (!StoreChecked(editor, *field, cell, errors[record])) return false;
+        }
+    }
+
+    Template& definition = editor.MutableDefinition();
+    for (std::size_t position = 0; position < definition.fields.size(); ++position) {
+        if (fromWorkbook[position]) continue;
+        FieldItem& field = definition.fields[position];
+        if (editor.FieldOfColumn(field.columnNumber) == &field) {
+            for (std::size_t record = 0; record < recordCount; ++record) {
+                std::string& cell = cells[record][static_cast<std::size_t>(field.columnNumber - 1)];
+                cell = field.value;
+                if (!StoreChecked(editor, field, cell, errors[record])) return false;
+            }
+            continue;
+        }
+        std::string ignored;
+        if (TemplateEditor::CheckValue(field, field.value, ignored) != RuleOk) {
+            editor.Say(FormatMessage(EditorMessage("msg26"), {std::string_view(field.name), std::string_view(field.value)}));
+            return false;
+        }
+    }
+
+    records.Reserve(static_cast<int>(recordCount));
+    for (std::size_t record = 0; record < recordCount; ++record) records.AppendRow(cells[record], errors[record]);
+    return true;
+}
+
+ImportOutcome ImportRecords(TemplateEditor& editor) {
+    const Template& definition = editor.Definition();
+    UserInterface& ui = editor.Ui();
+    // Every user of the key reloads it first, so a keyConf replaced meanwhile counts.
+    LoadInstalledKey();
+    if (definition.inNeedDescrypt && CurrentInstalledKey().Empty()) {
+        editor.Say(EditorMessage("msg35"));
+        return ImportOutcome::Refused;
+    }
+    std::string filter;
+    if (definition.inXls) {
+        filter = kWorkbookFilter;
+    } else if (definition.inTxt) {
+        filter = EditorMessage("msg36");
+    }
+    const std::optional<std::string> chosen = ui.ChooseFileToOpen(filter);
+    if (!chosen || chosen->empty()) return ImportOutcome::Cancelled;
+
+    std::optional<ScratchFile> opened;
+    std::string readPath = *chosen;
+    if (definition.inNeedDescrypt) {
+        opened.emplace(*chosen + "_temp");
+        if (CryptWithInstalledKey(kCryptModeOpen, *chosen, opened->path()) != 0) {
+            editor.Say(EditorMessage("msg37"));
+            return ImportOutcome::Failed;
+        }
+        readPath = opened->path();
+    }
+
+    ImportOutcome outcome = ImportOutcome::Imported;
+    if (definition.inXls) {
+        TextTable table;
+        const WorkbookStatus status = ReadWorkbook(readPath, table);
+        if (!status) {
+            ShowWorkbookReadFailure(ui, status);
+            editor.Say(EditorMessage("msg38"));
+            return ImportOutcome::Failed;
+        }
+        if (!FillFromWorkbook(editor, table)) {
+            editor.Records().ClearRows();
+            outcome = ImportOutcome::Failed;
+        }
+    } else if (definition.inTxt) {
+        const std::string splitter = definition.hasSplitter ? definition.splitter.substr(0, 1) : std::string();
+        const TextImportResult read = ImportTextFile(editor, readPath, definition.typeLens, splitter);
+        if (!read.read) {
+            editor.Records().ClearRows();
+            return ImportOutcome::Failed;
+        }
+        if (!read.complete) outcome = ImportOutcome::Incomplete;
+    }
+    // The file the person chose, not the scratch copy it was opened into: only then does
+    // the export refuse to write over the file just imported when it was sealed.
+    editor.SetLastImportPath(*chosen);
+    opened.reset();
+    editor.RefreshStatistics();
+    editor.RenumberRows();
+    return outcome;
+}
+
+}  // namespace brindlecot

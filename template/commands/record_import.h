@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "template/commands/template_editor.h"
+#include "template/text_table.h"
+
+namespace brindlecot {
+
+enum class ImportOutcome {
+    Imported,    // every record of the file is in the record table (rows may carry rule messages)
+    Incomplete,  // reading stopped at a bad line or lines were abandoned; the rows read stay
+    Failed,      // nothing was imported; its message was shown
+    Refused,     // no installed key for a sealed input; no dialog was shown
+    Cancelled,   // the person closed the file dialog
+};
+
+struct TextImportResult {
+    bool read = false;     // the file was opened and read (also when reading stopped early)
+    int records = 0;       // records read (lines abandoned halfway included)
+    bool complete = true;  // no line was refused or abandoned
+};
+
+// Replaces the records with the lines of a batch text file, cut as the template says:
+// at `splitter` (the first byte of the template's splitter, or nothing) or into the
+// fields' fixed widths, values checked by their fields when the template sets needFill.
+// Empty lines are skipped; CR LF and LF both end a line.
+TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path, int typeLens,
+                                const std::string& splitter);
+
+// Replaces the records with the rows of a workbook whose first row names the fields.
+// Values go by heading, not position; a visible field without a column gets its
+// template value. False on the first fatal problem (its message shown).
+bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table);
+
+// The import command ("文件导入"): the installed key for sealed input, the file choice,
+// opening the file with the key where the template asks (into a scratch file that never
+// outlives the command), then the workbook or text import, the last import path (the
+// file the person chose) and the statistics.
+ImportOutcome ImportRecords(TemplateEditor& editor);
+
+}  // namespace brindlecot

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_path.h"
+#include "app/gbk_text.h"
+#include "app/message_catalogue.h"
+#include "filecrypt/key_rules.h"
+#include "template/field_rules.h"
+#include "template/workbook/workbook.h"
+#include "tests/commands/test_support.h"
+
+namespace brindlecot {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::Gbk;
+using testing_support::LeftoverScratchFiles;
+using testing_support::ReadFileBytes;
+using testing_support::TemporaryFolder;
+using testing_support::WriteFileBytes;
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+// Runs brindlecot-cli from a copy of the staged folder, so that keyConf and outputs stay
+// out of the build.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const fs::path stage(BRINDLECOT_STAGE_DIR);
+        const fs::path root = folder_.path() / "app";
+        fs::create_directories(root / "driver");
+        fs::copy_file(stage / "brindlecot-cli", root / "brindlecot-cli");
+        fs::copy_file(stage / "driver" / "libKestrelvane.so", root / "driver" / "libKestrelvane.so");
+        fs::copy(stage / "conf", root / "conf", fs::copy_options::recursive);
+        fs::copy(stage / "language", root / "language", fs::copy_options::recursive);
+        fs::create_directories(folder_.path() / "work");
+        // The catalogue texts the program will print, for comparing.
+        SetAppFolder(root.string());
+        SelectMessageCatalogue();
+    }
+
+    Run Cli(const std::vector<std::string>& arguments) const {
+        std::string command = Quote((folder_.path() / "app" / "brindlecot-cli").string());
+        for (const std::string& argument : arguments) command += " " + Quote(argument);
+        const std::string out = (folder_.path() / "stdout").string();
+        const std::string err = (folder_.path() / "stderr").string();
+        command += " >" + Quote(out) + " 2>" + Quote(err);
+        const int raw = std::system(command.c_str());
+        Run run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = ReadFileBytes(out);
+        run.err = ReadFileBytes(err);
+        fs::remove(out);
+        fs::remove(err);
+        return run;
+    }
+
+    std::string Work(const std::string& name) const { return (folder_.path() / "work" / name).string(); }
+    std::string App(const std::string& name) const { return (folder_.path() / "app" / name).string(); }
+
+    static std::string Text(const char* section, const char* key) { return GbkToUtf8ForDisplay(LoadMessage(section, key)); }
+
+    void InstallKey() {
+        const Run run = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    static char KeyCheck();
+
+    void ExpectNoScratchFiles() const { EXPECT_EQ(LeftoverScratchFiles(folder_.path()), std::vector<std::string>{}); }
+
+    TemporaryFolder folder_;
+};
+
+char CliTest::KeyCheck() { return "0123456789ABCDEF"[KeyCheckDigit("3A5C0F1").value()]; }
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// --- usage ------------------------------------------------------------------------
+
+TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatuses) {
+    const Run run = Cli({"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* word : {"list", "check TEMPLATE", "install-key KEY", "export TEMPLATE INPUT OUTPUT",
+                             "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "Exit status"}) {
+        EXPECT_TRUE(Contains(run.out, word)) << word;
+    }
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"check"}, {"export", "a", "b"},
+                                               {"seal", "a", "b", "c"}, {"--fast", "list"}, {"list", "extra"}}) {
+        const Run run = Cli(arguments);
+        EXPECT_EQ(run.status, 2) << (arguments.empty() ? "(none)" : arguments[0]);
+        EXPECT_TRUE(Contains(run.err, "brindlecot-cli:"));
+        EXPECT_TRUE(run.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(App("keyConf")));
+}
+
+// --- list, check, install-key --------------------------------------------------------
+
+TEST_F(CliTest, ListPrintsTheShippedTemplatesInTheChoosersOrder) {
+    const Run run = Cli({"list"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "代发工资\n费用报销汇总\n批量转账\n");
+}
+
+TEST_F(CliTest, CheckListsTheFieldsOfANamedOrPathTemplate) {
+    const Run named = Cli({"check", "代发工资"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_TRUE(Contains(named.out, "typeLens\t141\n"));
+    EXPECT_TRUE(Contains(named.out, "outNeedEncrypt\tyes\n"));
+    EXPECT_TRUE(Contains(named.out, "1\t付款账号\t19\"N\"\t19\tno\tyes\n"));
+    EXPECT_TRUE(Contains(named.out, "7\t备注\t20\"X\"+10\"X\"\t30\tyes\tno\n"));
+
+    const Run byPath = Cli({"check", App("conf/批量转账.cfg")});
+    ASSERT_EQ(byPath.status, 0) << byPath.err;
+    EXPECT_TRUE(Contains(byPath.out, "splite\t\"|\"\n"));
+}
+
+TEST_F(CliTest, CheckReportsAMissingTemplateAndTheLoadersMessage) {
+    const Run missing = Cli({"check", "nosuch"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Contains(missing.err, Text("DialogOperSelect", "msg7")));
+
+    WriteFileBytes(Work("broken.cfg"), "$mode typeLens=5 in=txt\n");
+    const Run broken = Cli({"check", Work("broken.cfg")});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(Contains(broken.err, Text("DialogModelDlg", "msg4"))) << broken.err;
+}
+
+TEST_F(CliTest, InstallKeyAppliesTheKeyRulesAndWritesKeyConf) {
+    const Run wrongDigit = Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
+    EXPECT_EQ(wrongDigit.status, 1);
+    EXPECT_TRUE(Contains(wrongDigit.err, Text("DialogCryptKey", "msg5")));
+    const Run shortKey = Cli({"install-key", "ABC"});
+    EXPECT_EQ(shortKey.status, 1);
+    EXPECT_TRUE(Contains(shortKey.err, Text("DialogCryptKey", "msg3")));
+    EXPECT_FALSE(fs::exists(App("keyConf")));
+
+    InstallKey();  // lower-case letters are accepted
+    EXPECT_EQ(fs::file_size(App("keyConf")), 8u);
+}
+
+// --- export ---------------------------------------------------------------------
+
+const std::vector<std::string> kPayrollHeader = {"收款账号", "收款人户名", "金额(分)", "发放日期"};
+
+TextTable GbkTable(const std::vector<std::vector<std::string>>& rows) {
+    TextTable table;
+    for (const auto& row : rows) {
+        TextRow converted;
+        for (const std::string& cell : row) converted.push_back(Gbk(cell));
+        table.push_back(converted);
+    }
+    return table;
+}
+
+TEST_F(CliTest, ExportsAWorkbookAsASealedFixedWidthBatch) {
+    InstallKey();
+    ASSERT_TRUE(WriteWorkbook(Work("pay.xls"), GbkTable({kPayrollHeader, {"6222000011112222333", "张三", "123456", "2024-03-15"}})).ok());
+    const Run run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg43")));
+    ASSERT_TRUE(fs::exists(Work("pay.txt")));
+
+    const Run opened = Cli({"open", Work("pay.txt"), Work("plain.txt")});
+    ASSERT_EQ(opened.status, 0) << opened.err;
+    std::string full;
+    for (int i = 0; i < 8; ++i) full += "\xA1\xA1";
+    const std::string expected = "6222020200001234567" "6222000011112222333" + Gbk("张三") + std::string(26, ' ') +
+                                 "000000000123456" "20240315" + Gbk("工资") + full + std::string(30, ' ') + "\r\n";
+    EXPECT_EQ(expected.size(), 143u);
+    EXPECT_EQ(ReadFileBytes(Work("plain.txt")), expected);
+    ExpectNoScratchFiles();
+}
+
+TEST_F(CliTest, EveryErrorRowIsListedAndNothingIsWritten) {
+    InstallKey();
+    ASSERT_TRUE(WriteWorkbook(Work("pay.xls"), GbkTable({kPayrollHeader,
+                                                         {"6222000011112222333", "张三", "100", ""},
+                                                         {"62220000111122x", "李四", "100", ""},
+                                                         {"6222000011112222333", "王五", "100", ""},
+                                                         {"6222000011112222333", "", "100", ""}})).ok());
+    const Run run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay.txt")});
+    EXPECT_EQ(run.status, 1);
+    FieldItem account;
+    account.name = Gbk("收款账号");
+    FieldItem payee;
+    payee.name = Gbk("收款人户名");
+    EXPECT_TRUE(Contains(run.err, "row 2: " + GbkToUtf8ForDisplay(RuleMessage(RuleNotNumeric, account)))) << run.err;
+    EXPECT_TRUE(Contains(run.err, "row 4: " + GbkToUtf8ForDisplay(RuleMessage(RuleRequiredEmpty, payee)))) << run.err;
+    EXPECT_FALSE(Contains(run.err, "row 1:"));
+    EXPECT_FALSE(Contains(run.err, "row 3:"));
+    EXPECT_FALSE(fs::exists(Work("pay.txt")));
+    ExpectNoScratchFiles();
+}
+
+const std::string kTransferLines = Gbk("6222000011112222|张三|100.5|工商银行|工资\n6222000011113333|李四|2000|建设银行|\n");
+
+TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) {
+    WriteFileBytes(Work("in.txt"), kTransferLines);
+    const std::string expected = Gbk("6222000011112222|张三|100.5|工商银行|工资\r\n6222000011113333|李四|2000|建设银行|\r\n");
+    Run run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), expected);
+
+    WriteFileBytes(Work("out.txt"), "yesterday's batch");
+    run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "--force"));
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "yesterday's batch");
+
+    run = Cli({"--force", "export", "批量转账", Work("in.txt"), Work("out.txt")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), expected);
+
+    // Even with --force the file just imported is not written over.
+    run = Cli({"export", "批量转账", Work("in.txt"), Work("in.txt"), "--force"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg40")));
+    EXPECT_EQ(ReadFileBytes(Work("in.txt")), kTransferLines);
+}
+
+TEST_F(CliTest, SeparatedValuesAreCheckedEvenWhereTheTemplateDoesNotFixWidths) {
+    WriteFileBytes(Work("in.txt"), kTransferLines + Gbk("6222000011114444|赵六|1,000|农业银行|\n"));
+    const Run run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "row 3: ")) << run.err;
+    EXPECT_FALSE(fs::exists(Work("out.txt")));
+}
+
+TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
+    WriteFileBytes(Work("fixed.cfg"),
+                   "$mode typeLens=23 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
+                   "splite=\"\" statistics= $tableItem "
+                   "[A] index=1 value= type=10\"N\" visible=true isRequisite=true "
+                   "[B] index=2 value=AB type=5\"X\" visible=false isRequisite=false "
+                   "[C] index=3 value= type=8\"X\" visible=true isRequisite=false $End\n");
+    WriteFileBytes(Work("in.txt"), "0000000123AB   XY      \r\n0000000456AB   Z       \n");
+    const Run run = Cli({"export", Work("fixed.cfg"), Work("in.txt"), Work("out")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n0000000456AB   Z       \r\n");
+
+    WriteFileBytes(Work("short.txt"), "0000000123AB   XY      \r\n0000000456AB   Z\r\n");
+    const Run shortLine = Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
+    EXPECT_EQ(shortLine.status, 1);
+    EXPECT_TRUE(Contains(shortLine.err, Text("DialogModelDlg", "msg29")));
+    EXPECT_FALSE(fs::exists(Work("short-out.txt")));
+}
+
+TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
+    ASSERT_TRUE(WriteWorkbook(Work("claims.xlsx"),
+                              GbkTable({{"姓名", "报销单号", "员工号", "报销金额", "报销日期", "借款冲抵"},
+                                        {"张三", "BX-001", "00001234", "12.5", "2024/01/02", "0"}})).ok());
+    const Run run = Cli({"export", "费用报销汇总", Work("claims.xlsx"), Work("claims-out")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    TextTable table;
+    ASSERT_TRUE(ReadWorkbook(Work("claims-out.xls"), table).ok());
+    EXPECT_EQ(table, GbkTable({{"报销单号", "员工号", "姓名", "部门", "报销金额", "借款冲抵", "报销日期"},
+                               {"BX-001", "00001234", "张三", "", "12.50", "0.00", "20240102"}}));
+}
+
+TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {
+    Run run = Cli({"export", "批量转账", Work("missing.txt"), Work("out.txt")});
+    EXPECT_EQ(run.status, 1);
+    run = Cli({"export", "nosuch", Work("missing.txt"), Work("out.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text("DialogOperSelect", "msg7")));
+    EXPECT_FALSE(fs::exists(Work("out.txt")));
+}
+
+// --- seal, open --------------------------------------------------------------------
+
+TEST_F(CliTest, SealAndOpenRoundTripAndRefuseToReplaceWithoutForce) {
+    WriteFileBytes(Work("a.txt"), "some batch\r\n");
+    Run run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
+    EXPECT_EQ(run.status, 1);  // no key installed yet
+    EXPECT_TRUE(Contains(run.err, Text("DialogSingleFileCrypt", "msg18")));
+
+    InstallKey();
+    run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fs::file_size(Work("a.sealed")), 8u * (12 / 8) + 40u);
+
+    WriteFileBytes(Work("b.txt"), "old");
+    run = Cli({"open", Work("a.sealed"), Work("b.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadFileBytes(Work("b.txt")), "old");
+    run = Cli({"open", "--force", Work("a.sealed"), Work("b.txt")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Work("b.txt")), "some batch\r\n");
+
+    run = Cli({"open", Work("a.txt"), Work("c.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text("DialogSingleFileCrypt", "msg19")));
+    EXPECT_FALSE(fs::exists(Work("c.txt")));
+    ExpectNoScratchFiles();
+}
+
+}  // namespace
+}  // namespace brindlecot

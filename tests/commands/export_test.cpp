@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/crypto_binding.h"
+#include "filecrypt/installed_key.h"
+#include "template/commands/batch_text.h"
+#include "template/commands/installed_key_crypt.h"
+#include "template/commands/record_export.h"
+#include "template/workbook/workbook.h"
+#include "tests/commands/app_folder.h"
+
+namespace brindlecot {
+namespace {
+
+using testing_support::AppFolderTest;
+using testing_support::Gbk;
+using testing_support::ReadFileBytes;
+using testing_support::TemplateSpec;
+using testing_support::WriteFileBytes;
+using Files = std::vector<std::string>;
+
+// Fields 1 (10"N"), 2 (5"X", invisible, template value AB) and 3 (8"X"), typeLens 23.
+TemplateSpec ThreeFieldSpec(const std::string& splitter = "") {
+    TemplateSpec spec;
+    spec.typeLens = 23;
+    spec.splitter = splitter;
+    spec.fields = {{"A", 1, "10\"N\""}, {"B", 2, "5\"X\"", false, false, "AB"}, {"C", 3, "8\"X\""}};
+    return spec;
+}
+
+class ExportTest : public AppFolderTest {
+protected:
+    // Exports the one record 123 / XY of ThreeFieldSpec to work/<chosen>.
+    ExportOutcome ExportOneRecord(const TemplateSpec& spec, const std::string& chosen) {
+        editor_ = OpenEditor("batch", spec);
+        if (!editor_) return ExportOutcome::Failed;
+        AddRecord(*editor_, {"123", "XY"});
+        ui_.fileToSave = Work(chosen);
+        return ExportRecords(*editor_);
+    }
+    std::string LastText() const { return ui_.messages.empty() ? std::string() : ui_.messages.back().text; }
+
+    std::unique_ptr<TemplateEditor> editor_;
+};
+
+TEST_F(ExportTest, FixedWidthLineIsTheFieldsPaddedInIndexOrderThenCrLf) {
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "out"), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n");
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    EXPECT_EQ(LastText(), EditorText("msg43"));
+    ASSERT_EQ(ui_.saveFilters.size(), 1u);
+    EXPECT_EQ(ui_.saveFilters[0], EditorText("msg36"));
+}
+
+TEST_F(ExportTest, SplitterIsWrittenWholeBetweenFieldsOnly) {
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec("|"), "one.txt"), ExportOutcome::Written);
+    const std::string oneCharacter = ReadFileBytes(Work("one.txt"));
+    EXPECT_EQ(oneCharacter, "0000000123|AB   |XY      \r\n");
+    EXPECT_EQ(oneCharacter.size(), 25u + 2u);
+
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec("<#>"), "many.txt"), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("many.txt")), "0000000123<#>AB   <#>XY      \r\n");
+}
+
+TEST_F(ExportTest, GbkValuesAreWrittenAsHeldAndFullWidthFieldsAreFilledWithFullWidthBlanks) {
+    TemplateSpec spec;
+    spec.typeLens = 16;
+    spec.fields = {{"E6", 1, "6\"E\""}, {"E4", 2, "4\"E\""}, {"X6", 3, "6\"X\""}};
+    auto editor = OpenEditor("gbk", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"ab", Gbk("张"), Gbk("张三")});
+    ui_.fileToSave = Work("gbk.txt");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("gbk.txt")),
+              "\xA3\xE1\xA3\xE2\xA1\xA1"   // ab in full width, one full-width blank
+              "\xD5\xC5\xA1\xA1"           // 张 and one full-width blank
+              "\xD5\xC5\xC8\xFD  "         // 张三 and two blanks
+              "\r\n");
+}
+
+TEST_F(ExportTest, WithoutFillEveryCellKeepsItsLengthAndRecordsFollowGridOrder) {
+    TemplateSpec spec = ThreeFieldSpec(",");
+    spec.needFill = false;
+    auto editor = OpenEditor("plain", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "x"});
+    AddRecord(*editor, {"22", ""});
+    ui_.fileToSave = Work("plain.txt");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("plain.txt")), "1,AB,x\r\n22,AB,\r\n");
+}
+
+TEST_F(ExportTest, FieldsSharingANameEachCarryTheirOwnValues) {
+    TemplateSpec spec;
+    spec.typeLens = 6;
+    spec.fields = {{"X", 1, "3\"X\""}, {"X", 2, "3\"X\""}};
+    auto editor = OpenEditor("twins", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"a", "b"});
+    ui_.fileToSave = Work("twins.txt");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("twins.txt")), "a  b  \r\n");
+}
+
+TEST_F(ExportTest, ExtensionIsAddedOnlyWhenItOccursNowhereInTheName) {
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "a.txt.bak"), ExportOutcome::Written);
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "b.txt"), ExportOutcome::Written);
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "c"), ExportOutcome::Written);
+    EXPECT_EQ(WorkFiles(), (Files{"a.txt.bak", "b.txt", "c.txt"}));
+}
+
+TEST_F(ExportTest, ExistingOutputIsReplacedWholeNeverAppendedTo) {
+    WriteFileBytes(Work("out.txt"), std::string(1000, 'J'));
+    ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "out.txt"), ExportOutcome::Written);
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n");
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+}
+
+TEST_F(ExportTest, WorkbookStartsWithAllFieldNamesAndHoldsUnpaddedValues) {
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.out = "xls";
+    ASSERT_EQ(ExportOneRecord(spec, "book"), ExportOutcome::Written);
+    EXPECT_EQ(ui_.saveFilters.at(0), kWorkbookFilter);
+    TextTable table;
+    ASSERT_TRUE(ReadWorkbook(Work("book.xls"), table).ok());
+    EXPECT_EQ(table, (TextTable{{"A", "B", "C"}, {"123", "AB", "XY"}}));
+    EXPECT_EQ(WorkFiles(), Files{"book.xls"});
+}
+
+TEST_F(ExportTest, WorkbookUnderANameWithoutWorkbookExtensionIsStillAWorkbook) {
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.out = "xls";
+    ASSERT_EQ(ExportOneRecord(spec, "book.xls.bak"), ExportOutcome::Written);
+    TextTable table;
+    ASSERT_TRUE(ReadWorkbook(Work("book.xls.bak"), table).ok());
+    EXPECT_EQ(table.size(), 2u);
+    EXPECT_EQ(WorkFiles(), Files{"book.xls.bak"});
+}
+
+TEST_F(ExportTest, GateRefusesAnEmptyTableBeforeAskingForAFile) {
+    auto editor = OpenEditor("batch", ThreeFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    ui_.fileToSave = Work("out");
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
+    EXPECT_EQ(LastText(), EditorText("msg32"));
+    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(ExportTest, GateShowsTheFirstErrorRowFocusesTheRecordsAndWritesNothing) {
+    auto editor = OpenEditor("batch", ThreeFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    for (int row = 0; row < 50; ++row) AddRecord(*editor, {"1", "ok"});
+    editor->Records().SetErrorText(17, "first");
+    editor->Records().SetErrorText(30, "second");
+    int focused = 0;
+    editor->SetFocusRecordsRequest([&focused] { ++focused; });
+    ui_.fileToSave = Work("out");
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, "first");
+    EXPECT_EQ(ui_.messages[0].caption, Gbk("batch"));
+    EXPECT_EQ(focused, 1);
+    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(ExportTest, CancelledDialogWritesNothingAndSaysNothing) {
+    auto editor = OpenEditor("batch", ThreeFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "x"});
+    ui_.fileToSave.reset();
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Cancelled);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(ExportTest, RefusesToWriteOverTheFileJustImportedHoweverItIsSpelled) {
+    auto editor = OpenEditor("batch", ThreeFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "x"});
+    WriteFileBytes(Work("in.txt"), "source");
+    editor->SetLastImportPath(Work("in.txt"));
+    for (const std::string& chosen : {Work("in.txt"), Work("in"), Work("../work/in.txt")}) {
+        ui_.messages.clear();
+        ui_.fileToSave = chosen;
+        EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused) << chosen;
+        EXPECT_EQ(LastText(), EditorText("msg40"));
+    }
+    EXPECT_EQ(ReadFileBytes(Work("in.txt")), "source");
+    ui_.fileToSave = Work("other");
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_EQ(WorkFiles(), (Files{"in.txt", "other.txt"}));
+}
+
+TEST_F(ExportTest, SealedOutputOpensToTheExactBatchAndNoScratchFileRemains) {
+    InstallTestKey();
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.outNeedEncrypt = true;
+    WriteFileBytes(Work("out.txt"), std::string(5000, 'J'));  // replaced, not appended to
+    ASSERT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Written);
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    const std::string plain = "0000000123AB   XY      \r\n";
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")).size(), 8 * (plain.size() / 8) + 40);
+    ASSERT_EQ(CryptWithInstalledKey(kCryptModeOpen, Work("out.txt"), Work("opened")), 0);
+    EXPECT_EQ(ReadFileBytes(Work("opened")), plain);
+}
+
+TEST_F(ExportTest, SealingWithoutAnInstalledKeyStopsBeforeAnyDialog) {
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.outNeedEncrypt = true;
+    CurrentInstalledKey().Replace("3A5C0F1X");  // in memory only: keyConf is what counts
+    EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Refused);
+    EXPECT_EQ(LastText(), EditorText("msg35"));
+    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST_F(ExportTest, FailedSealingLeavesNeitherScratchNorOutputBehind) {
+    InstallTestKey();
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.outNeedEncrypt = true;
+    WriteFileBytes(Work("out.txt"), "yesterday");
+    UnbindCryptoLibrary();  // every seal now fails
+    EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg42"));
+    EXPECT_TRUE(WorkFiles().empty());  // an old batch at the chosen name is not left to be sent
+}
+
+TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
+    EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "missing/out"), ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg41"));
+
+    InstallTestKey();
+    TemplateSpec sealed = ThreeFieldSpec();
+    sealed.outNeedEncrypt = true;
+    EXPECT_EQ(ExportOneRecord(sealed, "missing/out"), ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg41"));
+
+    std::filesystem::create_directory(Work("folder.txt"));  // a folder cannot be replaced by a file
+    EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "folder.txt"), ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_EQ(WorkFiles(), Files{"folder.txt"});
+}
+
+TEST_F(ExportTest, TemplateNamingNoOutputFormatReportsAFailureNotSuccess) {
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.out = "none";
+    EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+TEST(BatchTextTest, FullDiskIsAFailedWriteNotAShortFile) {
+    const TextTable table(1000, TextRow{std::string(2000, 'x')});
+    EXPECT_FALSE(WriteBatchText("/dev/full", table, ""));
+    EXPECT_FALSE(WriteBatchText("/nonexistent-folder/out.txt", table, ""));
+}
+
+}  // namespace
+}  // namespace brindlecot

@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+
+#include "app/message_format.h"
+#include "app/startup.h"
+#include "filecrypt/installed_key.h"
+#include "template/commands/installed_key_crypt.h"
+#include "template/commands/record_export.h"
+#include "template/commands/record_import.h"
+#include "template/field_rules.h"
+#include "template/workbook/workbook.h"
+#include "tests/commands/app_folder.h"
+
+namespace brindlecot {
+namespace {
+
+using testing_support::AppFolderTest;
+using testing_support::FieldSpec;
+using testing_support::Gbk;
+using testing_support::ReadFileBytes;
+using testing_support::TemplateSpec;
+using testing_support::WriteFileBytes;
+using Files = std::vector<std::string>;
+using Cells = std::vector<std::string>;
+
+// Two visible fields, 10"N" and 8"X": typeLens 18.
+TemplateSpec TwoFieldSpec(const std::string& splitter = "") {
+    TemplateSpec spec;
+    spec.typeLens = 18;
+    spec.splitter = splitter;
+    spec.fields = {{"N10", 1, "10\"N\"", true, true}, {"X8", 2, "8\"X\""}};
+    return spec;
+}
+
+class ImportTest : public AppFolderTest {
+protected:
+    ImportOutcome ImportFile(TemplateEditor& editor, const std::string& name) {
+        ui_.fileToOpen = Work(name);
+        return ImportRecords(editor);
+    }
+    static std::vector<Cells> Rows(const TemplateEditor& editor) {
+        std::vector<Cells> rows;
+        for (int row = 0; row < editor.Records().RowCount(); ++row) rows.push_back(editor.Records().FieldCells(row));
+        return rows;
+    }
+    std::string LastText() const { return ui_.messages.empty() ? std::string() : ui_.messages.back().text; }
+};
+
+TEST_F(ImportTest, FixedWidthLinesWithCrLfOrLfAndEmptyLinesBetween) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "0000000123XY      \r\n\r\n\n0000000456ABCDEFGH\n12345678x9Z       ");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000123", "XY"}, {"0000000456", "ABCDEFGH"}, {"12345678x9", "Z"}}));
+    const RecordTable& records = editor->Records();
+    EXPECT_EQ(records.DisplayText(2, 0), "3");  // empty lines got no numbers
+    EXPECT_FALSE(records.IsErrorRow(0));
+    EXPECT_EQ(records.ErrorText(2), RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
+    EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
+    EXPECT_EQ(ui_.openFilters.at(0), EditorText("msg36"));
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_FALSE(editor->StatisticsText().empty());
+}
+
+TEST_F(ImportTest, SeparatedFixedWidthLineCountsItsLengthWithoutTheSeparators) {
+    auto editor = OpenEditor("separated", TwoFieldSpec("|"));
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "0000000123|XY      \r\n");  // 19 bytes
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000123", "XY"}}));
+}
+
+TEST_F(ImportTest, LineOfTheWrongLengthEndsTheImportKeepingTheRowsBefore) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "0000000001A       \r\n0000000002B        \r\n0000000003C       \r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
+    EXPECT_EQ(LastText(), EditorText("msg29"));
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000001", "A"}}));
+    EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
+    EXPECT_FALSE(editor->StatisticsText().empty());
+}
+
+TEST_F(ImportTest, InvisibleFieldsInTheLineAreSteppedOverNotShiftedIntoTheNextColumn) {
+    for (const std::string splitter : {"", "|"}) {
+        TemplateSpec spec;
+        spec.typeLens = 15;
+        spec.splitter = splitter;
+        spec.fields = {{"A", 1, "5\"X\""}, {"Hidden", 2, "5\"X\"", false, false, "HH"}, {"C", 3, "5\"N\""}};
+        auto editor = OpenEditor("hidden" + splitter, spec);
+        ASSERT_NE(editor, nullptr);
+        AddRecord(*editor, {"left", "00042"});
+        ui_.fileToSave = Work("round" + splitter);
+        ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+        ASSERT_EQ(ImportFile(*editor, "round" + splitter + ".txt"), ImportOutcome::Imported);
+        EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"left", "00042"}})) << "splitter '" << splitter << "'";
+        EXPECT_FALSE(editor->Records().IsErrorRow(0));
+    }
+}
+
+TEST_F(ImportTest, WithoutFillValuesAreNotCheckedAndWithoutSplitterTheyAreEmpty) {
+    TemplateSpec separated = TwoFieldSpec(",");
+    separated.needFill = false;
+    auto editor = OpenEditor("loose", separated);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "abc,toolongvalue\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"abc", "toolongvalue"}}));
+    EXPECT_FALSE(editor->Records().IsErrorRow(0));
+
+    TemplateSpec bare = TwoFieldSpec();
+    bare.needFill = false;
+    auto bareEditor = OpenEditor("bare", bare);
+    ASSERT_NE(bareEditor, nullptr);
+    EXPECT_EQ(ImportFile(*bareEditor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*bareEditor), (std::vector<Cells>{{"", ""}}));
+}
+
+TEST_F(ImportTest, FixedWidthWithoutARecordLengthIsRefusedAndEmptiesTheTable) {
+    TemplateSpec spec;
+    spec.typeLens = 0;
+    spec.fields = {{"Free", 1, "X"}};
+    auto editor = OpenEditor("nolength", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"old"});
+    WriteFileBytes(Work("in.txt"), "x\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg27"));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+    EXPECT_EQ(editor->LastImportPath(), "");
+}
+
+TEST_F(ImportTest, FileThatCannotBeReadIsReportedApplicationCaptioned) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "old"});
+    EXPECT_EQ(ImportFile(*editor, "gone.txt"), ImportOutcome::Failed);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].caption, kApplicationName);
+    EXPECT_EQ(ui_.messages[0].text, EditorText("msg28"));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+}
+
+TEST_F(ImportTest, FieldWithoutALengthAbandonsEachLineAndReadsOn) {
+    TemplateSpec spec;
+    spec.typeLens = 10;
+    spec.fields = {{"N10", 1, "10\"N\""}, {"Free", 2, "X"}};
+    auto editor = OpenEditor("zerowidth", spec);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "0000000001\r\n0000000002\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[0].text, FormatMessage(EditorText("msg31"), {std::string_view("Free")}));
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000001", ""}, {"0000000002", ""}}));
+}
+
+TEST_F(ImportTest, UnusableTypeCodeAbandonsTheLineWithItsMessage) {
+    TemplateSpec spec;
+    spec.typeLens = 7;
+    spec.fields = {{"X2", 1, "2\"X\""}, {"Odd", 2, "3\"N\"+2\"N\"+1\"N\""}};
+    auto editor = OpenEditor("oddtype", spec);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(TotalLength(spec.fields[1].type), 5);
+    WriteFileBytes(Work("in.txt"), "ab12345\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
+    EXPECT_EQ(LastText(), RuleMessage(RuleBadType, editor->Definition().fields[1]));
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"ab", "12345"}}));
+}
+
+TEST_F(ImportTest, TextExportImportsBackToTheSameRecords) {
+    TemplateSpec spec;
+    spec.typeLens = 38;
+    spec.splitter = "|";
+    spec.fields = {{"账号", 1, "10\"N\"", true, true}, {"户名", 2, "8\"E\""},
+                   {"金额", 3, "12\"M\""}, {"日期", 4, "YYYYMMDD"}};
+    auto editor = OpenEditor("roundtrip", spec);
+    ASSERT_NE(editor, nullptr);
+    const std::vector<Cells> records = {{"0000000001", Gbk("张三"), "12.50", "20240229"},
+                                        {"0000000002", Gbk("李四"), "1000.00", "20231231"}};
+    for (const Cells& record : records) AddRecord(*editor, record);
+    ui_.fileToSave = Work("batch");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    ASSERT_EQ(ImportFile(*editor, "batch.txt"), ImportOutcome::Imported);
+    std::vector<Cells> read = Rows(*editor);
+    ASSERT_EQ(read.size(), 2u);
+    // Full-width text comes back as written: full-width, with its full-width fill.
+    for (Cells& row : read) row[1] = row[1].substr(0, 4);
+    EXPECT_EQ(read[0], (Cells{"0000000001", Gbk("张三"), "12.50", "20240229"}));
+    EXPECT_EQ(read[1], (Cells{"0000000002", Gbk("李四"), "1000.00", "20231231"}));
+    EXPECT_FALSE(editor->Records().IsErrorRow(0));
+    EXPECT_FALSE(editor->Records().IsErrorRow(1));
+}
+
+// --- workbooks -----------------------------------------------------------------
+
+TemplateSpec WorkbookSpec() {
+    TemplateSpec spec;
+    spec.in = "xls";
+    spec.out = "xls";
+    spec.needFill = false;
+    spec.typeLens = 30;
+    spec.fields = {{"账号", 1, "10\"N\"", true, true},
+                   {"备注", 2, "4\"X\"", false, false, "ZZ"},
+                   {"户名", 3, "8\"X\""},
+                   {"金额", 4, "8\"M\"", true, false, "0"}};
+    return spec;
+}
+
+TEST_F(ImportTest, WorkbookValuesGoByHeadingAndMissingColumnsGetTheTemplateValue) {
+    auto editor = OpenEditor("book", WorkbookSpec());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("户名"), Gbk("账号")},
+                                               {"Li", "12"},
+                                               {"", ""},
+                                               {"Wang", "x3"}}).ok());
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Imported);
+    EXPECT_EQ(ui_.openFilters.at(0), kWorkbookFilter);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"12", "Li", "0.00"}, {"x3", "Wang", "0.00"}}));
+    EXPECT_EQ(editor->Records().ErrorText(1), RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
+    EXPECT_EQ(editor->Records().DisplayText(1, 0), "2");
+}
+
+TEST_F(ImportTest, WorkbookColumnsBeyondTheVisibleFieldsAreNotLookedAt) {
+    auto editor = OpenEditor("book", WorkbookSpec());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号"), Gbk("户名"), Gbk("金额"), "Notes"},
+                                               {"1", "A", "5", "anything"}}).ok());
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"1", "A", "5.00"}}));
+}
+
+TEST_F(ImportTest, WorkbookHeadingNamingNoFieldEmptiesTheTable) {
+    auto editor = OpenEditor("book", WorkbookSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "old", "1.00"});
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号"), "Stranger"}, {"1", "x"}}).ok());
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg25"), {std::string_view("Stranger")}));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+    EXPECT_EQ(editor->LastImportPath(), Work("in.xls"));  // the import got past its file checks
+}
+
+TEST_F(ImportTest, InvisibleFieldWhoseTemplateValueBreaksItsRuleEmptiesTheTable) {
+    TemplateSpec spec = WorkbookSpec();
+    spec.fields[1].value = "TOOLONG";
+    auto editor = OpenEditor("book", spec);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号")}, {"1"}}).ok());
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg26"), {std::string_view(Gbk("备注")), std::string_view("TOOLONG")}));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+}
+
+TEST_F(ImportTest, FileThatIsNoWorkbookLeavesTheTableAlone) {
+    auto editor = OpenEditor("book", WorkbookSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "old", "1.00"});
+    WriteFileBytes(Work("in.xls"), "just text\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg38"));
+    EXPECT_GE(ui_.messages.size(), 2u);  // the bridge's own message comes first
+    EXPECT_EQ(editor->Records().RowCount(), 1);
+}
+
+TEST_F(ImportTest, ExportedWorkbookWithItsInvisibleFieldColumnImportsBack) {
+    auto editor = OpenEditor("book", WorkbookSpec());
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"7", "Zhao", "3.50"});
+    AddRecord(*editor, {"8", Gbk("钱"), "4.00"});
+    ui_.fileToSave = Work("out");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    ASSERT_EQ(ImportFile(*editor, "out.xls"), ImportOutcome::Imported) << LastText();
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"7", "Zhao", "3.50"}, {"8", Gbk("钱"), "4.00"}}));
+}
+
+// --- sealed input ----------------------------------------------------------------
+
+TEST_F(ImportTest, SealedTextInputIsOpenedAndTheChosenFileIsRememberedAsImported) {
+    InstallTestKey();
+    TemplateSpec spec = TwoFieldSpec();
+    spec.inNeedDescrypt = true;
+    auto editor = OpenEditor("sealed", spec);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("plain"), "0000000123XY      \r\n");
+    ASSERT_EQ(CryptWithInstalledKey(kCryptModeSeal, Work("plain"), Work("in.txt")), 0);
+    WriteFileBytes(Work("in.txt_temp"), "stale bytes of an interrupted run\r\n");
+
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000123", "XY"}}));
+    EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
+    EXPECT_EQ(WorkFiles(), (Files{"in.txt", "plain"}));
+
+    // So exporting over the sealed file just imported is refused.
+    const std::string sealed = ReadFileBytes(Work("in.txt"));
+    ui_.fileToSave = Work("in.txt");
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
+    EXPECT_EQ(LastText(), EditorText("msg40"));
+    EXPECT_EQ(ReadFileBytes(Work("in.txt")), sealed);
+}
+
+TEST_F(ImportTest, InputThatDoesNotOpenLeavesTheTableAndNoScratchFile) {
+    InstallTestKey();
+    TemplateSpec spec = TwoFieldSpec();
+    spec.inNeedDescrypt = true;
+    auto editor = OpenEditor("sealed", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "old"});
+    WriteFileBytes(Work("in.txt"), std::string(64, 'p'));  // not sealed with this key
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg37"));
+    EXPECT_EQ(editor->Records().RowCount(), 1);
+    EXPECT_EQ(WorkFiles(), Files{"in.txt"});
+}
+
+TEST_F(ImportTest, SealedInputWithoutAnInstalledKeyStopsBeforeAnyDialog) {
+    TemplateSpec spec = TwoFieldSpec();
+    spec.inNeedDescrypt = true;
+    auto editor = OpenEditor("sealed", spec);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "x");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Refused);
+    EXPECT_EQ(LastText(), EditorText("msg35"));
+    EXPECT_TRUE(ui_.openFilters.empty());
+}
+
+TEST_F(ImportTest, SealedWorkbookExportImportsAgain) {
+    InstallTestKey();
+    TemplateSpec spec = WorkbookSpec();
+    spec.inNeedDescrypt = true;
+    spec.outNeedEncrypt = true;
+    auto editor = OpenEditor("sealedbook", spec);
+    ASSERT_NE(editor, nullptr);
+    for (int row = 0; row < 30; ++row) AddRecord(*editor, {std::to_string(row), "n" + std::to_string(row), "1.00"});
+    const std::vector<Cells> written = Rows(*editor);
+    ui_.fileToSave = Work("book");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_EQ(WorkFiles(), Files{"book.xls"});
+    TextTable notReadable;
+    EXPECT_FALSE(ReadWorkbook(Work("book.xls"), notReadable).ok());  // sealed, not a workbook
+
+    ASSERT_EQ(ImportFile(*editor, "book.xls"), ImportOutcome::Imported) << LastText();
+    EXPECT_EQ(Rows(*editor), written);
+    EXPECT_EQ(WorkFiles(), Files{"book.xls"});
+}
+
+TEST_F(ImportTest, TemplateReadingNeitherFormatKeepsTheRowsButRemembersTheFile) {
+    TemplateSpec spec = TwoFieldSpec();
+    spec.in = "none";
+    auto editor = OpenEditor("noinput", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "kept"});
+    WriteFileBytes(Work("in.txt"), "0000000123XY      \r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"1", "kept"}}));
+    EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
+    EXPECT_TRUE(ui_.openFilters.at(0).empty());
+}
+
+}  // namespace
+}  // namespace brindlecot

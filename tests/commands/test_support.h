@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/user_interface.h"
+
+namespace brindlecot::testing_support {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Records everything said to the person and answers from a script.
+class ScriptedUserInterface final : public UserInterface {
+public:
+    struct Shown {
+        std::string caption;
+        std::string text;
+    };
+
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& filter) override;
+
+    std::vector<Shown> messages;
+    std::vector<Shown> questions;
+    std::vector<std::string> openFilters;
+    std::vector<std::string> saveFilters;
+    bool answerYes = true;
+    std::optional<std::string> fileToOpen;
+    std::optional<std::string> fileToSave;
+
+    // The texts shown, in order.
+    std::vector<std::string> Texts() const;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Names in `folder` that end in one of the scratch suffixes the commands use.
+std::vector<std::string> LeftoverScratchFiles(const std::filesystem::path& folder);
+
+// GBK bytes of a UTF-8 literal (the sources are UTF-8; the program's texts are GBK).
+std::string Gbk(const std::string& utf8);
+
+}  // namespace brindlecot::testing_support
