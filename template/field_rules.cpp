@@ -98,8 +98,9 @@ void FillPart(std::string& text, std::string_view part) {
 }  // namespace
 
 int LineLength(std::string_view text) {
-    const std::size_t end = text.find_first_of(std::string_view("\0\r\n", 3));
-    return static_cast<int>(end == std::string_view::npos ? text.size() : end);
+    std::size_t length = 0;
+    while (length < text.size() && text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
+    return static_cast<int>(length);
 }
 
 int LineLength(const char* text) {
@@ -215,7 +216,7 @@ void ToFullWidth(std::string_view source, std::string& destination) {
                           (b >= 0x81 && b <= 0xFE && n >= 0x40 && n <= 0xFE);
         if (pair) {
             wide += static_cast<char>(b);
-            // A lead byte at the very end has no partner; it is kept alone.
+            // 0xA3 as the very last byte has no partner; it is kept alone.
             if (n != 0) wide += static_cast<char>(n);
             i += n != 0 ? 2 : 1;
         } else if (b == 0x80) {
