@@ -10,7 +10,7 @@ PACKAGES=(
   libfreexl-dev libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
   fonts-wqy-zenhei fontconfig
   libssl-dev openssl
-  xvfb xauth
+  xvfb xauth libxcb1-dev
 )
 
 missing=()
