@@ -1,7 +1,5 @@
 #include "filecrypt/single_file_crypt.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -11,6 +9,7 @@
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/staged_file.h"
+#include "template/commands/scratch_file.h"
 #include "template/workbook/workbook_conversion.h"
 
 namespace brindlecot {
@@ -81,27 +80,15 @@ std::string_view LastComponent(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-bool IsExistingFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
-}
-
-// Byte-equal paths, or two spellings of one existing file ("a.txt" and "./a.txt", links):
-// replacing the output would then replace the input.
-bool AreSameFile(const std::string& first, const std::string& second) {
-    if (first == second) return true;
-    struct stat a {}, b {};
-    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
-
 // The catalogue key of the first path rule broken, or nothing.
 std::optional<const char*> PathProblem(const std::string& input, const std::string& output,
                                        const FileCryptSettings& settings) {
     if (input.empty()) return "msg13";
     if (output.empty()) return "msg14";
-    if (!IsExistingFile(input)) return "msg15";
-    if (AreSameFile(input, output)) return "msg16";
+    if (!FileExists(input)) return "msg15";
+    // Two spellings of one file count as the same path too: replacing the output would
+    // replace the input.
+    if (IsSameFile(input, output)) return "msg16";
     const std::string inputExtension = FileExtension(input);
     if (settings.bChange && !inputExtension.empty()) {
         const std::string_view name = LastComponent(output);
