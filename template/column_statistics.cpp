@@ -101,8 +101,11 @@ void StatisticsCache::Refresh(const RecordTable& table, std::vector<std::pair<in
         tableIdentity_ = table.Identity();
         columns_ = std::move(columns);
     }
-    const std::size_t rows = static_cast<std::size_t>(table.RowCount());
     const std::size_t width = columns_.size();
+    // Without a column to read there is nothing to remember (and a table without columns
+    // has no error column to look at).
+    if (width == 0) return;
+    const std::size_t rows = static_cast<std::size_t>(table.RowCount());
     rowVersions_.resize(rows, 0);
     rowUsed_.resize(rows, 0);
     rowValues_.resize(rows * width, 0);
@@ -155,7 +158,7 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
     for (const ColumnScan& scan : scans) columns.emplace_back(scan.column, scan.entry->hundredths);
     cache.Refresh(table, std::move(columns));
     const std::size_t width = scans.size();
-    for (std::size_t row = 0; row < static_cast<std::size_t>(rows); ++row) {
+    for (std::size_t row = 0; width > 0 && row < static_cast<std::size_t>(rows); ++row) {
         if (!cache.rowUsed_[row]) continue;
         const double* values = &cache.rowValues_[row * width];
         for (std::size_t i = 0; i < width; ++i) scans[i].figures.Add(values[i]);

@@ -71,7 +71,9 @@ double ParseLeadingDouble(std::string_view text) {
     double value = 0;
     if (TryPlainDecimal(text, value)) return value;
     const std::string terminated(text);
-    return strtod_l(terminated.c_str(), nullptr, CLocale());
+    const locale_t c = CLocale();
+    return c != static_cast<locale_t>(nullptr) ? strtod_l(terminated.c_str(), nullptr, c)
+                                               : std::strtod(terminated.c_str(), nullptr);
 }
 
 std::string FormatFixed(double value, int decimals) {

@@ -218,6 +218,14 @@ TEST_F(ComputeStatisticsTest, TwoEntriesEachOnTheirOwnLine) {
               Pieces(first + "\r\n" + Gbk("金额") + ": ", {{"msg23", "3.00"}}, "b"));
 }
 
+TEST_F(ComputeStatisticsTest, TableWithoutColumnsGivesTheCountLine) {
+    UseStatistics("2|sum|0|x");
+    RecordTable bare;
+    bare.AppendRow();
+    bare.AppendRow();
+    EXPECT_EQ(ComputeStatistics(definition_, bare), CountLine(2));
+}
+
 TEST_F(ComputeStatisticsTest, CachedRecomputationFollowsEveryChange) {
     UseStatistics("2|sum,avg,max,min|0|a-1|sum|1|b");
     std::mt19937 random(11);
