@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -261,6 +262,15 @@ std::int32_t Open(Session& s) {
   }
 }
 
+// Releases a session allocated with the C allocator, wiping it first.
+struct SessionRelease {
+  void operator()(Session* session) const {
+    session->~Session();
+    SecureWipe(session, sizeof(Session));
+    std::free(session);
+  }
+};
+
 bool SameFile(int a, int b) {
   struct stat sa {};
   struct stat sb {};
@@ -281,9 +291,9 @@ extern "C" KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* 
 
   // Buffers of plaintext and key schedules: one heap block of fixed size, wiped and
   // released on return.
-  std::unique_ptr<Session> session(new (std::nothrow) Session);
-  if (!session) return KESTRELVANE_E_NO_MEMORY;
-  WipeOnExit<Session> wipe_session(*session);
+  void* memory = std::malloc(sizeof(Session));
+  if (memory == nullptr) return KESTRELVANE_E_NO_MEMORY;
+  const std::unique_ptr<Session, SessionRelease> session(new (memory) Session);
   Session& s = *session;
   s.pad_mode = padMode;
 

@@ -88,3 +88,20 @@ TEST(RandomKeys, OddParityFullRangeAndFreshOnEveryDraw) {
 
 }  // namespace
 }  // namespace kestrelvane
+
+namespace kestrelvane {
+namespace {
+
+TEST(KeyWiping, GuardWipesItsObjectWhenTheScopeEnds) {
+  std::uint8_t key[24];
+  std::memset(key, 0xA5, sizeof(key));
+  {
+    WipeOnExit<decltype(key)> guard(key);
+    EXPECT_EQ(key[0], 0xA5) << "nothing wiped while the guard lives";
+  }
+  for (std::uint8_t b : key) EXPECT_EQ(b, 0);
+  SecureWipe(nullptr, 8);  // harmless
+}
+
+}  // namespace
+}  // namespace kestrelvane
