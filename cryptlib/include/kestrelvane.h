@@ -124,8 +124,8 @@ extern "C" {
  *     triple-DES ECB encryption under the session key of data || count-byte padding ||
  *     check block (the XOR of all preceding plaintext blocks); 8 * (L / 8) + 40 bytes.
  *     Modes 2 and 3 use the local master key with key[i % keyLength] XOR-ed into byte i
- *     as key-encryption key (key may be NULL: nothing mixed in); the families use 24
- *     zero bytes and ignore key.
+ *     as key-encryption key (with key NULL or keyLength <= 0 nothing is mixed in); the
+ *     families use 24 zero bytes and ignore key.
  *
  * Results, checked in this order: _NULL_ARGUMENT (a path absent, or the key in mode 0
  * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 64 KiB work area),
@@ -164,7 +164,8 @@ KESTRELVANE_API int32_t CryptLmkMac(unsigned char* output, int32_t* outputLength
  * 8 * (L / 8) + 40 bytes: a 24-byte wrapped session key, then the encryption of
  * MD5(data)[0..7] || data || count-byte padding. Mode 1 (4011..) opens such a message
  * and checks padding and digest. The key-encryption key is the local master key with
- * key[i % keyLength] XOR-ed in (key may be NULL).
+ * key[i % keyLength] XOR-ed in (with key NULL or keyLength <= 0 nothing is mixed in).
+ * inputLength may be at most INT32_MAX - 48 when sealing (_DATA_LENGTH otherwise).
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, master-key codes, _MODE, _OUTPUT_TOO_SMALL
  * (sealing: before any work; opening: the data length, after decryption),
  * _MESSAGE_LENGTH, _NO_MEMORY, _MESSAGE_CHECK (opening; on a digest mismatch the output
