@@ -11,6 +11,7 @@
 #include "app/message_catalogue.h"
 #include "filecrypt/key_rules.h"
 #include "template/field_rules.h"
+#include "template/template_definition.h"
 #include "template/workbook/workbook.h"
 #include "tests/commands/test_support.h"
 
@@ -24,7 +25,7 @@ using testing_support::ReadFileBytes;
 using testing_support::TemporaryFolder;
 using testing_support::WriteFileBytes;
 
-struct Run {
+struct CliRun {
     int status = -1;
     std::string out;
     std::string err;
@@ -60,14 +61,14 @@ protected:
         SelectMessageCatalogue();
     }
 
-    Run Cli(const std::vector<std::string>& arguments) const {
+    CliRun Cli(const std::vector<std::string>& arguments) const {
         std::string command = Quote((folder_.path() / "app" / "brindlecot-cli").string());
         for (const std::string& argument : arguments) command += " " + Quote(argument);
         const std::string out = (folder_.path() / "stdout").string();
         const std::string err = (folder_.path() / "stderr").string();
         command += " >" + Quote(out) + " 2>" + Quote(err);
         const int raw = std::system(command.c_str());
-        Run run;
+        CliRun run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         run.out = ReadFileBytes(out);
         run.err = ReadFileBytes(err);
@@ -82,7 +83,7 @@ protected:
     static std::string Text(const char* section, const char* key) { return GbkToUtf8ForDisplay(LoadMessage(section, key)); }
 
     void InstallKey() {
-        const Run run = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
+        const CliRun run = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
         ASSERT_EQ(run.status, 0) << run.err;
     }
     static char KeyCheck();
@@ -99,7 +100,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 // --- usage ------------------------------------------------------------------------
 
 TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatuses) {
-    const Run run = Cli({"--help"});
+    const CliRun run = Cli({"--help"});
     EXPECT_EQ(run.status, 0);
     for (const char* word : {"list", "check TEMPLATE", "install-key KEY", "export TEMPLATE INPUT OUTPUT",
                              "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "Exit status"}) {
@@ -111,7 +112,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"check"}, {"export", "a", "b"},
                                                {"seal", "a", "b", "c"}, {"--fast", "list"}, {"list", "extra"}}) {
-        const Run run = Cli(arguments);
+        const CliRun run = Cli(arguments);
         EXPECT_EQ(run.status, 2) << (arguments.empty() ? "(none)" : arguments[0]);
         EXPECT_TRUE(Contains(run.err, "brindlecot-cli:"));
         EXPECT_TRUE(run.out.empty());
@@ -122,40 +123,40 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
 // --- list, check, install-key --------------------------------------------------------
 
 TEST_F(CliTest, ListPrintsTheShippedTemplatesInTheChoosersOrder) {
-    const Run run = Cli({"list"});
+    const CliRun run = Cli({"list"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "代发工资\n费用报销汇总\n批量转账\n");
 }
 
 TEST_F(CliTest, CheckListsTheFieldsOfANamedOrPathTemplate) {
-    const Run named = Cli({"check", "代发工资"});
+    const CliRun named = Cli({"check", "代发工资"});
     ASSERT_EQ(named.status, 0) << named.err;
     EXPECT_TRUE(Contains(named.out, "typeLens\t141\n"));
     EXPECT_TRUE(Contains(named.out, "outNeedEncrypt\tyes\n"));
     EXPECT_TRUE(Contains(named.out, "1\t付款账号\t19\"N\"\t19\tno\tyes\n"));
     EXPECT_TRUE(Contains(named.out, "7\t备注\t20\"X\"+10\"X\"\t30\tyes\tno\n"));
 
-    const Run byPath = Cli({"check", App("conf/批量转账.cfg")});
+    const CliRun byPath = Cli({"check", App("conf/批量转账.cfg")});
     ASSERT_EQ(byPath.status, 0) << byPath.err;
     EXPECT_TRUE(Contains(byPath.out, "splite\t\"|\"\n"));
 }
 
 TEST_F(CliTest, CheckReportsAMissingTemplateAndTheLoadersMessage) {
-    const Run missing = Cli({"check", "nosuch"});
+    const CliRun missing = Cli({"check", "nosuch"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(Contains(missing.err, Text("DialogOperSelect", "msg7")));
 
     WriteFileBytes(Work("broken.cfg"), "$mode typeLens=5 in=txt\n");
-    const Run broken = Cli({"check", Work("broken.cfg")});
+    const CliRun broken = Cli({"check", Work("broken.cfg")});
     EXPECT_EQ(broken.status, 1);
     EXPECT_TRUE(Contains(broken.err, Text("DialogModelDlg", "msg4"))) << broken.err;
 }
 
 TEST_F(CliTest, InstallKeyAppliesTheKeyRulesAndWritesKeyConf) {
-    const Run wrongDigit = Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
+    const CliRun wrongDigit = Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
     EXPECT_EQ(wrongDigit.status, 1);
     EXPECT_TRUE(Contains(wrongDigit.err, Text("DialogCryptKey", "msg5")));
-    const Run shortKey = Cli({"install-key", "ABC"});
+    const CliRun shortKey = Cli({"install-key", "ABC"});
     EXPECT_EQ(shortKey.status, 1);
     EXPECT_TRUE(Contains(shortKey.err, Text("DialogCryptKey", "msg3")));
     EXPECT_FALSE(fs::exists(App("keyConf")));
@@ -181,12 +182,12 @@ TextTable GbkTable(const std::vector<std::vector<std::string>>& rows) {
 TEST_F(CliTest, ExportsAWorkbookAsASealedFixedWidthBatch) {
     InstallKey();
     ASSERT_TRUE(WriteWorkbook(Work("pay.xls"), GbkTable({kPayrollHeader, {"6222000011112222333", "张三", "123456", "2024-03-15"}})).ok());
-    const Run run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay")});
+    const CliRun run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg43")));
     ASSERT_TRUE(fs::exists(Work("pay.txt")));
 
-    const Run opened = Cli({"open", Work("pay.txt"), Work("plain.txt")});
+    const CliRun opened = Cli({"open", Work("pay.txt"), Work("plain.txt")});
     ASSERT_EQ(opened.status, 0) << opened.err;
     std::string full;
     for (int i = 0; i < 8; ++i) full += "\xA1\xA1";
@@ -204,7 +205,7 @@ TEST_F(CliTest, EveryErrorRowIsListedAndNothingIsWritten) {
                                                          {"62220000111122x", "李四", "100", ""},
                                                          {"6222000011112222333", "王五", "100", ""},
                                                          {"6222000011112222333", "", "100", ""}})).ok());
-    const Run run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay.txt")});
+    const CliRun run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay.txt")});
     EXPECT_EQ(run.status, 1);
     FieldItem account;
     account.name = Gbk("收款账号");
@@ -223,7 +224,7 @@ const std::string kTransferLines = Gbk("6222000011112222|张三|100.5|工商银�
 TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) {
     WriteFileBytes(Work("in.txt"), kTransferLines);
     const std::string expected = Gbk("6222000011112222|张三|100.5|工商银行|工资\r\n6222000011113333|李四|2000|建设银行|\r\n");
-    Run run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    CliRun run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), expected);
 
@@ -246,7 +247,7 @@ TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) 
 
 TEST_F(CliTest, SeparatedValuesAreCheckedEvenWhereTheTemplateDoesNotFixWidths) {
     WriteFileBytes(Work("in.txt"), kTransferLines + Gbk("6222000011114444|赵六|1,000|农业银行|\n"));
-    const Run run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    const CliRun run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, "row 3: ")) << run.err;
     EXPECT_FALSE(fs::exists(Work("out.txt")));
@@ -260,12 +261,12 @@ TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
                    "[B] index=2 value=AB type=5\"X\" visible=false isRequisite=false "
                    "[C] index=3 value= type=8\"X\" visible=true isRequisite=false $End\n");
     WriteFileBytes(Work("in.txt"), "0000000123AB   XY      \r\n0000000456AB   Z       \n");
-    const Run run = Cli({"export", Work("fixed.cfg"), Work("in.txt"), Work("out")});
+    const CliRun run = Cli({"export", Work("fixed.cfg"), Work("in.txt"), Work("out")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n0000000456AB   Z       \r\n");
 
     WriteFileBytes(Work("short.txt"), "0000000123AB   XY      \r\n0000000456AB   Z\r\n");
-    const Run shortLine = Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
+    const CliRun shortLine = Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
     EXPECT_EQ(shortLine.status, 1);
     EXPECT_TRUE(Contains(shortLine.err, Text("DialogModelDlg", "msg29")));
     EXPECT_FALSE(fs::exists(Work("short-out.txt")));
@@ -275,7 +276,7 @@ TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
     ASSERT_TRUE(WriteWorkbook(Work("claims.xlsx"),
                               GbkTable({{"姓名", "报销单号", "员工号", "报销金额", "报销日期", "借款冲抵"},
                                         {"张三", "BX-001", "00001234", "12.5", "2024/01/02", "0"}})).ok());
-    const Run run = Cli({"export", "费用报销汇总", Work("claims.xlsx"), Work("claims-out")});
+    const CliRun run = Cli({"export", "费用报销汇总", Work("claims.xlsx"), Work("claims-out")});
     ASSERT_EQ(run.status, 0) << run.err;
     TextTable table;
     ASSERT_TRUE(ReadWorkbook(Work("claims-out.xls"), table).ok());
@@ -284,7 +285,7 @@ TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
 }
 
 TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {
-    Run run = Cli({"export", "批量转账", Work("missing.txt"), Work("out.txt")});
+    CliRun run = Cli({"export", "批量转账", Work("missing.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
     run = Cli({"export", "nosuch", Work("missing.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
@@ -296,7 +297,7 @@ TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {
 
 TEST_F(CliTest, SealAndOpenRoundTripAndRefuseToReplaceWithoutForce) {
     WriteFileBytes(Work("a.txt"), "some batch\r\n");
-    Run run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
+    CliRun run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
     EXPECT_EQ(run.status, 1);  // no key installed yet
     EXPECT_TRUE(Contains(run.err, Text("DialogSingleFileCrypt", "msg18")));
 
