@@ -1,0 +1,188 @@
+// A day's big payroll batch through the editor's commands: import of 100,000 fixed-width
+// records (every value checked, statistics computed), export of the same records
+// (padded, written, moved into place), and sealing of the result. The reference in the
+// same run is a plain copy of the batch file's bytes.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "app/app_path.h"
+#include "app/crypto_binding.h"
+#include "app/gbk_text.h"
+#include "app/message_catalogue.h"
+#include "filecrypt/key_file_cipher.h"
+#include "filecrypt/key_installation.h"
+#include "filecrypt/key_rules.h"
+#include "template/commands/installed_key_crypt.h"
+#include "template/commands/record_export.h"
+#include "template/commands/record_import.h"
+#include "template/commands/template_editor.h"
+
+namespace brindlecot {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRecords = 100000;
+
+class SilentUserInterface final : public UserInterface {
+public:
+    void ShowMessage(const std::string&, const std::string& text) override { last = text; }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return open; }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override { return save; }
+    std::string last;
+    std::string open;
+    std::string save;
+};
+
+std::string Gbk(const char* utf8) { return Utf8ToGbk(utf8).value(); }
+
+// The payroll layout: 141 bytes per record, one invisible field, a two-part type code, a
+// full-width field, a date, and statistics over the amount.
+std::string PayrollTemplate() {
+    return "$mode typeLens=141 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
+           "splite=\"\" statistics=4|sum,max,min|1|" + Gbk("元") + " $tableItem "
+           "[Payer] index=1 value=6222020200001234567 type=19\"N\" visible=false isRequisite=true "
+           "[Account] index=2 value= type=19\"N\" visible=true isRequisite=true "
+           "[Name] index=3 value= type=30\"X\" visible=true isRequisite=true "
+           "[Amount] index=4 value= type=15\"N\" visible=true isRequisite=true "
+           "[Date] index=5 value= type=YYYYMMDD visible=true isRequisite=false "
+           "[Memo] index=6 value= type=20\"E\" visible=true isRequisite=false "
+           "[Note] index=7 value= type=20\"X\"+10\"X\" visible=true isRequisite=false $End\n";
+}
+
+std::string PayrollBatch() {
+    const std::string name = Gbk("张三丰");
+    std::string memo = Gbk("工资");
+    while (memo.size() < 20) memo += "\xA1\xA1";
+    std::string batch;
+    batch.reserve(static_cast<std::size_t>(kRecords) * 143);
+    char digits[32];
+    for (int record = 0; record < kRecords; ++record) {
+        batch += "6222020200001234567";
+        std::snprintf(digits, sizeof digits, "%019d", 100000000 + record);
+        batch += digits;
+        std::string payee = name + std::to_string(record);
+        payee.resize(30, ' ');
+        batch += payee;
+        std::snprintf(digits, sizeof digits, "%015d", 100 + record % 900000);
+        batch += digits;
+        batch += "20240315";
+        batch += memo;
+        batch += std::string(30, ' ');
+        batch += "\r\n";
+    }
+    return batch;
+}
+
+// The program's folder: catalogues, the library, the template, an installed key.
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "brindlecot-bench-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        fs::create_directories(root_ / "conf");
+        fs::create_directories(root_ / "driver");
+        fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", root_ / "language", fs::copy_options::recursive);
+        fs::create_symlink(fs::path(BRINDLECOT_STAGE_DIR) / "driver" / "libKestrelvane.so", root_ / "driver" / "libKestrelvane.so");
+        SetAppFolder(root_.string());
+        SelectMessageCatalogue();
+        BindCryptoLibrary();
+        PrepareKeyFileCipher();
+        const int check = KeyCheckDigit("3A5C0F1").value();
+        InstallAcceptedKey(std::string("3A5C0F1") + "0123456789ABCDEF"[check]);
+        std::ofstream(root_ / "conf" / "payroll.cfg", std::ios::binary) << PayrollTemplate();
+        std::ofstream(root_ / "batch.txt", std::ios::binary) << PayrollBatch();
+    }
+    ~Folder() {
+        UnbindCryptoLibrary();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    std::string Path(const std::string& name) const { return (root_ / name).string(); }
+
+private:
+    fs::path root_;
+};
+
+Folder& TheFolder() {
+    static Folder folder;
+    return folder;
+}
+
+void BM_CopyBatchReference(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    for (auto _ : state) {
+        fs::copy_file(folder.Path("batch.txt"), folder.Path("copy.txt"), fs::copy_options::overwrite_existing);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(folder.Path("batch.txt"))));
+}
+BENCHMARK(BM_CopyBatchReference)->Unit(benchmark::kMillisecond);
+
+void BM_Import(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    SilentUserInterface ui;
+    TemplateEditor editor(ui);
+    editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
+    ui.open = folder.Path("batch.txt");
+    for (auto _ : state) {
+        if (ImportRecords(editor) != ImportOutcome::Imported) state.SkipWithError("import failed");
+    }
+    state.counters["records"] = editor.Records().RowCount();
+}
+BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond);
+
+void BM_Export(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    SilentUserInterface ui;
+    TemplateEditor editor(ui);
+    editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
+    ui.open = folder.Path("batch.txt");
+    ImportRecords(editor);
+    ui.save = folder.Path("out.txt");
+    for (auto _ : state) {
+        if (ExportRecords(editor) != ExportOutcome::Written) state.SkipWithError("export failed");
+    }
+}
+BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
+
+// Import then export end to end, as a clerk's run of the command-line export does it.
+void BM_ImportThenExport(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    SilentUserInterface ui;
+    ui.open = folder.Path("batch.txt");
+    ui.save = folder.Path("out.txt");
+    for (auto _ : state) {
+        TemplateEditor editor(ui);
+        editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
+        if (ImportRecords(editor) != ImportOutcome::Imported || ExportRecords(editor) != ExportOutcome::Written) {
+            state.SkipWithError("import or export failed");
+        }
+    }
+}
+BENCHMARK(BM_ImportThenExport)->Unit(benchmark::kMillisecond);
+
+void BM_SealResult(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    for (auto _ : state) {
+        fs::remove(folder.Path("out.sealed"));
+        if (CryptWithInstalledKey(kCryptModeSeal, folder.Path("batch.txt"), folder.Path("out.sealed")) != 0) {
+            state.SkipWithError("seal failed");
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(folder.Path("batch.txt"))));
+}
+BENCHMARK(BM_SealResult)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace brindlecot
+
+BENCHMARK_MAIN();
