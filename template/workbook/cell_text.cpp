@@ -25,6 +25,15 @@ std::string FormatGeneralNumber(double value) {
     return text;
 }
 
+DateTimeKind ClassifyBuiltInFormat(unsigned id) {
+    // 14-22 everywhere; 27-36 and 50-58 are the East Asian date and time formats.
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) || (id >= 50 && id <= 58))
+        return DateTimeKind::Date;
+    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || (id >= 45 && id <= 47)) return DateTimeKind::Time;
+    if (id == 22) return DateTimeKind::DateTime;
+    return DateTimeKind::None;
+}
+
 namespace {
 
 bool LowerEquals(std::string_view text, std::string_view lower) {
@@ -59,7 +68,10 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
             const auto end = code.find(']', i + 1);
             if (end == std::string_view::npos) break;
             const std::string_view inside = code.substr(i + 1, end - i - 1);
-            if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) time = true;
+            if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) {
+                time = true;
+                previous = static_cast<char>(inside[0] | 0x20);
+            }
             i = end;
             continue;
         }
@@ -101,6 +113,58 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
     if (date) return DateTimeKind::Date;
     if (time) return DateTimeKind::Time;
     return DateTimeKind::None;
+}
+
+std::optional<std::string> LiteralSectionText(std::string_view code, double value) {
+    // Cut the code into its sections, honouring quotes, escapes and brackets.
+    std::vector<std::string_view> sections;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char c = code[i];
+        if (c == '"') {
+            const auto end = code.find('"', i + 1);
+            if (end == std::string_view::npos) return std::nullopt;
+            i = end;
+        } else if (c == '\\' || c == '_' || c == '*') {
+            ++i;
+        } else if (c == '[') {
+            const auto end = code.find(']', i + 1);
+            if (end == std::string_view::npos) return std::nullopt;
+            i = end;
+        } else if (c == ';') {
+            sections.push_back(code.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    sections.push_back(code.substr(start));
+    std::size_t chosen = 0;
+    if (value < 0 && sections.size() > 1) chosen = 1;
+    if (value == 0 && sections.size() > 2) chosen = 2;
+    const std::string_view section = sections[chosen];
+    if (section.empty() || ClassifyFormatCode(section) != DateTimeKind::None) return std::nullopt;
+
+    std::string text;
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        const char c = section[i];
+        if (c == '"') {
+            const auto end = section.find('"', i + 1);
+            text += section.substr(i + 1, end - i - 1);
+            i = end;
+        } else if (c == '\\') {
+            if (i + 1 < section.size()) text += section[++i];
+        } else if (c == '_' || c == '*') {
+            ++i;  // padding and fill show no text of their own
+        } else if (c == '[') {
+            i = section.find(']', i + 1);
+        } else if (std::string_view("0#?@.,%Ee/").find(c) != std::string_view::npos) {
+            return std::nullopt;  // the number itself is shown
+        } else if ((c == 'G' || c == 'g') && LowerEquals(section.substr(i, 7), "general")) {
+            return std::nullopt;
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 namespace {
@@ -213,6 +277,35 @@ std::optional<std::size_t> ConvertUtf8TextsToGbk(std::vector<std::string*>& text
 
 std::optional<std::size_t> ConvertGbkTextsToUtf8(std::vector<std::string*>& texts) {
     return ConvertTexts(texts, &GbkToUtf8);
+}
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t code = units[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {

@@ -59,6 +59,10 @@ DateTimeKind ClassifyFormatCode(std::string_view code);
 // Kind of a built-in number format id (14-22 and the East Asian date ids).
 DateTimeKind ClassifyBuiltInFormat(unsigned id);
 
+// When the section of `code` that applies to `value` shows only literal text (as the
+// format "TRUE";"TRUE";"FALSE" that some programs give booleans), that text.
+std::optional<std::string> LiteralSectionText(std::string_view code, double value);
+
 // A date serial number shown as YYYY-MM-DD, HH:MM:SS or both, in the 1900 or 1904 system.
 std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904);
 
@@ -66,6 +70,9 @@ std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904);
 // first text that cannot be converted, or nothing when all could.
 std::optional<std::size_t> ConvertUtf8TextsToGbk(std::vector<std::string*>& texts);
 std::optional<std::size_t> ConvertGbkTextsToUtf8(std::vector<std::string*>& texts);
+
+// UTF-16 code units to UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view units);
 
 // UTF-8 to UTF-16 code units; nothing when the text is not valid UTF-8.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);

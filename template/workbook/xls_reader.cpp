@@ -3,8 +3,10 @@
 
 #include <freexl.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 
 #include "template/workbook/workbook_internal.h"
@@ -16,30 +18,126 @@ struct FreeXlCloser {
     void operator()(const void* handle) const { freexl_close(handle); }
 };
 
-// Index, among the worksheets, of the sheet that the workbook view selects; 0 when the
-// globals cannot tell.
-unsigned ActiveWorksheet(const std::vector<std::uint8_t>& file) {
-    auto stream = ReadCompoundFileStream(file, u"Workbook");
-    if (!stream) stream = ReadCompoundFileStream(file, u"Book");
-    if (!stream) return 0;
-    const ByteReader in(stream->data(), stream->size());
-    std::vector<bool> isWorksheet;  // one per sheet of the workbook, in tab order
+// A BIFF8 unicode string (count, flags, characters) held within [at, end).
+std::string ReadBiffString(const ByteReader& in, std::size_t at, std::size_t end) {
+    if (at + 3 > end) return {};
+    const std::uint16_t count = in.U16(at);
+    const std::uint8_t flags = in.data()[at + 2];
+    const bool wide = (flags & 0x01) != 0;
+    at += 3;
+    if (flags & 0x08) at += 2;  // rich-text run count
+    if (flags & 0x04) at += 4;  // phonetic block size
+    std::u16string units;
+    const std::size_t step = wide ? 2 : 1;
+    for (std::size_t k = 0; k < count && at + step <= end; ++k, at += step)
+        units.push_back(wide ? static_cast<char16_t>(in.U16(at)) : static_cast<char16_t>(in.data()[at]));
+    return Utf16ToUtf8(units);
+}
+
+// What the workbook globals say beyond what FreeXL tells: the active sheet and the
+// number formats, which FreeXL applies only to the cells it decodes itself.
+struct BiffGlobals {
+    unsigned worksheetIndex = 0;        // among the worksheets, as FreeXL counts them
+    std::optional<std::size_t> offset;  // of the active sheet's BOF record in the stream
+    std::map<std::uint16_t, std::string> formats;
+    std::vector<std::uint16_t> formatOfXf;
+    bool date1904 = false;
+};
+
+// The sheet that the workbook view selects (WINDOW1), found from the sheet list
+// (BOUNDSHEET records); the first worksheet when the globals cannot tell.
+BiffGlobals ScanGlobals(const std::vector<std::uint8_t>& stream) {
+    const ByteReader in(stream.data(), stream.size());
+    struct Sheet {
+        bool worksheet;
+        std::size_t offset;
+    };
+    std::vector<Sheet> sheets;
     std::size_t activeTab = 0;
-    std::size_t offset = 0;
-    while (in.Has(offset, 4)) {
+    BiffGlobals globals;
+    for (std::size_t offset = 0; in.Has(offset, 4);) {
         const std::uint16_t type = in.U16(offset);
         const std::uint16_t length = in.U16(offset + 2);
         const std::size_t data = offset + 4;
         if (!in.Has(data, length)) break;
-        if (type == 0x0085 && length >= 6) isWorksheet.push_back((*stream)[data + 5] == 0);
+        if (type == 0x0085 && length >= 6) sheets.push_back({stream[data + 5] == 0, in.U32(data)});
         if (type == 0x003D && length >= 12) activeTab = in.U16(data + 10);
+        if (type == 0x0022 && length >= 2) globals.date1904 = in.U16(data) == 1;
+        if (type == 0x041E && length >= 5) globals.formats[in.U16(data)] = ReadBiffString(in, data + 2, data + length);
+        if (type == 0x00E0 && length >= 4) globals.formatOfXf.push_back(in.U16(data + 2));
         if (type == 0x000A) break;
         offset = data + length;
     }
-    if (activeTab >= isWorksheet.size() || !isWorksheet[activeTab]) return 0;
-    unsigned index = 0;
-    for (std::size_t i = 0; i < activeTab; ++i) index += isWorksheet[i] ? 1 : 0;
-    return index;
+    if (activeTab >= sheets.size() || !sheets[activeTab].worksheet) activeTab = 0;
+    for (std::size_t i = 0; i < activeTab; ++i) globals.worksheetIndex += sheets[i].worksheet ? 1 : 0;
+    if (activeTab < sheets.size() && sheets[activeTab].worksheet) globals.offset = sheets[activeTab].offset;
+    return globals;
+}
+
+// A formula's numeric result as its cell's number format shows it.
+std::string FormattedNumber(const BiffGlobals& globals, std::uint16_t xf, double value) {
+    if (xf < globals.formatOfXf.size()) {
+        const std::uint16_t id = globals.formatOfXf[xf];
+        const auto custom = globals.formats.find(id);
+        const DateTimeKind kind = custom != globals.formats.end() ? ClassifyFormatCode(custom->second)
+                                                                  : ClassifyBuiltInFormat(id);
+        if (kind != DateTimeKind::None) return FormatSerialDate(value, kind, globals.date1904);
+        if (custom != globals.formats.end())
+            if (auto literal = LiteralSectionText(custom->second, value)) return *literal;
+    }
+    return FormatGeneralNumber(value);
+}
+
+std::string ErrorText(std::uint8_t code) {
+    switch (code) {
+        case 0x00: return "#NULL!";
+        case 0x07: return "#DIV/0!";
+        case 0x0F: return "#VALUE!";
+        case 0x17: return "#REF!";
+        case 0x1D: return "#NAME?";
+        case 0x24: return "#NUM!";
+        case 0x2A: return "#N/A";
+        default: return "#N/A";
+    }
+}
+
+using CellKey = std::pair<std::uint32_t, std::uint32_t>;
+
+// Cells FreeXL leaves empty: booleans and errors (BOOLERR) and the cached results of
+// formulas.
+std::map<CellKey, std::string> CellsFreeXlSkips(const std::vector<std::uint8_t>& stream, const BiffGlobals& globals) {
+    if (!globals.offset) return {};
+    std::map<CellKey, std::string> cells;
+    const ByteReader in(stream.data(), stream.size());
+    std::optional<CellKey> pendingString;
+    for (std::size_t offset = *globals.offset; in.Has(offset, 4);) {
+        const std::uint16_t type = in.U16(offset);
+        const std::uint16_t length = in.U16(offset + 2);
+        const std::size_t data = offset + 4;
+        if (!in.Has(data, length)) break;
+        if (type == 0x0205 && length >= 8) {  // BOOLERR
+            const std::uint8_t value = stream[data + 6];
+            cells[{in.U16(data), in.U16(data + 2)}] = stream[data + 7] ? ErrorText(value) : value ? "TRUE" : "FALSE";
+        } else if (type == 0x0006 && length >= 14 && in.U16(data + 12) != 0xFFFF) {  // FORMULA, number
+            double value = 0;
+            std::uint64_t bits = static_cast<std::uint64_t>(in.U32(data + 6)) | (static_cast<std::uint64_t>(in.U32(data + 10)) << 32);
+            std::memcpy(&value, &bits, sizeof value);
+            cells[{in.U16(data), in.U16(data + 2)}] = FormattedNumber(globals, in.U16(data + 4), value);
+        } else if (type == 0x0006 && length >= 14) {  // FORMULA, other result
+            const CellKey key{in.U16(data), in.U16(data + 2)};
+            const std::uint8_t kind = stream[data + 6];
+            const std::uint8_t value = stream[data + 8];
+            if (kind == 1) cells[key] = value ? "TRUE" : "FALSE";
+            if (kind == 2) cells[key] = ErrorText(value);
+            if (kind == 0) pendingString = key;
+        } else if (type == 0x0207 && pendingString) {  // STRING after a text formula
+            cells[*pendingString] = ReadBiffString(in, data, data + length);
+        }
+        if (type != 0x0006) pendingString.reset();
+        if (type == 0x000A) break;
+        offset = data + length;
+    }
+    return cells;
 }
 
 }  // namespace
@@ -67,8 +165,12 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
         result.status = Failure(WorkbookError::Malformed, "the workbook is password protected");
         return result;
     }
-    unsigned active = ActiveWorksheet(file);
-    if (active >= sheets) active = 0;
+    auto stream = ReadCompoundFileStream(file, u"Workbook");
+    if (!stream) stream = ReadCompoundFileStream(file, u"Book");
+    const BiffGlobals globals = stream ? ScanGlobals(*stream) : BiffGlobals{};
+    std::map<CellKey, std::string> skipped;
+    if (stream) skipped = CellsFreeXlSkips(*stream, globals);
+    unsigned active = globals.worksheetIndex < sheets ? globals.worksheetIndex : 0;
     unsigned rows = 0;
     unsigned short columns = 0;
     if (freexl_select_active_worksheet(raw, static_cast<unsigned short>(active)) != FREEXL_OK ||
@@ -100,6 +202,9 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
                     break;
                 default:
                     break;
+            }
+            if (shown.empty() && value.type == FREEXL_CELL_NULL) {
+                if (auto it = skipped.find({r, c}); it != skipped.end()) shown = it->second;
             }
             if (!shown.empty()) result.cells.push_back(SheetCell{r, c, std::move(shown)});
         }

@@ -258,15 +258,21 @@ private:
     bool sawView_ = false;
 };
 
+// What a cell style shows a number as: a date or time kind, or literal text sections.
+struct NumberStyle {
+    DateTimeKind kind = DateTimeKind::None;
+    std::string customCode;  // only for codes that may show literal text
+};
+
 class StylesHandler : public XmlHandler {
 public:
-    std::vector<DateTimeKind> kindOfXf;
+    std::vector<NumberStyle> styleOfXf;
     void Start(std::string_view name, const char** attributes) override {
         if (name == "numFmt") {
             std::uint64_t id = 0;
             const char* idText = Attribute(attributes, "numFmtId");
             const char* code = Attribute(attributes, "formatCode");
-            if (idText && code && ParseUnsigned(idText, id)) custom_[id] = ClassifyFormatCode(code);
+            if (idText && code && ParseUnsigned(idText, id)) custom_[id] = NumberStyle{ClassifyFormatCode(code), code};
         } else if (name == "cellXfs") {
             inCellXfs_ = true;
         } else if (name == "xf" && inCellXfs_) {
@@ -274,7 +280,8 @@ public:
             const char* idText = Attribute(attributes, "numFmtId");
             if (!idText || !ParseUnsigned(idText, id)) id = 0;
             const auto it = custom_.find(id);
-            kindOfXf.push_back(it != custom_.end() ? it->second : ClassifyBuiltInFormat(static_cast<unsigned>(id)));
+            styleOfXf.push_back(it != custom_.end() ? it->second
+                                                    : NumberStyle{ClassifyBuiltInFormat(static_cast<unsigned>(id)), {}});
         }
     }
     void End(std::string_view name) override {
@@ -282,7 +289,7 @@ public:
     }
 
 private:
-    std::map<std::uint64_t, DateTimeKind> custom_;
+    std::map<std::uint64_t, NumberStyle> custom_;
     bool inCellXfs_ = false;
 };
 
@@ -352,8 +359,8 @@ bool ParseCellReference(std::string_view reference, std::uint32_t& row, std::uin
 
 class SheetHandler : public XmlHandler {
 public:
-    SheetHandler(const std::vector<std::string>& strings, const std::vector<DateTimeKind>& kinds, bool date1904)
-        : strings_(strings), kinds_(kinds), date1904_(date1904) {}
+    SheetHandler(const std::vector<std::string>& strings, const std::vector<NumberStyle>& styles, bool date1904)
+        : strings_(strings), styles_(styles), date1904_(date1904) {}
     SheetCells cells;
 
     void Start(std::string_view name, const char** attributes) override {
@@ -451,13 +458,17 @@ private:
         double number = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
         if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return text;
-        const DateTimeKind kind = style_ < kinds_.size() ? kinds_[static_cast<std::size_t>(style_)] : DateTimeKind::None;
-        if (kind != DateTimeKind::None) return FormatSerialDate(number, kind, date1904_);
+        if (style_ < styles_.size()) {
+            const NumberStyle& style = styles_[static_cast<std::size_t>(style_)];
+            if (style.kind != DateTimeKind::None) return FormatSerialDate(number, style.kind, date1904_);
+            if (!style.customCode.empty())
+                if (auto literal = LiteralSectionText(style.customCode, number)) return *literal;
+        }
         return FormatGeneralNumber(number);
     }
 
     const std::vector<std::string>& strings_;
-    const std::vector<DateTimeKind>& kinds_;
+    const std::vector<NumberStyle>& styles_;
     bool date1904_;
     bool inData_ = false;
     bool inCell_ = false;
@@ -529,7 +540,7 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
         }
     }
 
-    SheetHandler sheet(shared.strings, styles.kindOfXf, book.date1904);
+    SheetHandler sheet(shared.strings, styles.styleOfXf, book.date1904);
     if (auto outcome = ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet, reason);
         outcome != PartOutcome::Parsed) {
         result.status = Damaged(outcome == PartOutcome::Missing ? "the active sheet's part is missing" : reason);

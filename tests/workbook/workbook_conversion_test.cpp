@@ -1,0 +1,111 @@
+// Workbook <-> delimited text conversions and the messages they show.
+
+#include "app/app_path.h"
+#include "template/workbook/workbook_conversion.h"
+#include "workbook_test_support.h"
+
+namespace brindlecot {
+namespace {
+
+using workbook_test::Gbk;
+using workbook_test::ReadBytes;
+using workbook_test::RecordingInterface;
+using workbook_test::Show;
+using workbook_test::TempFolder;
+using workbook_test::WriteBytes;
+
+TEST(DelimitedText, OneSeparatorByteBetweenCellsAndCrLfAfterEachRow) {
+    TempFolder folder;
+    const std::string path = folder / "out.txt";
+    ASSERT_TRUE(WriteDelimitedText(path, {{"a", Gbk("中文"), ""}, {"", "b", "c"}}, '|'));
+    EXPECT_EQ(ReadBytes(path), "a|" + Gbk("中文") + "|\r\n|b|c\r\n");
+    ASSERT_TRUE(WriteDelimitedText(path, {{"a", "b"}, {}}, '\0'));  // truncates the earlier file
+    EXPECT_EQ(ReadBytes(path), "ab\r\n\r\n");
+    EXPECT_FALSE(WriteDelimitedText(folder / "missing/out.txt", {{"a"}}, '|'));
+}
+
+TEST(DelimitedText, SplitCutsAtEverySeparatorAndSkipsEmptyLines) {
+    const TextTable rows = SplitDelimitedText("x|y|\r\n\r\n\n||\nlast", '|');
+    EXPECT_EQ(rows, (TextTable{{"x", "y", ""}, {"", "", ""}, {"last"}}));
+    EXPECT_EQ(SplitDelimitedText("a|b\r\n", '\0'), (TextTable{{"a|b"}}));
+    EXPECT_EQ(SplitDelimitedText("a,b\n", '|'), (TextTable{{"a,b"}}));
+    EXPECT_TRUE(SplitDelimitedText("\r\n\n", '|').empty());
+}
+
+// Catalogue texts come from a catalogue of the test's own.
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(folder_.path() / "language");
+        WriteBytes(folder_ / "language/msgSimChi.ini",
+                   "[stdafx]\r\nmsg9=read failed\r\nmsg10=write failed\r\nmsg11=cannot read\r\nmsg12=cannot write\r\n"
+                   "[DialogSingleFileCrypt]\r\nmsg8=cannot make workbook\r\n");
+        SetAppFolder(folder_.path().string());
+    }
+
+    TempFolder folder_;
+    RecordingInterface ui_;
+};
+
+TEST_F(Conversion, WorkbookToTextWritesEveryNonEmptyRowHeaderIncluded) {
+    const std::string book = folder_ / "in.xlsx";
+    ASSERT_TRUE(WriteWorkbook(book, {{Gbk("姓名"), Gbk("金额")}, {"", ""}, {Gbk("张三"), "000123"}}).ok());
+    ASSERT_TRUE(ConvertWorkbookToText(ui_, book, folder_ / "out.txt", '|'));
+    EXPECT_EQ(ReadBytes(folder_ / "out.txt"), Gbk("姓名|金额\r\n张三|000123\r\n"));
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(Conversion, UnreadableWorkbookRemovesTheTextFileAndSaysWhy) {
+    WriteBytes(folder_ / "out.txt", "stale");
+    WriteBytes(folder_ / "bad.xls", "not a workbook");
+    EXPECT_FALSE(ConvertWorkbookToText(ui_, folder_ / "bad.xls", folder_ / "out.txt", '|'));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "out.txt"));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].first, "Brindlecot");
+    EXPECT_EQ(ui_.messages[0].second.rfind("read failed\n", 0), 0u) << ui_.messages[0].second;
+}
+
+TEST_F(Conversion, UnwritableTextFileShowsTheWriteMessage) {
+    const std::string book = folder_ / "in.xls";
+    ASSERT_TRUE(WriteWorkbook(book, {{"a"}}).ok());
+    EXPECT_FALSE(ConvertWorkbookToText(ui_, book, folder_ / "missing/out.txt", '|'));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0], (std::pair<std::string, std::string>{"Brindlecot", "write failed"}));
+}
+
+TEST_F(Conversion, TextToWorkbookAndBackGivesTheSameText) {
+    const std::string text = Gbk("x|y|\r\n\r\n名称|000123|1e5\r\n");
+    WriteBytes(folder_ / "in.txt", text);
+    for (const char* name : {"back.xls", "back.xlsx"}) {
+        ASSERT_TRUE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / name, '|'));
+        TextTable table;
+        ASSERT_TRUE(ReadWorkbook(folder_ / name, table).ok());
+        EXPECT_EQ(table, (TextTable{{"x", "y", ""}, {Gbk("名称"), "000123", "1e5"}})) << Show(table);
+        ASSERT_TRUE(ConvertWorkbookToText(ui_, folder_ / name, folder_ / "again.txt", '|'));
+        EXPECT_EQ(ReadBytes(folder_ / "again.txt"), Gbk("x|y|\r\n名称|000123|1e5\r\n"));
+    }
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(Conversion, TextToWorkbookFailures) {
+    EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "absent.txt", folder_ / "out.xls", '|'));
+    EXPECT_TRUE(ui_.messages.empty());  // nothing to say: the caller wrote that file itself
+
+    WriteBytes(folder_ / "in.txt", "a|\x81\r\n");  // a lone GBK lead byte
+    EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / "out.xls", '|'));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].first, "Brindlecot");
+    EXPECT_EQ(ui_.messages[0].second, "cannot make workbook\nB1: the text is not valid GBK");
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "out.xls"));
+}
+
+TEST_F(Conversion, FailureBoxesForCallersOfTheBridge) {
+    ShowWorkbookReadFailure(ui_, WorkbookStatus{WorkbookError::Malformed, "damaged", ""});
+    ShowWorkbookWriteFailure(ui_, WorkbookStatus{WorkbookError::TooLarge, "too many rows", ""});
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[0], (std::pair<std::string, std::string>{"Brindlecot", "cannot read\ndamaged"}));
+    EXPECT_EQ(ui_.messages[1], (std::pair<std::string, std::string>{"Brindlecot", "cannot write\ntoo many rows"}));
+}
+
+}  // namespace
+}  // namespace brindlecot

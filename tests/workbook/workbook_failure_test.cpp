@@ -1,0 +1,172 @@
+// Missing, foreign, truncated and hostile files give a failure, never a crash or a table.
+
+#include <random>
+
+#include "template/workbook/workbook.h"
+#include "workbook_test_support.h"
+
+namespace brindlecot {
+namespace {
+
+using workbook_test::FixturePath;
+using workbook_test::ReadBytes;
+using workbook_test::TempFolder;
+using workbook_test::WriteBytes;
+
+WorkbookError ReadError(const std::string& path) {
+    TextTable table{{"stale"}};
+    const WorkbookStatus status = ReadWorkbook(path, table);
+    if (!status.ok()) {
+        EXPECT_TRUE(table.empty());
+        EXPECT_FALSE(status.detail.empty());
+    }
+    return status.error;
+}
+
+TEST(ReadFailure, MissingEmptyAndForeignFiles) {
+    TempFolder folder;
+    EXPECT_EQ(ReadError(folder / "absent.xls"), WorkbookError::CannotOpen);
+    WriteBytes(folder / "empty.xls", "");
+    EXPECT_EQ(ReadError(folder / "empty.xls"), WorkbookError::NotAWorkbook);
+    WriteBytes(folder / "text.xlsx", "name,amount\r\nA,1\r\n");
+    EXPECT_EQ(ReadError(folder / "text.xlsx"), WorkbookError::NotAWorkbook);
+    EXPECT_EQ(ReadError(folder.path().string()), WorkbookError::NotAWorkbook);  // a folder
+}
+
+TEST(ReadFailure, TruncatedZipAndCompoundFile) {
+    TempFolder folder;
+    for (const char* name : {"calc_source.xlsx", "calc_source.xls"}) {
+        const std::string whole = ReadBytes(FixturePath(name));
+        for (std::size_t keep : {std::size_t{8}, std::size_t{600}, whole.size() / 2, whole.size() * 3 / 4}) {
+            const std::string path = folder / ("cut_" + std::to_string(keep) + "_" + name);
+            WriteBytes(path, whole.substr(0, keep));
+            EXPECT_EQ(ReadError(path), WorkbookError::Malformed) << name << " cut to " << keep;
+        }
+    }
+}
+
+TEST(ReadFailure, ZipThatIsNoWorkbook) {
+    TempFolder folder;
+    // Our own xlsx without its workbook part is no longer a workbook.
+    ASSERT_TRUE(WriteWorkbook(folder / "good.xlsx", {{"a"}}).ok());
+    std::string bytes = ReadBytes(folder / "good.xlsx");
+    for (std::size_t at = 0; (at = bytes.find("xl/workbook.xml", at)) != std::string::npos; ++at)
+        bytes.replace(at, 15, "xl/workbook.xmz");
+    WriteBytes(folder / "renamed.xlsx", bytes);
+    EXPECT_EQ(ReadError(folder / "renamed.xlsx"), WorkbookError::Malformed);
+}
+
+// Builds a one-sheet package from a sheet part (and optional shared strings) with the
+// system's zip tool, so that damaged XML can be tried.
+class HostilePackage : public ::testing::Test {
+protected:
+    std::string Package(const std::string& sheet, const std::string& shared = "") {
+        const std::string root = folder_ / ("pkg" + std::to_string(++count_));
+        std::filesystem::create_directories(root + "/_rels");
+        std::filesystem::create_directories(root + "/xl/_rels");
+        std::filesystem::create_directories(root + "/xl/worksheets");
+        WriteBytes(root + "/_rels/.rels",
+                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                   "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                   "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+        WriteBytes(root + "/xl/workbook.xml",
+                   "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                   "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                   "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"r1\"/></sheets></workbook>");
+        WriteBytes(root + "/xl/_rels/workbook.xml.rels",
+                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                   "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                   "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                   "<Relationship Id=\"r2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                   "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
+        WriteBytes(root + "/xl/worksheets/sheet1.xml",
+                   "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + sheet +
+                       "</worksheet>");
+        if (!shared.empty())
+            WriteBytes(root + "/xl/sharedStrings.xml",
+                       "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + shared + "</sst>");
+        const std::string target = root + ".xlsx";
+        const std::string command = "cd '" + root + "' && zip -q -r '" + target + "' . >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return target;
+    }
+
+    TempFolder folder_;
+    int count_ = 0;
+};
+
+TEST_F(HostilePackage, WellFormedPackageReads) {
+    TextTable table;
+    ASSERT_TRUE(ReadWorkbook(Package("<sheetData><row r=\"2\"><c r=\"C2\" t=\"s\"><v>0</v></c></row></sheetData>",
+                                     "<si><t>ok</t></si>"),
+                             table)
+                    .ok());
+    EXPECT_EQ(table, (TextTable{{"ok"}}));
+}
+
+TEST_F(HostilePackage, BadReferencesIndexesAndXmlAreMalformed) {
+    for (const std::string sheet : {
+             "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>5</v></c></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>-1</v></c></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"A0\"><v>1</v></c></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>",
+             "<sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData>",
+             "<sheetData><row r=\"0\"><c><v>1</v></c></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"A2\"><v>1</v></c></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData>",
+             "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+         }) {
+        EXPECT_EQ(ReadError(Package(sheet, "<si><t>only</t></si>")), WorkbookError::Malformed) << sheet;
+    }
+}
+
+TEST_F(HostilePackage, DocumentTypeDeclarationsAreRefused) {
+    const std::string sheet = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>";
+    const std::string path = Package(sheet, "<si><t>&e;</t></si>");
+    // Put an entity-defining DOCTYPE in front of the shared strings by rewriting the part.
+    const std::string root = path.substr(0, path.size() - 5);
+    WriteBytes(root + "/xl/sharedStrings.xml",
+               "<!DOCTYPE sst [<!ENTITY e \"boom\">]><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
+               "2006/main\"><si><t>&e;</t></si></sst>");
+    std::filesystem::remove(path);
+    ASSERT_EQ(std::system(("cd '" + root + "' && zip -q -r '" + path + "' . >/dev/null 2>&1").c_str()), 0);
+    EXPECT_EQ(ReadError(path), WorkbookError::Malformed);
+}
+
+TEST_F(HostilePackage, CharacterWithoutGbkFormNamesItsCell) {
+    TextTable table;
+    const WorkbookStatus status = ReadWorkbook(
+        Package("<sheetData><row r=\"7\"><c r=\"A7\" t=\"inlineStr\"><is><t>ok</t></is></c>"
+                "<c r=\"B7\" t=\"inlineStr\"><is><t>\xF0\x9F\x98\x80</t></is></c></row></sheetData>"),
+        table);
+    EXPECT_EQ(status.error, WorkbookError::NotGbk);
+    EXPECT_EQ(status.cell, "B7");
+    EXPECT_NE(DescribeWorkbookFailure(status).find("B7"), std::string::npos);
+    EXPECT_TRUE(table.empty());
+}
+
+// Random damage to real files: any answer is acceptable except a crash or a hang (the
+// sanitizer build turns out-of-bounds reads into failures).
+TEST(ReadFailure, DamagedBytesNeverCrash) {
+    TempFolder folder;
+    std::mt19937 random(20240305);
+    for (const char* name : {"calc_source.xls", "calc_source.xlsx", "inline_strings.xlsx"}) {
+        const std::string whole = ReadBytes(FixturePath(name));
+        for (int round = 0; round < 150; ++round) {
+            std::string damaged = whole;
+            const int flips = 1 + static_cast<int>(random() % 8);
+            for (int f = 0; f < flips; ++f) damaged[random() % damaged.size()] = static_cast<char>(random());
+            const std::string path = folder / ("damaged_" + std::to_string(round) + "_" + name);
+            WriteBytes(path, damaged);
+            TextTable table;
+            const WorkbookStatus status = ReadWorkbook(path, table);
+            if (!status.ok()) {
+                EXPECT_TRUE(table.empty());
+            }
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brindlecot
