@@ -162,9 +162,10 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
     }
 
     // Rows in sheet order; rows without any shown cell simply never appear.
-    std::stable_sort(cells.begin(), cells.end(), [](const SheetCell& a, const SheetCell& b) {
+    const auto inSheetOrder = [](const SheetCell& a, const SheetCell& b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
-    });
+    };
+    if (!std::is_sorted(cells.begin(), cells.end(), inSheetOrder)) std::stable_sort(cells.begin(), cells.end(), inSheetOrder);
     const std::size_t width = lastColumn - firstColumn + 1;
     std::size_t rowCount = 0;
     for (std::size_t i = 0; i < cells.size(); ++i)

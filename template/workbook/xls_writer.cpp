@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <functional>
+#include <string_view>
 
 #include "template/workbook/workbook_internal.h"
 
@@ -101,8 +102,36 @@ void Xf(RecordWriter& w, std::uint16_t format, bool style, std::uint8_t usedAttr
     w.End();
 }
 
-struct SstResult {
-    std::vector<std::uint32_t> cellIndex;  // per non-empty cell, in row-major order
+// Finds the shared-string index of a text. A flat open-addressing table: with hundreds of
+// thousands of distinct texts, a node-based map spends most of the write in cache misses.
+class StringIndex {
+public:
+    explicit StringIndex(std::size_t expected) {
+        std::size_t capacity = 16;
+        while (capacity < expected * 2) capacity *= 2;
+        slots_.assign(capacity, Slot{});
+    }
+
+    // The index of `text`, and whether it was added now with `next`.
+    std::pair<std::uint32_t, bool> Insert(const std::string& text, std::uint32_t next) {
+        const std::size_t hash = std::hash<std::string_view>{}(text);
+        for (std::size_t at = hash & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[at];
+            if (!slot.text) {
+                slot = Slot{hash, &text, next};
+                return {next, true};
+            }
+            if (slot.hash == hash && *slot.text == text) return {slot.index, false};
+        }
+    }
+
+private:
+    struct Slot {
+        std::size_t hash = 0;
+        const std::string* text = nullptr;
+        std::uint32_t index = 0;
+    };
+    std::vector<Slot> slots_;
 };
 
 // The shared-string table. A string never starts without its whole header (count and
@@ -168,20 +197,24 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     const auto& rows = *sheet.rows;
 
     // Shared strings in order of first use, and each non-empty cell's index.
-    std::unordered_map<std::string_view, std::uint32_t> indexOf;
+    std::size_t filled = 0;
+    for (const auto& row : rows)
+        for (const auto& text : row) filled += text.empty() ? 0 : 1;
+    StringIndex indexOf(filled);
     std::vector<std::u16string> strings;
     std::vector<std::uint32_t> cellString;
+    cellString.reserve(filled);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             const std::string& text = rows[r][c];
             if (text.empty()) continue;
-            auto [it, added] = indexOf.emplace(text, static_cast<std::uint32_t>(strings.size()));
+            auto [index, added] = indexOf.Insert(text, static_cast<std::uint32_t>(strings.size()));
             if (added) {
                 auto units = Utf8ToUtf16(text);
                 if (!units) return Failure(WorkbookError::NotGbk, "text cannot be encoded", CellReference(r, c));
                 strings.push_back(std::move(*units));
             }
-            cellString.push_back(it->second);
+            cellString.push_back(index);
         }
     }
 

@@ -20,10 +20,13 @@ constexpr std::size_t kMaxCells = 50'000'000;        // far beyond any batch; st
 constexpr std::uint64_t kMaxPartBytes = 4ull << 30;  // uncompressed bytes of one part
 constexpr std::size_t kMaxTextBytes = 1 << 20;       // one text node; a cell holds at most 32,767 characters
 
+// Names without their namespace prefix: parts are read by local names, whatever prefix a
+// producer chose (a namespace-aware parse would hand over the full URI with every name,
+// which costs more than the parse itself on a large sheet).
 std::string_view LocalName(const char* name) {
     std::string_view full(name);
-    const auto bar = full.rfind('|');
-    return bar == std::string_view::npos ? full : full.substr(bar + 1);
+    const auto colon = full.find(':');
+    return colon == std::string_view::npos ? full : full.substr(colon + 1);
 }
 
 const char* Attribute(const char** attributes, std::string_view local) {
@@ -134,7 +137,7 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
         reason = name + ": cannot be opened";
         return PartOutcome::Damaged;
     }
-    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS(nullptr, '|'));
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (!parser) {
         unzCloseCurrentFile(zip);
         reason = "out of memory";
