@@ -113,7 +113,8 @@ double OpenSslFileSeconds(const fs::path& in_path, const fs::path& out_path, boo
   return ThreadCpuSeconds() - start;
 }
 
-void ReportAgainstReference(benchmark::State& state, double ours_seconds, double reference_seconds) {
+void ReportAgainstReference(benchmark::State& state, double ours_seconds,
+                            double reference_seconds) {
   const double ours = kDataSize / kMiB / ours_seconds;
   const double reference = kDataSize / kMiB / reference_seconds;
   state.counters["cpu_MiB/s"] = ours;
@@ -162,9 +163,16 @@ void BM_CryptFile(benchmark::State& state, bool seal) {
                          reference / kReferenceRuns);
 }
 
+// A few long iterations: each one moves the full 64 MiB.
 BENCHMARK(BM_TripleDesEcb)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK_CAPTURE(BM_CryptFile, seal, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK_CAPTURE(BM_CryptFile, open, false)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CryptFile, seal, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CryptFile, open, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -262,6 +262,24 @@ std::int32_t Open(Session& s) {
   }
 }
 
+// Modes 0 and 1 check their wrapped key and use the bare master key; modes 2 and 3 mix
+// the caller's key into it; every family code (and an unknown mode, refused later, once
+// both files are open) uses 24 zero bytes.
+std::int32_t PrepareKeyEncryptionKey(const ModeChoice& choice, const std::uint8_t* key,
+                                     std::int32_t key_length, des3_context& schedule) {
+  if (choice.family_code || choice.base == BaseMode::kNone) {
+    const std::uint8_t zero_key[kDes3KeySize3] = {};
+    des3_set_3keys(schedule, zero_key);
+    return KESTRELVANE_OK;
+  }
+  if (choice.base == BaseMode::kEncrypt || choice.base == BaseMode::kDecrypt) {
+    if (key == nullptr) return KESTRELVANE_E_NULL_ARGUMENT;
+    if (key_length != 16 && key_length != 24) return KESTRELVANE_E_KEY_LENGTH;
+    return MasterKeySchedule(nullptr, 0, schedule);
+  }
+  return MasterKeySchedule(key, key == nullptr ? 0 : key_length, schedule);
+}
+
 // Releases a session allocated with the C allocator, wiping it first.
 struct SessionRelease {
   void operator()(Session* session) const {
@@ -298,20 +316,8 @@ extern "C" KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* 
   s.pad_mode = padMode;
 
   const ModeChoice choice = ClassifyMode(mode, kFilePrefixForTwo);
-  if (!choice.family_code && (choice.base == BaseMode::kEncrypt || choice.base == BaseMode::kDecrypt)) {
-    if (key == nullptr) return KESTRELVANE_E_NULL_ARGUMENT;
-    if (keyLength != 16 && keyLength != 24) return KESTRELVANE_E_KEY_LENGTH;
-    const std::int32_t result = MasterKeySchedule(nullptr, 0, s.key_encryption);
-    if (result != KESTRELVANE_OK) return result;
-  } else if (!choice.family_code &&
-             (choice.base == BaseMode::kSealOrGenerate || choice.base == BaseMode::kOpen)) {
-    const std::int32_t result = MasterKeySchedule(key, key == nullptr ? 0 : keyLength,
-                                                  s.key_encryption);
-    if (result != KESTRELVANE_OK) return result;
-  } else {
-    const std::uint8_t zero_key[kDes3KeySize3] = {};
-    des3_set_3keys(s.key_encryption, zero_key);
-  }
+  const std::int32_t prepared = PrepareKeyEncryptionKey(choice, key, keyLength, s.key_encryption);
+  if (prepared != KESTRELVANE_OK) return prepared;
 
   const FileDescriptor in(::open(inputPath, O_RDONLY | O_CLOEXEC));
   if (!in.valid()) return KESTRELVANE_E_INPUT_OPEN;
