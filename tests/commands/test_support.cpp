@@ -58,15 +58,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::vector<std::string> LeftoverScratchFiles(const std::filesystem::path& folder) {
+    // "_temp", "_temp.txt", "_temp.xls" and the staged names "<output>_tempXXXXXX".
     std::vector<std::string> leftovers;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        for (const char* suffix : {"_temp", "_temp.txt", "_temp.xls"}) {
-            const std::string tail(suffix);
-            if (name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0) {
-                leftovers.push_back(entry.path().string());
-                break;
-            }
+        if (entry.path().filename().string().find("_temp") != std::string::npos) {
+            leftovers.push_back(entry.path().string());
         }
     }
     return leftovers;

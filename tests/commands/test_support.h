@@ -52,7 +52,7 @@ public:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
-// Names in `folder` that end in one of the scratch suffixes the commands use.
+// Files anywhere under `folder` whose names hold "_temp", as every scratch name does.
 std::vector<std::string> LeftoverScratchFiles(const std::filesystem::path& folder);
 
 // GBK bytes of a UTF-8 literal (the sources are UTF-8; the program's texts are GBK).
