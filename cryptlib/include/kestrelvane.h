@@ -77,33 +77,33 @@
 
 /* Result codes. No code has two meanings. */
 #define KESTRELVANE_OK 0
-#define KESTRELVANE_E_MKEY_ABSENT -1          /* master-key text or its output absent */
-#define KESTRELVANE_E_MKEY_EMPTY -2           /* master-key text empty */
-#define KESTRELVANE_E_MKEY_LENGTH -3          /* master-key text length not a multiple of 4 */
-#define KESTRELVANE_E_MKEY_CHARACTER -4       /* master-key text outside the base64 alphabet */
-#define KESTRELVANE_E_NULL_ARGUMENT -5        /* a required pointer argument absent */
-#define KESTRELVANE_E_DATA_LENGTH -6          /* data length <= 0, or not whole blocks */
-#define KESTRELVANE_E_NO_MEMORY -7            /* no memory for a work copy */
-#define KESTRELVANE_E_MESSAGE_LENGTH -8       /* DesCrypt1 message < 40 bytes or not whole blocks */
-#define KESTRELVANE_E_MESSAGE_CHECK -9        /* DesCrypt1 pad count or digest test failed */
-#define KESTRELVANE_E_MODE -10                /* mode value not supported */
-#define KESTRELVANE_E_OUTPUT_TOO_SMALL -11    /* required size written to *outputLength */
-#define KESTRELVANE_E_MALFORMED -18           /* decrypted file malformed (CryptFile) */
-#define KESTRELVANE_E_INPUT_OPEN -20          /* input file cannot be opened */
-#define KESTRELVANE_E_OUTPUT_OPEN -21         /* output file cannot be opened */
-#define KESTRELVANE_E_INPUT_SIZE -22          /* input file size cannot be read */
-#define KESTRELVANE_E_KEY_LENGTH -23          /* key length neither 16 nor 24 */
-#define KESTRELVANE_E_GENERATE_LENGTH -24     /* CryptKey: generated length not whole blocks */
-#define KESTRELVANE_E_MKEY_DECODED_LENGTH -26 /* stored master key not 16 or 24 bytes */
-#define KESTRELVANE_E_MKEY_ACCESS -29         /* internal: master-key text access refused */
-#define KESTRELVANE_E_PAD_MODE -30            /* pad mode not allowed for the mode */
-#define KESTRELVANE_E_WRITE_ENCRYPT -31       /* short write while encrypting or sealing */
-#define KESTRELVANE_E_WRITE_DECRYPT -32       /* short write while decrypting or opening */
-#define KESTRELVANE_E_SHORT_HEADER -33        /* sealed file shorter than its 24-byte header */
-#define KESTRELVANE_E_SAME_FILE -34           /* input and output are the same file */
-#define KESTRELVANE_E_NOTHING_READ -35        /* nothing could be read where data was expected,
+#define KESTRELVANE_E_MKEY_ABSENT (-1)          /* master-key text or its output absent */
+#define KESTRELVANE_E_MKEY_EMPTY (-2)           /* master-key text empty */
+#define KESTRELVANE_E_MKEY_LENGTH (-3)          /* master-key text length not a multiple of 4 */
+#define KESTRELVANE_E_MKEY_CHARACTER (-4)       /* master-key text outside the base64 alphabet */
+#define KESTRELVANE_E_NULL_ARGUMENT (-5)        /* a required pointer argument absent */
+#define KESTRELVANE_E_DATA_LENGTH (-6)          /* data length <= 0, or not whole blocks */
+#define KESTRELVANE_E_NO_MEMORY (-7)            /* no memory for a work copy */
+#define KESTRELVANE_E_MESSAGE_LENGTH (-8)       /* DesCrypt1 message < 40 bytes or not whole blocks */
+#define KESTRELVANE_E_MESSAGE_CHECK (-9)        /* DesCrypt1 pad count or digest test failed */
+#define KESTRELVANE_E_MODE (-10)                /* mode value not supported */
+#define KESTRELVANE_E_OUTPUT_TOO_SMALL (-11)    /* required size written to *outputLength */
+#define KESTRELVANE_E_MALFORMED (-18)           /* decrypted file malformed (CryptFile) */
+#define KESTRELVANE_E_INPUT_OPEN (-20)          /* input file cannot be opened */
+#define KESTRELVANE_E_OUTPUT_OPEN (-21)         /* output file cannot be opened */
+#define KESTRELVANE_E_INPUT_SIZE (-22)          /* input file size cannot be read */
+#define KESTRELVANE_E_KEY_LENGTH (-23)          /* key length neither 16 nor 24 */
+#define KESTRELVANE_E_GENERATE_LENGTH (-24)     /* CryptKey: generated length not whole blocks */
+#define KESTRELVANE_E_MKEY_DECODED_LENGTH (-26) /* stored master key not 16 or 24 bytes */
+#define KESTRELVANE_E_MKEY_ACCESS (-29)         /* internal: master-key text access refused */
+#define KESTRELVANE_E_PAD_MODE (-30)            /* pad mode not allowed for the mode */
+#define KESTRELVANE_E_WRITE_ENCRYPT (-31)       /* short write while encrypting or sealing */
+#define KESTRELVANE_E_WRITE_DECRYPT (-32)       /* short write while decrypting or opening */
+#define KESTRELVANE_E_SHORT_HEADER (-33)        /* sealed file shorter than its 24-byte header */
+#define KESTRELVANE_E_SAME_FILE (-34)           /* input and output are the same file */
+#define KESTRELVANE_E_NOTHING_READ (-35)        /* nothing could be read where data was expected,
                                                  or the input could not be read */
-#define KESTRELVANE_E_NO_RANDOM -36           /* the system's random source failed */
+#define KESTRELVANE_E_NO_RANDOM (-36)           /* the system's random source failed */
 
 #ifdef __cplusplus
 extern "C" {
