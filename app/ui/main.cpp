@@ -2,6 +2,7 @@
 #include "app/ui/display_probe.h"
 #include "app/ui/interim_main_dialog.h"
 #include "app/ui/qt_user_interface.h"
+#include "filecrypt/key_file_cipher.h"
 
 #include <QApplication>
 #include <QFont>
@@ -18,8 +19,7 @@ int main(int argc, char** argv) {
         QApplication::setFont(QFont(QStringLiteral("WenQuanYi Zen Hei"), 9));
         return true;
     };
-    // The key-file cipher is built by key installation when it joins the program.
-    steps.prepareKeyFileCipher = [] {};
+    steps.prepareKeyFileCipher = [] { brindlecot::PrepareKeyFileCipher(); };
     steps.runMainDialog = [] { brindlecot::RunInterimMainDialog(); };
     return brindlecot::RunStartup(ui, steps);
 }
