@@ -199,6 +199,7 @@ TEST_F(ExportTest, SealedOutputOpensToTheExactBatchAndNoScratchFileRemains) {
     TemplateSpec spec = ThreeFieldSpec();
     spec.outNeedEncrypt = true;
     WriteFileBytes(Work("out.txt"), std::string(5000, 'J'));  // replaced, not appended to
+    WriteFileBytes(Work("out_temp.txt"), "left by an interrupted run");  // the scratch name
     ASSERT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Written);
     EXPECT_EQ(WorkFiles(), Files{"out.txt"});
     const std::string plain = "0000000123AB   XY      \r\n";
@@ -231,6 +232,14 @@ TEST_F(ExportTest, FailedSealingLeavesNeitherScratchNorOutputBehind) {
 TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
     EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "missing/out"), ExportOutcome::Failed);
     EXPECT_EQ(LastText(), EditorText("msg41"));
+
+    TemplateSpec workbook = ThreeFieldSpec();
+    workbook.out = "xls";
+    ui_.messages.clear();
+    EXPECT_EQ(ExportOneRecord(workbook, "missing/book"), ExportOutcome::Failed);
+    ASSERT_EQ(ui_.messages.size(), 2u);  // the bridge's own message, then msg41
+    EXPECT_EQ(ui_.messages[1].text, EditorText("msg41"));
+    EXPECT_TRUE(WorkFiles().empty());
 
     InstallTestKey();
     TemplateSpec sealed = ThreeFieldSpec();

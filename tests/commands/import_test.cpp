@@ -258,6 +258,33 @@ TEST_F(ImportTest, FileThatIsNoWorkbookLeavesTheTableAlone) {
     EXPECT_EQ(LastText(), EditorText("msg38"));
     EXPECT_GE(ui_.messages.size(), 2u);  // the bridge's own message comes first
     EXPECT_EQ(editor->Records().RowCount(), 1);
+    EXPECT_EQ(WorkFiles(), Files{"in.xls"});
+}
+
+TEST_F(ImportTest, UnusableTypeCodeInAWorkbookColumnEmptiesTheTable) {
+    TemplateSpec spec = WorkbookSpec();
+    spec.fields[2].type = "X";  // no length
+    spec.typeLens = 22;
+    auto editor = OpenEditor("book", spec);
+    ASSERT_NE(editor, nullptr);
+    AddRecord(*editor, {"1", "old", "1.00"});
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号"), Gbk("户名")}, {"1", "x"}}).ok());
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), RuleMessage(RuleBadType, editor->Definition().fields[2]));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+}
+
+TEST_F(ImportTest, SealedInputThatIsNoWorkbookLeavesNoScratchFile) {
+    InstallTestKey();
+    TemplateSpec spec = WorkbookSpec();
+    spec.inNeedDescrypt = true;
+    auto editor = OpenEditor("sealedbook", spec);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("plain"), "not a workbook\r\n");
+    ASSERT_EQ(CryptWithInstalledKey(kCryptModeSeal, Work("plain"), Work("in.xls")), 0);
+    EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText("msg38"));
+    EXPECT_EQ(WorkFiles(), (Files{"in.xls", "plain"}));
 }
 
 TEST_F(ImportTest, ExportedWorkbookWithItsInvisibleFieldColumnImportsBack) {
