@@ -143,41 +143,107 @@ std::optional<std::vector<std::uint32_t>> Chain(const std::vector<std::uint32_t>
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(const std::vector<std::uint8_t>& file,
-                                                                std::u16string_view streamName) {
+namespace {
+
+// The FAT of a compound file, with the facts needed to walk it; nothing when the header or
+// the FAT's own sectors are unsound.
+struct Layout {
+    std::size_t sectorSize = 0;
+    std::uint32_t sectorCount = 0;
+    std::vector<std::uint32_t> fat;
+};
+
+std::optional<Layout> ReadLayout(const std::vector<std::uint8_t>& file) {
     const ByteReader in(file.data(), file.size());
     if (!in.Has(0, kSectorSize)) return std::nullopt;
     for (std::size_t i = 0; i < sizeof kSignature; ++i)
         if (file[i] != kSignature[i]) return std::nullopt;
+    const std::uint16_t major = in.U16(26);
     const std::uint16_t shift = in.U16(30);
-    if (shift != 9 && shift != 12) return std::nullopt;
-    const std::size_t sectorSize = std::size_t{1} << shift;
-    if (file.size() < sectorSize * 2) return std::nullopt;
-    const std::uint32_t sectorCount = static_cast<std::uint32_t>((file.size() - sectorSize) / sectorSize);
-    const auto sectorOffset = [&](std::uint32_t s) { return (static_cast<std::size_t>(s) + 1) * sectorSize; };
-    const std::size_t perSector = sectorSize / 4;
+    if (in.U16(28) != 0xFFFE || in.U16(32) != 6) return std::nullopt;
+    if (!((major == 3 && shift == 9) || (major == 4 && shift == 12))) return std::nullopt;
+    Layout layout;
+    layout.sectorSize = std::size_t{1} << shift;
+    if (file.size() < layout.sectorSize * 2) return std::nullopt;
+    layout.sectorCount = static_cast<std::uint32_t>((file.size() - layout.sectorSize) / layout.sectorSize);
+    const auto sectorOffset = [&](std::uint32_t s) { return (static_cast<std::size_t>(s) + 1) * layout.sectorSize; };
+    const std::size_t perSector = layout.sectorSize / 4;
 
-    // FAT sectors from the header's DIFAT and the DIFAT chain.
     std::vector<std::uint32_t> fatSectorList;
     const std::uint32_t fatCount = in.U32(44);
-    if (fatCount > sectorCount) return std::nullopt;
+    if (fatCount == 0 || fatCount > layout.sectorCount) return std::nullopt;
     for (std::uint32_t i = 0; i < kHeaderDifatEntries && fatSectorList.size() < fatCount; ++i)
         fatSectorList.push_back(in.U32(76 + i * 4));
     std::uint32_t difat = in.U32(68);
     std::uint32_t guard = 0;
-    while (fatSectorList.size() < fatCount && difat < sectorCount && guard++ <= sectorCount) {
+    while (fatSectorList.size() < fatCount && difat < layout.sectorCount && guard++ <= layout.sectorCount) {
         const std::size_t base = sectorOffset(difat);
         for (std::size_t k = 0; k + 1 < perSector && fatSectorList.size() < fatCount; ++k)
             fatSectorList.push_back(in.U32(base + k * 4));
         difat = in.U32(base + (perSector - 1) * 4);
     }
     if (fatSectorList.size() < fatCount) return std::nullopt;
-    std::vector<std::uint32_t> fat;
-    fat.reserve(fatSectorList.size() * perSector);
+    layout.fat.reserve(fatSectorList.size() * perSector);
     for (std::uint32_t s : fatSectorList) {
-        if (s >= sectorCount) return std::nullopt;
-        for (std::size_t k = 0; k < perSector; ++k) fat.push_back(in.U32(sectorOffset(s) + k * 4));
+        if (s >= layout.sectorCount) return std::nullopt;
+        for (std::size_t k = 0; k < perSector; ++k) layout.fat.push_back(in.U32(sectorOffset(s) + k * 4));
     }
+    return layout;
+}
+
+}  // namespace
+
+bool IsSoundCompoundFile(const std::vector<std::uint8_t>& file) {
+    const auto layout = ReadLayout(file);
+    if (!layout) return false;
+    const ByteReader in(file.data(), file.size());
+    const auto directory = Chain(layout->fat, in.U32(48), layout->sectorCount);
+    if (!directory || directory->empty()) return false;
+    const std::uint32_t miniCutoff = in.U32(56);
+    if (miniCutoff != kMiniStreamCutoff) return false;
+    const auto miniFat = Chain(layout->fat, in.U32(60), layout->sectorCount);
+    if (!miniFat) return false;
+    const std::uint64_t entryCount = static_cast<std::uint64_t>(directory->size()) * layout->sectorSize / 128;
+    std::uint64_t rootMiniSize = 0;
+    for (std::size_t d = 0; d < directory->size(); ++d) {
+        const std::size_t base = ((*directory)[d] + 1) * layout->sectorSize;
+        for (std::size_t k = 0; k < layout->sectorSize / 128; ++k) {
+            const std::size_t entry = base + k * 128;
+            const std::uint16_t nameBytes = in.U16(entry + 64);
+            const std::uint8_t type = file[entry + 66];
+            if (type == 0) continue;
+            if (type != 1 && type != 2 && type != 5) return false;
+            if (nameBytes < 2 || nameBytes > 64 || nameBytes % 2 != 0) return false;
+            if (in.U16(entry + nameBytes - 2) != 0) return false;  // the terminator
+            for (std::size_t link : {68u, 72u, 76u}) {
+                const std::uint32_t id = in.U32(entry + link);
+                if (id != kNoStream && id >= entryCount) return false;
+            }
+            std::uint64_t size = in.U32(entry + 120);
+            if (layout->sectorSize == 4096) size |= static_cast<std::uint64_t>(in.U32(entry + 124)) << 32;
+            if (type == 1) continue;
+            if (size > file.size()) return false;
+            if (type == 5) rootMiniSize = size;
+            const std::uint32_t start = in.U32(entry + 116);
+            if (size == 0) continue;
+            if (type == 2 && size < miniCutoff) continue;  // in the mini stream; checked on reading
+            const auto chain = Chain(layout->fat, start, layout->sectorCount);
+            if (!chain || static_cast<std::uint64_t>(chain->size()) * layout->sectorSize < size) return false;
+        }
+    }
+    return rootMiniSize <= static_cast<std::uint64_t>(layout->sectorCount) * layout->sectorSize;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(const std::vector<std::uint8_t>& file,
+                                                                std::u16string_view streamName) {
+    const auto layout = ReadLayout(file);
+    if (!layout) return std::nullopt;
+    const ByteReader in(file.data(), file.size());
+    const std::size_t sectorSize = layout->sectorSize;
+    const std::uint32_t sectorCount = layout->sectorCount;
+    const std::vector<std::uint32_t>& fat = layout->fat;
+    const std::uint16_t shift = sectorSize == 4096 ? 12 : 9;
+    const auto sectorOffset = [&](std::uint32_t s) { return (static_cast<std::size_t>(s) + 1) * sectorSize; };
 
     const auto readChain = [&](std::uint32_t start, std::uint64_t size) -> std::optional<std::vector<std::uint8_t>> {
         auto chain = Chain(fat, start, sectorCount);

@@ -131,4 +131,8 @@ bool WriteCompoundFile(const std::string& path, std::string_view streamName, con
 std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(const std::vector<std::uint8_t>& file,
                                                                 std::u16string_view streamName);
 
+// Strict structural check of a compound file: header, sector chains, every directory entry.
+// FreeXL trusts these structures; files that fail here never reach it.
+bool IsSoundCompoundFile(const std::vector<std::uint8_t>& file);
+
 }  // namespace brindlecot::workbook_detail

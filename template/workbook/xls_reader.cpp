@@ -101,6 +101,21 @@ std::string ErrorText(std::uint8_t code) {
     }
 }
 
+// Record framing of a BIFF8 workbook stream: a BOF first, every record inside the stream
+// and within the format's size. FreeXL trusts the framing; streams that fail never reach it.
+bool IsSoundBiffStream(const std::vector<std::uint8_t>& stream) {
+    const ByteReader in(stream.data(), stream.size());
+    if (!in.Has(0, 8) || in.U16(0) != 0x0809 || in.U16(4) != 0x0600) return false;
+    for (std::size_t offset = 0; in.Has(offset, 4);) {
+        const std::uint16_t type = in.U16(offset);
+        const std::uint16_t length = in.U16(offset + 2);
+        if (type == 0 && length == 0) break;  // padding after the last record
+        if (length > 8224 || !in.Has(offset + 4, length)) return false;
+        offset += 4 + std::size_t{length};
+    }
+    return true;
+}
+
 using CellKey = std::pair<std::uint32_t, std::uint32_t>;
 
 // Cells FreeXL leaves empty: booleans and errors (BOOLERR) and the cached results of
@@ -147,6 +162,11 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
     std::ifstream input(path, std::ios::binary);
     const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
 
+    auto stream = IsSoundCompoundFile(file) ? ReadCompoundFileStream(file, u"Workbook") : std::nullopt;
+    if (!stream || !IsSoundBiffStream(*stream)) {
+        result.status = Failure(WorkbookError::Malformed, "the file is not a sound BIFF8 workbook (damaged or truncated)");
+        return result;
+    }
     const void* raw = nullptr;
     const int opened = freexl_open(path.c_str(), &raw);
     std::unique_ptr<const void, FreeXlCloser> handle(raw);
@@ -165,11 +185,8 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
         result.status = Failure(WorkbookError::Malformed, "the workbook is password protected");
         return result;
     }
-    auto stream = ReadCompoundFileStream(file, u"Workbook");
-    if (!stream) stream = ReadCompoundFileStream(file, u"Book");
-    const BiffGlobals globals = stream ? ScanGlobals(*stream) : BiffGlobals{};
-    std::map<CellKey, std::string> skipped;
-    if (stream) skipped = CellsFreeXlSkips(*stream, globals);
+    const BiffGlobals globals = ScanGlobals(*stream);
+    const std::map<CellKey, std::string> skipped = CellsFreeXlSkips(*stream, globals);
     unsigned active = globals.worksheetIndex < sheets ? globals.worksheetIndex : 0;
     unsigned rows = 0;
     unsigned short columns = 0;

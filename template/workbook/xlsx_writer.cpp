@@ -24,7 +24,7 @@ WorkbookStatus WriteXlsxFile(const std::string& path, const SheetToWrite& sheet)
     lxw_worksheet* worksheet = workbook_add_worksheet(book, nullptr);
     lxw_format* text = workbook_add_format(book);
     bool fine = worksheet && text;
-    if (fine) format_set_num_format(text, "@");
+    if (fine) format_set_num_format_index(text, 49);  // the built-in text format "@"
     for (std::size_t c = 0; fine && c < sheet.columnCount; ++c) {
         const double width = c < sheet.columnWidths.size() ? sheet.columnWidths[c] : LXW_DEF_COL_WIDTH;
         const auto column = static_cast<lxw_col_t>(c);
