@@ -3,6 +3,7 @@
 
 #include <freexl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -116,6 +117,127 @@ bool IsSoundBiffStream(const std::vector<std::uint8_t>& stream) {
     return true;
 }
 
+// Walks the shared-string table exactly as a reader must (strings carried over CONTINUE
+// records, rich-text runs and phonetic blocks) and answers whether every one of its
+// strings lies within its records. FreeXL copies these strings without such checks.
+class SstWalker {
+public:
+    SstWalker(const ByteReader& in, std::vector<std::pair<std::size_t, std::size_t>> segments)
+        : in_(in), segments_(std::move(segments)), at_(segments_.empty() ? 0 : segments_[0].first) {}
+
+    bool Walk(std::uint32_t count) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (Left() == 0 && !Next()) return false;
+            if (Left() < 3) return false;  // a string header is never split
+            const std::uint16_t characters = in_.U16(at_);
+            std::uint8_t flags = in_.data()[at_ + 2];
+            at_ += 3;
+            std::size_t runs = 0;
+            std::size_t phonetic = 0;
+            if (flags & 0x08) {
+                if (Left() < 2) return false;
+                runs = in_.U16(at_);
+                at_ += 2;
+            }
+            if (flags & 0x04) {
+                if (Left() < 4) return false;
+                phonetic = in_.U32(at_);
+                at_ += 4;
+            }
+            for (std::size_t remaining = characters; remaining > 0;) {
+                const std::size_t unit = (flags & 0x01) ? 2 : 1;
+                if (Left() < unit) {
+                    if (Left() != 0 || !Next() || Left() < 1) return false;
+                    flags = in_.data()[at_++];  // a continued string repeats its flags
+                    continue;
+                }
+                const std::size_t take = std::min(remaining, Left() / unit);
+                at_ += take * unit;
+                remaining -= take;
+            }
+            if (!Skip(runs * 4) || !Skip(phonetic)) return false;
+        }
+        return true;
+    }
+
+private:
+    std::size_t Left() const { return segment_ < segments_.size() ? segments_[segment_].second - at_ : 0; }
+    bool Next() {
+        if (segment_ + 1 >= segments_.size()) return false;
+        at_ = segments_[++segment_].first;
+        return true;
+    }
+    bool Skip(std::size_t bytes) {
+        while (bytes > 0) {
+            if (Left() == 0 && !Next()) return false;
+            const std::size_t take = std::min(bytes, Left());
+            at_ += take;
+            bytes -= take;
+        }
+        return true;
+    }
+
+    const ByteReader& in_;
+    std::vector<std::pair<std::size_t, std::size_t>> segments_;  // [begin, end) of each record's data
+    std::size_t segment_ = 0;
+    std::size_t at_;
+};
+
+// The strings of the records FreeXL decodes: the shared-string table, sheet names, number
+// formats, font names and old-style text cells must each lie within their records.
+bool AreSoundBiffStrings(const std::vector<std::uint8_t>& stream) {
+    const ByteReader in(stream.data(), stream.size());
+    const auto fits = [&](std::size_t at, std::size_t end, std::size_t countBytes) {
+        if (at + countBytes + 1 > end) return false;
+        const std::size_t count = countBytes == 1 ? in.data()[at] : in.U16(at);
+        const bool wide = (in.data()[at + countBytes] & 1) != 0;
+        return at + countBytes + 1 + count * (wide ? 2 : 1) <= end;
+    };
+    std::uint32_t uniqueStrings = 0;
+    for (std::size_t offset = 0; in.Has(offset, 4);) {
+        const std::uint16_t type = in.U16(offset);
+        const std::uint16_t length = in.U16(offset + 2);
+        if (type == 0 && length == 0) break;
+        const std::size_t data = offset + 4;
+        const std::size_t end = data + length;
+        switch (type) {
+            case 0x00FC: {  // SST and its CONTINUE records
+                if (length < 8) return false;
+                uniqueStrings = in.U32(data + 4);
+                std::vector<std::pair<std::size_t, std::size_t>> segments{{data + 8, end}};
+                std::size_t next = end;
+                while (in.Has(next, 4) && in.U16(next) == 0x003C) {
+                    const std::size_t size = in.U16(next + 2);
+                    segments.emplace_back(next + 4, next + 4 + size);
+                    next += 4 + size;
+                }
+                SstWalker walker(in, std::move(segments));
+                if (!walker.Walk(uniqueStrings)) return false;
+                break;
+            }
+            case 0x0085:  // BOUNDSHEET
+                if (length < 8 || !fits(data + 6, end, 1)) return false;
+                break;
+            case 0x041E:  // FORMAT
+                if (length < 5 || !fits(data + 2, end, 2)) return false;
+                break;
+            case 0x0031:  // FONT
+                if (length < 16 || !fits(data + 14, end, 1)) return false;
+                break;
+            case 0x0204:  // LABEL
+                if (length < 9 || !fits(data + 6, end, 2)) return false;
+                break;
+            case 0x00FD:  // LABELSST
+                if (length < 10 || in.U32(data + 6) >= uniqueStrings) return false;
+                break;
+            default:
+                break;
+        }
+        offset = end;
+    }
+    return true;
+}
+
 using CellKey = std::pair<std::uint32_t, std::uint32_t>;
 
 // Cells FreeXL leaves empty: booleans and errors (BOOLERR) and the cached results of
@@ -163,7 +285,7 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
     const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
 
     auto stream = IsSoundCompoundFile(file) ? ReadCompoundFileStream(file, u"Workbook") : std::nullopt;
-    if (!stream || !IsSoundBiffStream(*stream)) {
+    if (!stream || !IsSoundBiffStream(*stream) || !AreSoundBiffStrings(*stream)) {
         result.status = Failure(WorkbookError::Malformed, "the file is not a sound BIFF8 workbook (damaged or truncated)");
         return result;
     }
