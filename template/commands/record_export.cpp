@@ -43,8 +43,7 @@ bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInte
     return status.ok();
 }
 
-// Writes the plain output at `path`. The workbook bridge picks the format from the name,
-// so a name such as "a.xls.bak" is written under a workbook name and moved into place.
+// Writes the plain output at `path`.
 bool WritePlainFile(OutputFormat format, const std::string& path, const TextTable& table, const Template& definition,
                     UserInterface& ui) {
     if (format == OutputFormat::Workbook) return WriteWorkbookFile(path, table, ui);
@@ -52,6 +51,8 @@ bool WritePlainFile(OutputFormat format, const std::string& path, const TextTabl
 }
 
 // The output written under a fresh name beside `target` and renamed over it when complete.
+// The workbook bridge does that itself, but it picks the format from the name, so a name
+// such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
 bool WriteStagedOutput(OutputFormat format, const std::string& target, const TextTable& table,
                        const Template& definition, UserInterface& ui) {
     if (format == OutputFormat::Workbook && (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {

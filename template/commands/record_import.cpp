@@ -68,6 +68,19 @@ std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
     return slots;
 }
 
+// Checks a value going into the record table: the first broken rule of a record becomes
+// its error text; an unusable type code is the template's fault and stops the caller.
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell, std::string& error) {
+    std::string message;
+    const int result = TemplateEditor::CheckValue(field, cell, message);
+    if (result == RuleBadType) {
+        editor.Say(message);
+        return false;
+    }
+    if (result != RuleOk && error.empty()) error = message;
+    return true;
+}
+
 enum class LineEnd { Read, Abandoned };
 
 // Cuts one line into `cells` (record table columns 1.., so cell c-1 is column c) and
@@ -78,7 +91,6 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
     std::vector<std::string_view> pieces;
     if (!splitter.empty()) pieces = SplitAtSeparator(line, splitter[0]);
     std::size_t offset = 0;
-    std::string message;
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
         const LineSlot& plan = slots[slot];
         if (definition.needFill && plan.column >= 1 && plan.width < 1) {
@@ -96,13 +108,7 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
         if (plan.column < 1) continue;
         std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
         cell.assign(value);
-        if (!definition.needFill) continue;
-        const int result = TemplateEditor::CheckValue(*plan.field, cell, message);
-        if (result == RuleBadType) {
-            editor.Say(message);
-            return LineEnd::Abandoned;
-        }
-        if (result != RuleOk && error.empty()) error = message;
+        if (definition.needFill && !StoreChecked(editor, *plan.field, cell, error)) return LineEnd::Abandoned;
     }
     return LineEnd::Read;
 }
@@ -124,17 +130,6 @@ bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header, std:
         editor.Say(FormatMessage(EditorMessage("msg25"), {std::string_view(header[cell])}));
         return false;
     }
-    return true;
-}
-
-bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell, std::string& error) {
-    std::string message;
-    const int result = TemplateEditor::CheckValue(field, cell, message);
-    if (result == RuleBadType) {
-        editor.Say(message);
-        return false;
-    }
-    if (result != RuleOk && error.empty()) error = message;
     return true;
 }
 
