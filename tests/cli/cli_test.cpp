@@ -272,6 +272,26 @@ TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
     EXPECT_FALSE(fs::exists(Work("short-out.txt")));
 }
 
+TEST_F(CliTest, OpensASealedInputFirstWhereTheTemplateAsks) {
+    InstallKey();
+    WriteFileBytes(Work("sealed-in.cfg"),
+                   "$mode typeLens=12 in=txt out=txt inNeedDescrypt=true outNeedEncrypt=false needFill=true "
+                   "splite=\"|\" statistics= $tableItem "
+                   "[A] index=1 value= type=4\"N\" visible=true isRequisite=true "
+                   "[B] index=2 value= type=8\"X\" visible=true isRequisite=false $End\n");
+    WriteFileBytes(Work("plain.txt"), "0042|abc     \r\n");
+    ASSERT_EQ(Cli({"seal", Work("plain.txt"), Work("in.sealed")}).status, 0);
+    const CliRun run = Cli({"export", Work("sealed-in.cfg"), Work("in.sealed"), Work("out")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0042|abc     \r\n");
+
+    const CliRun notSealed = Cli({"export", Work("sealed-in.cfg"), Work("plain.txt"), Work("out2")});
+    EXPECT_EQ(notSealed.status, 1);
+    EXPECT_TRUE(Contains(notSealed.err, Text("DialogModelDlg", "msg37")));
+    EXPECT_FALSE(fs::exists(Work("out2.txt")));
+    ExpectNoScratchFiles();
+}
+
 TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
     ASSERT_TRUE(WriteWorkbook(Work("claims.xlsx"),
                               GbkTable({{"姓名", "报销单号", "员工号", "报销金额", "报销日期", "借款冲抵"},
