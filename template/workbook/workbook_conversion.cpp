@@ -73,9 +73,19 @@ TextTable SplitDelimitedText(const std::string& text, char separator) {
             row.emplace_back(line);
             continue;
         }
+        // Only a separator that stands for itself cuts: the same byte as the second half of
+        // a two-byte GBK character (possible for separators from 0x40 up, such as '|') is
+        // part of that character.
         std::size_t from = 0;
-        for (std::size_t cut; (cut = line.find(separator, from)) != std::string_view::npos; from = cut + 1)
-            row.emplace_back(line.substr(from, cut - from));
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(line[i]);
+            if (byte >= 0x81 && byte <= 0xFE && i + 1 < line.size()) {
+                ++i;
+            } else if (line[i] == separator) {
+                row.emplace_back(line.substr(from, i - from));
+                from = i + 1;
+            }
+        }
         row.emplace_back(line.substr(from));
     }
     return rows;

@@ -24,8 +24,9 @@ bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath, c
                            char separator);
 
 // The reverse, for decrypted text: every non-empty line (CR LF or LF ends) becomes one row,
-// cut into cells at every `separator` byte ('\0': the whole line is one cell; a trailing
-// separator gives an empty last cell); empty lines leave no empty rows. The rows are
+// cut into cells at every `separator` byte that is not the second byte of a two-byte GBK
+// character ('\0': the whole line is one cell; a trailing separator gives an empty last
+// cell); empty lines leave no empty rows. The rows are
 // written with WriteWorkbook (format from the workbook path's extension). False when the
 // text file cannot be read (no message) or the workbook cannot be written ("DialogSingle-
 // FileCrypt" msg8, application-captioned, with the detail line below).

@@ -32,6 +32,13 @@ TEST(DelimitedText, SplitCutsAtEverySeparatorAndSkipsEmptyLines) {
     EXPECT_TRUE(SplitDelimitedText("\r\n\n", '|').empty());
 }
 
+TEST(DelimitedText, SplitNeverCutsATwoByteCharacterWhoseSecondByteIsTheSeparator) {
+    const std::string rare = "\x81\x7C";  // a GBK character ending in the byte of '|'
+    ASSERT_TRUE(GbkToUtf8(rare).has_value());
+    EXPECT_EQ(SplitDelimitedText(rare + "|b|" + rare + "\r\n", '|'), (TextTable{{rare, "b", rare}}));
+    EXPECT_EQ(SplitDelimitedText(Gbk("甲") + "|" + "\r\n", '|'), (TextTable{{Gbk("甲"), ""}}));
+}
+
 // Catalogue texts come from a catalogue of the test's own.
 class Conversion : public ::testing::Test {
 protected:
