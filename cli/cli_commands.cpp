@@ -171,7 +171,9 @@ int RunExport(const CommandLine& line, ConsoleUserInterface& ui) {
     }
     if (!ReportErrorRows(editor, ui)) return kCliFailure;
 
-    if (!MayWrite(ExportTargetPath(editor.Definition(), output), line.force, ui)) return kCliFailure;
+    // Writing over the input is refused by the export itself, with its own message.
+    const std::string target = ExportTargetPath(editor.Definition(), output);
+    if (!IsSameFile(target, input) && !MayWrite(target, line.force, ui)) return kCliFailure;
     ui.AnswerFileToSave(output);
     return ExportRecords(editor) == ExportOutcome::Written ? kCliSuccess : kCliFailure;
 }

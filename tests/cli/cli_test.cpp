@@ -238,7 +238,10 @@ TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) 
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), expected);
 
-    // Even with --force the file just imported is not written over.
+    // With or without --force the file just imported is not written over.
+    run = Cli({"export", "批量转账", Work("in.txt"), Work("in.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg40")));
     run = Cli({"export", "批量转账", Work("in.txt"), Work("in.txt"), "--force"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg40")));
