@@ -1,5 +1,7 @@
 // Missing, foreign, truncated and hostile files give a failure, never a crash or a table.
 
+#include <zip.h>
+
 #include <random>
 
 #include "template/workbook/workbook.h"
@@ -56,39 +58,52 @@ TEST(ReadFailure, ZipThatIsNoWorkbook) {
     EXPECT_EQ(ReadError(folder / "renamed.xlsx"), WorkbookError::Malformed);
 }
 
-// Builds a one-sheet package from a sheet part (and optional shared strings) with the
-// system's zip tool, so that damaged XML can be tried.
+// Zips the given parts with minizip (deflated), so that damaged packages can be built.
+void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts) {
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    for (const auto& [name, content] : parts) {
+        zip_fileinfo info{};
+        ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                      Z_DEFAULT_COMPRESSION),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size())), ZIP_OK);
+        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
+    }
+    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+}
+
+// A one-sheet package around a sheet part (and optional shared strings), so that damaged
+// XML can be tried.
 class HostilePackage : public ::testing::Test {
 protected:
-    std::string Package(const std::string& sheet, const std::string& shared = "") {
-        const std::string root = folder_ / ("pkg" + std::to_string(++count_));
-        std::filesystem::create_directories(root + "/_rels");
-        std::filesystem::create_directories(root + "/xl/_rels");
-        std::filesystem::create_directories(root + "/xl/worksheets");
-        WriteBytes(root + "/_rels/.rels",
-                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                   "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                   "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
-        WriteBytes(root + "/xl/workbook.xml",
-                   "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-                   "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-                   "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"r1\"/></sheets></workbook>");
-        WriteBytes(root + "/xl/_rels/workbook.xml.rels",
-                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                   "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                   "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                   "<Relationship Id=\"r2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                   "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
-        WriteBytes(root + "/xl/worksheets/sheet1.xml",
-                   "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + sheet +
-                       "</worksheet>");
+    std::string Package(const std::string& sheet, const std::string& shared = "",
+                        const std::string& sharedPrefix = "") {
+        std::vector<std::pair<std::string, std::string>> parts = {
+            {"_rels/.rels",
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+             "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+            {"xl/workbook.xml",
+             "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+             "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+             "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"r1\"/></sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+             "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+             "<Relationship Id=\"r2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+             "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+            {"xl/worksheets/sheet1.xml",
+             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + sheet + "</worksheet>"},
+        };
         if (!shared.empty())
-            WriteBytes(root + "/xl/sharedStrings.xml",
-                       "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + shared + "</sst>");
-        const std::string target = root + ".xlsx";
-        const std::string command = "cd '" + root + "' && zip -q -r '" + target + "' . >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-        return target;
+            parts.emplace_back("xl/sharedStrings.xml",
+                               sharedPrefix + "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+                                   shared + "</sst>");
+        const std::string path = folder_ / ("package" + std::to_string(++count_) + ".xlsx");
+        WriteZip(path, parts);
+        return path;
     }
 
     TempFolder folder_;
@@ -122,15 +137,8 @@ TEST_F(HostilePackage, BadReferencesIndexesAndXmlAreMalformed) {
 
 TEST_F(HostilePackage, DocumentTypeDeclarationsAreRefused) {
     const std::string sheet = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>";
-    const std::string path = Package(sheet, "<si><t>&e;</t></si>");
-    // Put an entity-defining DOCTYPE in front of the shared strings by rewriting the part.
-    const std::string root = path.substr(0, path.size() - 5);
-    WriteBytes(root + "/xl/sharedStrings.xml",
-               "<!DOCTYPE sst [<!ENTITY e \"boom\">]><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
-               "2006/main\"><si><t>&e;</t></si></sst>");
-    std::filesystem::remove(path);
-    ASSERT_EQ(std::system(("cd '" + root + "' && zip -q -r '" + path + "' . >/dev/null 2>&1").c_str()), 0);
-    EXPECT_EQ(ReadError(path), WorkbookError::Malformed);
+    EXPECT_EQ(ReadError(Package(sheet, "<si><t>&e;</t></si>", "<!DOCTYPE sst [<!ENTITY e \"boom\">]>")),
+              WorkbookError::Malformed);
 }
 
 TEST_F(HostilePackage, CharacterWithoutGbkFormNamesItsCell) {
