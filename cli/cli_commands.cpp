@@ -184,7 +184,7 @@ int RunSingleFile(const CommandLine& line, bool seal, ConsoleUserInterface& ui) 
     if (!BindLibrary(ui)) return kCliFailure;
     PrepareKeyFileCipher();
     const FileCryptSettings settings = ReadFileCryptConfig(ui);
-    if (input != output && !MayWrite(output, line.force, ui)) return kCliFailure;
+    if (!IsSameFile(input, output) && !MayWrite(output, line.force, ui)) return kCliFailure;
     const bool done = seal ? SealSingleFile(input, output, settings, ui) : OpenSingleFile(input, output, settings, ui);
     return done ? kCliSuccess : kCliFailure;
 }
