@@ -119,9 +119,7 @@ int RunInstallKey(const std::string& key, ConsoleUserInterface& ui) {
     ui.AnswerQuestions(true);  // the command is the confirmation
     switch (InstallKey(key, ui)) {
         case KeyInstallOutcome::Installed: return kCliSuccess;
-        case KeyInstallOutcome::InstalledNotSaved:
-            ui.Say(std::string(kProgram) + AppPath(kKeyConfName) + " could not be written; no key is installed");
-            return kCliFailure;
+        case KeyInstallOutcome::NotSaved:
         case KeyInstallOutcome::NotInstalled: break;
     }
     return kCliFailure;

@@ -33,14 +33,20 @@ std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface&
 
 KeyInstallOutcome InstallAcceptedKey(std::string_view key) {
     // Keys are 8 characters; a text the store cannot hold is not a key at all.
-    if (key.empty() || !CurrentInstalledKey().Replace(key)) return KeyInstallOutcome::NotInstalled;
-    switch (WriteKeyConf(CurrentInstalledKey().Text())) {
-        case KeyConfWrite::Written: return KeyInstallOutcome::Installed;
-        case KeyConfWrite::NotWritten: return KeyInstallOutcome::InstalledNotSaved;
+    InstalledKey candidate;
+    if (key.empty() || !candidate.Replace(key)) return KeyInstallOutcome::NotInstalled;
+    switch (WriteKeyConf(candidate.Text())) {
+        case KeyConfWrite::Written:
+            CurrentInstalledKey().Replace(candidate.Text());
+            return KeyInstallOutcome::Installed;
+        case KeyConfWrite::NotWritten: return KeyInstallOutcome::NotSaved;
         case KeyConfWrite::NotEncrypted: break;
     }
-    // The key in memory is already the new one; only the confirmation is left out.
     return KeyInstallOutcome::NotInstalled;
+}
+
+void ShowKeyNotSaved(UserInterface& ui) {
+    ui.ShowMessage(LoadMessage(kKeyDialogSection, "msg1"), LoadMessage(kKeyDialogSection, "msg10"));
 }
 
 void ShowKeyInstalled(UserInterface& ui) {
@@ -52,7 +58,8 @@ KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui) {
     const std::optional<std::string> key = AcceptKeyEntry(entry, ui);
     if (!key) return KeyInstallOutcome::NotInstalled;
     const KeyInstallOutcome outcome = InstallAcceptedKey(*key);
-    if (outcome != KeyInstallOutcome::NotInstalled) ShowKeyInstalled(ui);
+    if (outcome == KeyInstallOutcome::Installed) ShowKeyInstalled(ui);
+    if (outcome == KeyInstallOutcome::NotSaved) ShowKeyNotSaved(ui);
     return outcome;
 }
 

@@ -20,15 +20,20 @@ inline constexpr char kMainDialogSection[] = "BrindlecotDlg";
 std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface& ui);
 
 enum class KeyInstallOutcome {
-    NotInstalled,       // refused, or the key could not be encrypted: no file, no message
-    Installed,          // installed in memory and saved in keyConf
-    InstalledNotSaved,  // installed in memory for this run; keyConf could not be written
+    NotInstalled,  // refused, or the key could not be encrypted: no file, no message
+    Installed,     // saved in keyConf and installed in memory
+    NotSaved,      // keyConf could not be written: the previous key stays installed
 };
 
-// Installs a key the dialog accepted: replaces the installed key, then writes keyConf.
-// Shows nothing; an unwritable keyConf is not reported to the person (the key works
-// until the program ends), but the outcome tells the caller.
+// Installs a key the dialog accepted: writes keyConf, then replaces the installed key.
+// Every command reloads the key from keyConf before sealing or opening, so a key that
+// could not be saved must not look installed: files would be sealed with the old one.
+// Shows nothing; the outcome tells the caller.
 KeyInstallOutcome InstallAcceptedKey(std::string_view key);
+
+// The refusal after a keyConf that could not be written ("DialogCryptKey" msg10,
+// captioned msg1).
+void ShowKeyNotSaved(UserInterface& ui);
 
 // The confirmation after an installation ("BrindlecotDlg" msg2, captioned msg1). The main
 // dialog shows it after enabling its file buttons.
@@ -36,8 +41,8 @@ void ShowKeyInstalled(UserInterface& ui);
 
 // Key installation for front ends without a dialog (the command line): the OK-button
 // rules and question of AcceptKeyEntry, then InstallAcceptedKey, then ShowKeyInstalled
-// unless nothing was installed. NotInstalled also when the entry was refused or the
-// person answered No.
+// or ShowKeyNotSaved. NotInstalled also when the entry was refused or the person
+// answered No.
 KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui);
 
 }  // namespace brindlecot

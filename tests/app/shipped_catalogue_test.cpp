@@ -29,7 +29,7 @@ std::vector<Key> AllKeys() {
     };
     add("Brindlecot", 1, 2);
     add("BrindlecotDlg", 1, 6);
-    add("DialogCryptKey", 1, 9);
+    add("DialogCryptKey", 1, 10);
     add("DialogModelDlg", 2, 9);
     add("DialogModelDlg", 10, 10, "ss");
     add("DialogModelDlg", 11, 11, "s");

@@ -46,7 +46,7 @@ public:
 // a test sees exactly which message was chosen.
 inline std::string LabelledCatalogue() {
     const std::vector<std::pair<std::string, int>> sections = {
-        {"Brindlecot", 2}, {"BrindlecotDlg", 6}, {"DialogCryptKey", 9},
+        {"Brindlecot", 2}, {"BrindlecotDlg", 6}, {"DialogCryptKey", 10},
         {"DialogSingleFileCrypt", 22}, {"stdafx", 12}};
     std::string text;
     for (const auto& [section, count] : sections) {

@@ -199,10 +199,11 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
         FileSizeLimit limit(4);  // the 8 encrypted bytes cannot be written
         outcome = InstallKey(second, ui_);
     }
-    EXPECT_EQ(outcome, KeyInstallOutcome::InstalledNotSaved);
-    // Not reported: the key is usable for this run and the confirmation is still shown.
-    EXPECT_EQ(ui_.shown.back(), (RecordingUi::Shown{"message", "BrindlecotDlg/msg1", "BrindlecotDlg/msg2"}));
-    EXPECT_EQ(CurrentInstalledKey().Text(), second);
+    EXPECT_EQ(outcome, KeyInstallOutcome::NotSaved);
+    // Reported, and the key that keyConf still holds stays the installed one: every
+    // command reloads keyConf, so a key only in memory would never be used.
+    EXPECT_EQ(ui_.shown.back(), (RecordingUi::Shown{"message", "DialogCryptKey/msg1", "DialogCryptKey/msg10"}));
+    EXPECT_EQ(CurrentInstalledKey().Text(), first);
     EXPECT_EQ(testing::ReadBytes(KeyConfPath()), keyConfBefore);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
     CurrentInstalledKey().Clear();
@@ -212,7 +213,8 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
 
 TEST_F(KeyConfTest, AKeyConfPathTakenByAFolderIsNotWrittenAndLeavesNoTemporaryFile) {
     std::filesystem::create_directory(KeyConfPath());
-    EXPECT_EQ(InstallAcceptedKey(ValidKey("5555555")), KeyInstallOutcome::InstalledNotSaved);
+    EXPECT_EQ(InstallAcceptedKey(ValidKey("5555555")), KeyInstallOutcome::NotSaved);
+    EXPECT_TRUE(CurrentInstalledKey().Empty());
     EXPECT_TRUE(std::filesystem::is_directory(KeyConfPath()));
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
 }

@@ -426,7 +426,7 @@ TEST_F(SingleFileTest, AFailedOpenBeforeTheConversionShowsMsg19AndLeavesNoTempor
 TEST(ShippedCatalogues, HoldEveryKeyOfKeyInstallationAndSingleFileSealing) {
     SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
     const std::vector<std::pair<std::string, int>> needed = {
-        {"BrindlecotDlg", 2}, {"DialogCryptKey", 9}, {"DialogSingleFileCrypt", 22}};
+        {"BrindlecotDlg", 2}, {"DialogCryptKey", 10}, {"DialogSingleFileCrypt", 22}};
     for (const char* catalogue : {"language/msgSimChi.ini", "language/msgTraChi.ini"}) {
         for (const auto& [section, count] : needed) {
             for (int i = 1; i <= count; ++i) {
