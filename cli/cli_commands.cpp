@@ -14,7 +14,7 @@
 #include "filecrypt/single_file_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
-#include "template/commands/scratch_file.h"
+#include "app/scratch_file.h"
 #include "template/commands/template_editor.h"
 #include "template/commands/template_listing.h"
 #include "template/field_rules.h"

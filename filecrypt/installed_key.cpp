@@ -7,7 +7,7 @@
 #include "app/app_path.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
-#include "filecrypt/staged_file.h"
+#include "app/staged_file.h"
 
 namespace brindlecot {
 namespace {

@@ -8,8 +8,8 @@
 #include "app/crypto_binding.h"
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
-#include "filecrypt/staged_file.h"
-#include "template/commands/scratch_file.h"
+#include "app/staged_file.h"
+#include "app/scratch_file.h"
 #include "template/workbook/workbook_conversion.h"
 
 namespace brindlecot {

@@ -4,10 +4,10 @@
 
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
-#include "filecrypt/staged_file.h"
+#include "app/staged_file.h"
 #include "template/commands/batch_text.h"
 #include "template/commands/installed_key_crypt.h"
-#include "template/commands/scratch_file.h"
+#include "app/scratch_file.h"
 #include "template/field_rules.h"
 #include "template/workbook/workbook.h"
 #include "template/workbook/workbook_conversion.h"

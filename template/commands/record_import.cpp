@@ -14,7 +14,7 @@
 #include "template/commands/installed_key_crypt.h"
 #include "template/commands/line_cutting.h"
 #include "template/commands/record_export.h"
-#include "template/commands/scratch_file.h"
+#include "app/scratch_file.h"
 #include "template/field_rules.h"
 #include "template/workbook/workbook.h"
 #include "template/workbook/workbook_conversion.h"

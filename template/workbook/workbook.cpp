@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 
+#include "app/staged_file.h"
 #include "template/workbook/workbook_internal.h"
 
 namespace brindlecot {
@@ -22,6 +24,7 @@ constexpr std::size_t kMaxCellCharacters = 32767;     // what both formats let a
 constexpr std::size_t kMaxTableCells = 1ull << 24;      // a used range larger than this is refused
 constexpr double kMaxColumnWidth = 255;
 constexpr double kDefaultColumnWidth = 8.43;
+constexpr mode_t kWorkbookFileMode = 0666;  // less the umask, like any new document
 
 enum class FileKind { Missing, Empty, CompoundFile, Zip, Other };
 
@@ -63,44 +66,6 @@ std::size_t Utf16Length(const std::string& utf8) {
     }
     return units;
 }
-
-// Removes the temporary file unless the write completed and it was renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& target) {
-        std::string pattern = target + ".partial-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) return;
-        // mkstemp makes the file private; the finished workbook gets the usual mode.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        close(fd);
-        path_ = std::move(pattern);
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) std::remove(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-    bool valid() const { return !path_.empty(); }
-
-    // Flushes the finished file to disk and puts it in place of the target.
-    bool Commit(const std::string& target) {
-        const int fd = open(path_.c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        const bool synced = fsync(fd) == 0;
-        close(fd);
-        if (!synced || std::rename(path_.c_str(), target.c_str()) != 0) return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -222,12 +187,13 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
             return Failure(WorkbookError::TooLarge, "a cell holds at most 32767 characters",
                            CellReference(where[i].first, where[i].second));
 
-    TemporaryFile temporary(path);
-    if (!temporary.valid()) return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
+    // Written beside the target and renamed over it only when complete; removed otherwise.
+    std::optional<StagedFile> temporary = StagedFile::Create(path + ".partial-", "", kWorkbookFileMode);
+    if (!temporary) return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
     SheetToWrite sheet{&utf8, columns, std::move(widths)};
-    WorkbookStatus status = xls ? WriteXlsFile(temporary.path(), sheet) : WriteXlsxFile(temporary.path(), sheet);
+    WorkbookStatus status = xls ? WriteXlsFile(temporary->Path(), sheet) : WriteXlsxFile(temporary->Path(), sheet);
     if (!status.ok()) return status;
-    if (!temporary.Commit(path)) return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
+    if (!temporary->ReplaceTarget(path)) return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
     return {};
 }
 

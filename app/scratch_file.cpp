@@ -1,4 +1,4 @@
-#include "template/commands/scratch_file.h"
+#include "app/scratch_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

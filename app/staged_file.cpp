@@ -1,4 +1,4 @@
-#include "filecrypt/staged_file.h"
+#include "app/staged_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
