@@ -108,7 +108,11 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
         if (plan.column < 1) continue;
         std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
         cell.assign(value);
-        if (definition.needFill && !StoreChecked(editor, *plan.field, cell, error)) return LineEnd::Abandoned;
+        if (definition.needFill && !StoreChecked(editor, *plan.field, cell, error)) {
+            // The line is abandoned before this value is stored: it was never checked.
+            cell.clear();
+            return LineEnd::Abandoned;
+        }
     }
     return LineEnd::Read;
 }

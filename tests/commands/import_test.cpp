@@ -160,10 +160,12 @@ TEST_F(ImportTest, UnusableTypeCodeAbandonsTheLineWithItsMessage) {
     auto editor = OpenEditor("oddtype", spec);
     ASSERT_NE(editor, nullptr);
     ASSERT_EQ(TotalLength(spec.fields[1].type), 5);
-    WriteFileBytes(Work("in.txt"), "ab12345\r\n");
+    WriteFileBytes(Work("in.txt"), "ab12345\r\ncd67890\r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
+    ASSERT_EQ(ui_.messages.size(), 2u);  // once per line: each is abandoned, the next one read
     EXPECT_EQ(LastText(), RuleMessage(RuleBadType, editor->Definition().fields[1]));
-    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"ab", "12345"}}));
+    // The value its field cannot check is not put into the record.
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"ab", ""}, {"cd", ""}}));
 }
 
 TEST_F(ImportTest, TextExportImportsBackToTheSameRecords) {
