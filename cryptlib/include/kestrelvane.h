@@ -89,7 +89,7 @@
 #define KESTRELVANE_E_MODE (-10)                /* mode value not supported */
 #define KESTRELVANE_E_OUTPUT_TOO_SMALL (-11)    /* required size written to *outputLength */
 #define KESTRELVANE_E_MALFORMED (-18)           /* decrypted file malformed (CryptFile) */
-#define KESTRELVANE_E_INPUT_OPEN (-20)          /* input file cannot be opened */
+#define KESTRELVANE_E_INPUT_OPEN (-20)          /* input cannot be opened, or is no regular file */
 #define KESTRELVANE_E_OUTPUT_OPEN (-21)         /* output file cannot be opened */
 #define KESTRELVANE_E_INPUT_SIZE (-22)          /* input file size cannot be read */
 #define KESTRELVANE_E_KEY_LENGTH (-23)          /* key length neither 16 nor 24 */
@@ -132,8 +132,10 @@ extern "C" {
  * _KEY_LENGTH (mode 0 or 1), master-key codes, _INPUT_OPEN, _OUTPUT_OPEN, _INPUT_SIZE,
  * _SAME_FILE (two names of one file), _MODE, then per operation: _NULL_ARGUMENT and
  * _KEY_LENGTH (family codes of modes 0 and 1), _PAD_MODE, _NO_RANDOM, _SHORT_HEADER,
- * _NOTHING_READ, _MALFORMED, _WRITE_ENCRYPT, _WRITE_DECRYPT. On failure whatever was written
- * before it stays in the output file; callers delete it where they need to.
+ * _NOTHING_READ, _MALFORMED, _WRITE_ENCRYPT, _WRITE_DECRYPT. An input that is not a regular
+ * file (a folder, pipe or device: its size cannot mark the end) gives _INPUT_OPEN before the
+ * output is created. On failure whatever was written before it stays in the output file;
+ * callers delete it where they need to.
  */
 KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* key, int32_t keyLength,
                                   const char* inputPath, const char* outputPath, int32_t padMode);

@@ -289,6 +289,18 @@ struct SessionRelease {
   }
 };
 
+// Only a regular file states its size, and the size is what marks the last chunk: a
+// stream (pipe, terminal, device) would be cut after its first read and reported as done,
+// and a folder holds no bytes at all. The input was opened non-blocking so that a pipe
+// without a writer can be looked at; a regular file is switched back to blocking reads.
+bool AcceptAsInput(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
 bool SameFile(int a, int b) {
   struct stat sa {};
   struct stat sb {};
@@ -319,8 +331,8 @@ extern "C" KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* 
   const std::int32_t prepared = PrepareKeyEncryptionKey(choice, key, keyLength, s.key_encryption);
   if (prepared != KESTRELVANE_OK) return prepared;
 
-  const FileDescriptor in(::open(inputPath, O_RDONLY | O_CLOEXEC));
-  if (!in.valid()) return KESTRELVANE_E_INPUT_OPEN;
+  const FileDescriptor in(::open(inputPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!in.valid() || !AcceptAsInput(in.get())) return KESTRELVANE_E_INPUT_OPEN;
   const FileDescriptor out(::open(outputPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
   if (!out.valid()) return KESTRELVANE_E_OUTPUT_OPEN;
   struct stat status {};

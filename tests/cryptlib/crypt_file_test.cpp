@@ -1,10 +1,14 @@
 // CryptFile: the sealed format is checked with OpenSSL, independently of the library's
 // own opening code; round trips, append semantics and every reachable failure row.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <set>
 
 #include "cryptlib/include/kestrelvane.h"
@@ -261,6 +265,30 @@ TEST(CryptFileFailures, ArgumentsPathsAndKeys) {
   // odd-sized key is still refused before it would be read.
   EXPECT_EQ(CryptFile(1010, nullptr, 24, in.c_str(), out.c_str(), 1), -5);
   EXPECT_EQ(CryptFile(4011, wrapped.data(), 8, in.c_str(), out.c_str(), 1), -23);
+}
+
+TEST(CryptFileFailures, InputsThatAreNoRegularFileAreRefusedBeforeTheOutputIsCreated) {
+  TempFolder folder;
+  fs::create_directory(folder / "folder");
+  EXPECT_EQ(Crypt(2, kInstalledKey, folder / "folder", folder / "out"), -20);
+  EXPECT_EQ(Crypt(3, kInstalledKey, folder / "folder", folder / "out"), -20);
+  // A device states size 0: sealing it would stop after one read and report success.
+  if (fs::exists("/dev/zero")) {
+    EXPECT_EQ(Crypt(2, kInstalledKey, "/dev/zero", folder / "out"), -20);
+  }
+
+  // A pipe that nobody writes to is refused at once, not waited on.
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+  auto call = std::async(std::launch::async,
+                         [&] { return Crypt(2, kInstalledKey, folder / "pipe", folder / "out"); });
+  if (call.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+    ADD_FAILURE() << "CryptFile waits for a writer on the pipe";
+    // A writer that closes at once lets the waiting call see the end of the input.
+    const int writer = ::open((folder / "pipe").c_str(), O_WRONLY);
+    if (writer >= 0) ::close(writer);
+  }
+  EXPECT_EQ(call.get(), -20);
+  EXPECT_FALSE(fs::exists(folder / "out"));
 }
 
 TEST(CryptFileFailures, PadModes) {
