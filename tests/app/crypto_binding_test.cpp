@@ -1,6 +1,6 @@
 #include "app/app_path.h"
 #include "app/crypto_binding.h"
-#include "temp_folder.h"
+#include "tests/support/test_files.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ bool IsLoaded(const std::string& path) {
 
 class CryptoBindingTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetAppFolder(folder_.Path()); }
+    void SetUp() override { SetAppFolder(folder_.path().string()); }
     void TearDown() override { UnbindCryptoLibrary(); }
     std::string InstallDriver(const char* library) { return folder_.Copy(library, kDriver); }
 

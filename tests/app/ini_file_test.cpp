@@ -1,6 +1,6 @@
 #include "app/app_path.h"
 #include "app/ini_file.h"
-#include "temp_folder.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetAppFolder(folder_.Path()); }
+    void SetUp() override { SetAppFolder(folder_.path().string()); }
     void WriteIni(std::string_view content) { folder_.Write("test.ini", content); }
     std::string Text(std::string_view section, std::string_view key, std::size_t size = 256) {
         return ReadIniString(section, key, "<default>", size, "test.ini");
@@ -155,8 +155,8 @@ TEST_F(IniFileTest, ChangedFilesAreReadAgain) {
 
 TEST_F(IniFileTest, NamesResolveBesideTheAppFolderNotTheCurrentDirectory) {
     folder_.Write("language/config.ini", "[language]\nmode=5\n");
-    EXPECT_EQ(AppPath("language/config.ini"), folder_.Path() + "/language/config.ini");
-    EXPECT_EQ(AppPath(""), folder_.Path());
+    EXPECT_EQ(AppPath("language/config.ini"), folder_.path().string() + "/language/config.ini");
+    EXPECT_EQ(AppPath(""), folder_.path().string());
     EXPECT_EQ(ReadIniInt("language", "mode", 0, "language/config.ini"), 5);
 }
 

@@ -1,6 +1,6 @@
 #include "app/app_path.h"
 #include "app/message_catalogue.h"
-#include "temp_folder.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 class MessageCatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetAppFolder(folder_.Path());
+        SetAppFolder(folder_.path().string());
         folder_.Write("language/msgSimChi.ini", "[Probe]\nmsg1=simplified\n");
         folder_.Write("language/msgTraChi.ini", "[Probe]\nmsg1=traditional\n");
     }
@@ -57,7 +57,7 @@ TEST_F(MessageCatalogueTest, MissingKeySectionOrCatalogueGivesEmptyText) {
     SelectMessageCatalogue();
     EXPECT_EQ(LoadMessage("Probe", "msg2"), "");
     EXPECT_EQ(LoadMessage("DialogOperSelect", "msg1"), "");
-    std::filesystem::remove(folder_.Join("language/msgSimChi.ini"));
+    std::filesystem::remove(folder_ / "language/msgSimChi.ini");
     EXPECT_EQ(LoadMessage("Probe", "msg1"), "");
 }
 

@@ -2,12 +2,11 @@
 #include "app/gbk_text.h"
 #include "app/ini_file.h"
 #include "app/message_catalogue.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -74,11 +73,6 @@ std::string Conversions(const std::string& text) {
     return found;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ShippedCatalogueTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override { SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist"); }
@@ -86,7 +80,7 @@ protected:
 };
 
 TEST_P(ShippedCatalogueTest, IsValidGbk) {
-    const std::string content = ReadFile(AppPath(Catalogue()));
+    const std::string content = testing::ReadFileBytes(AppPath(Catalogue()));
     ASSERT_FALSE(content.empty());
     EXPECT_TRUE(GbkToUtf8(content).has_value());
 }

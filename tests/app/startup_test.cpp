@@ -1,7 +1,7 @@
 #include "app/app_path.h"
 #include "app/crypto_binding.h"
 #include "app/startup.h"
-#include "temp_folder.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ private:
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetAppFolder(folder_.Path());
+        SetAppFolder(folder_.path().string());
         folder_.Write("language/msgSimChi.ini", "[Brindlecot]\nmsg1=sim no gui\nmsg2=sim no library\n");
         folder_.Write("language/msgTraChi.ini", "[Brindlecot]\nmsg1=tra no gui\nmsg2=tra no library\n");
     }

@@ -14,16 +14,18 @@
 #include "template/template_definition.h"
 #include "template/workbook/workbook.h"
 #include "tests/commands/test_support.h"
+#include "tests/support/gbk_literal.h"
+#include "tests/support/test_files.h"
 
 namespace brindlecot {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::Gbk;
+using testing::Gbk;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::WriteFileBytes;
 using testing_support::LeftoverScratchFiles;
-using testing_support::ReadFileBytes;
-using testing_support::TemporaryFolder;
-using testing_support::WriteFileBytes;
 
 struct CliRun {
     int status = -1;
@@ -90,7 +92,7 @@ protected:
 
     void ExpectNoScratchFiles() const { EXPECT_EQ(LeftoverScratchFiles(folder_.path()), std::vector<std::string>{}); }
 
-    TemporaryFolder folder_;
+    TempFolder folder_;
 };
 
 char CliTest::KeyCheck() { return "0123456789ABCDEF"[KeyCheckDigit("3A5C0F1").value()]; }

@@ -14,6 +14,8 @@
 namespace brindlecot::testing_support {
 
 namespace fs = std::filesystem;
+using testing::Gbk;
+using testing::WriteFileBytes;
 
 std::string TemplateText(const TemplateSpec& spec) {
     const auto flag = [](bool value) { return value ? "true" : "false"; };

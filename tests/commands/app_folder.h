@@ -9,6 +9,8 @@
 #include "template/commands/template_editor.h"
 
 #include "tests/commands/test_support.h"
+#include "tests/support/gbk_literal.h"
+#include "tests/support/test_files.h"
 
 namespace brindlecot::testing_support {
 
@@ -65,7 +67,7 @@ protected:
     // "DialogModelDlg" text.
     static std::string EditorText(const char* key);
 
-    TemporaryFolder folder_;
+    testing::TempFolder folder_;
     ScriptedUserInterface ui_;
 };
 

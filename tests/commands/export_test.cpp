@@ -13,11 +13,11 @@
 namespace brindlecot {
 namespace {
 
+using testing::Gbk;
+using testing::ReadFileBytes;
+using testing::WriteFileBytes;
 using testing_support::AppFolderTest;
-using testing_support::Gbk;
-using testing_support::ReadFileBytes;
 using testing_support::TemplateSpec;
-using testing_support::WriteFileBytes;
 using Files = std::vector<std::string>;
 
 // Fields 1 (10"N"), 2 (5"X", invisible, template value AB) and 3 (8"X"), typeLens 23.

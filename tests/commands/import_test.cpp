@@ -13,12 +13,12 @@
 namespace brindlecot {
 namespace {
 
+using testing::Gbk;
+using testing::ReadFileBytes;
+using testing::WriteFileBytes;
 using testing_support::AppFolderTest;
 using testing_support::FieldSpec;
-using testing_support::Gbk;
-using testing_support::ReadFileBytes;
 using testing_support::TemplateSpec;
-using testing_support::WriteFileBytes;
 using Files = std::vector<std::string>;
 using Cells = std::vector<std::string>;
 

@@ -7,8 +7,8 @@
 namespace brindlecot {
 namespace {
 
+using testing::Gbk;
 using testing_support::AppFolderTest;
-using testing_support::Gbk;
 using testing_support::TemplateSpec;
 
 // Account (required digits), Name (text), Amount (amount, summed in the statistics).

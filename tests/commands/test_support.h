@@ -9,21 +9,6 @@
 
 namespace brindlecot::testing_support {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Records everything said to the person and answers from a script.
 class ScriptedUserInterface final : public UserInterface {
 public:
@@ -49,13 +34,7 @@ public:
     std::vector<std::string> Texts() const;
 };
 
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-
 // Files anywhere under `folder` whose names hold "_temp", as every scratch name does.
 std::vector<std::string> LeftoverScratchFiles(const std::filesystem::path& folder);
-
-// GBK bytes of a UTF-8 literal (the sources are UTF-8; the program's texts are GBK).
-std::string Gbk(const std::string& utf8);
 
 }  // namespace brindlecot::testing_support

@@ -14,14 +14,15 @@
 #include "cryptlib/include/kestrelvane.h"
 #include "cryptlib/kestrelcore/master_key.h"
 #include "test_support.h"
+#include "tests/support/test_files.h"
 
 namespace kestrelvane {
 namespace {
 
 namespace fs = std::filesystem;
+using brindlecot::testing::TempFolder;
 using test::Bytes;
 using test::ReadFile;
-using test::TempFolder;
 using test::WriteFile;
 
 // Block and 4064-byte read edges, then the edges of the library's own 65504-byte reads

@@ -10,6 +10,7 @@
 
 #include "cryptlib/include/kestrelvane.h"
 #include "test_support.h"
+#include "tests/support/test_files.h"
 
 namespace kestrelvane {
 namespace {
@@ -88,7 +89,7 @@ TEST_F(LoadedLibrary, EveryServiceAnswersThroughItsExportedName) {
   ASSERT_EQ(DesCrypt1(1, message.data(), 56, opened.data(), &length, abc.data(), 3), 0);
   EXPECT_EQ(opened, data);
 
-  test::TempFolder folder;
+  brindlecot::testing::TempFolder folder;
   test::WriteFile(folder / "plain", data);
   const Bytes key = {'1', 'A', '2', 'B', '3', 'C', '4', 'D'};
   ASSERT_EQ(crypt_file(2, key.data(), 8, (folder / "plain").c_str(), (folder / "sealed").c_str(),

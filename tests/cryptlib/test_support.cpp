@@ -2,11 +2,9 @@
 
 #include <openssl/des.h>
 #include <openssl/evp.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <random>
-#include <stdexcept>
 
 namespace kestrelvane::test {
 
@@ -44,17 +42,6 @@ void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
-}
-
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kestrelvane-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
 }
 
 namespace {

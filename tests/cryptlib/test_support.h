@@ -16,21 +16,6 @@ Bytes RandomBytes(std::size_t size, std::uint32_t seed);
 Bytes ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
-// A fresh folder under the system's temp folder, removed with its content on
-// destruction.
-class TempFolder {
- public:
-  TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder();
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Reference triple DES (ECB, 3-key or 2-key) and MD5 computed by OpenSSL.
 Bytes OpenSslTdesEcb(const Bytes& key, const Bytes& data, bool encrypt);
 Bytes OpenSslTdesCbc(const Bytes& key, const Bytes& iv, const Bytes& data, bool encrypt);

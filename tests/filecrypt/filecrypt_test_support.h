@@ -3,15 +3,12 @@
 #include <sys/stat.h>
 
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/app_path.h"
 #include "app/user_interface.h"
-#include "tests/app/temp_folder.h"
+#include "tests/support/test_files.h"
 
 namespace brindlecot::testing {
 
@@ -62,35 +59,10 @@ inline RecordingUi::Shown Message(const std::string& section, const std::string&
     return {"message", section + "/msg1", section + "/" + key};
 }
 
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline mode_t PermissionBits(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return 0;
     return status.st_mode & 07777;
-}
-
-// Names in `folder` (not recursive) that contain `piece`.
-inline std::vector<std::string> NamesContaining(const std::string& folder, const std::string& piece) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find(piece) != std::string::npos) names.push_back(name);
-    }
-    return names;
-}
-
-// Every name in `folder`, sorted.
-inline std::vector<std::string> FolderListing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace brindlecot::testing

@@ -99,16 +99,16 @@ TEST(InstalledKeyStore, HoldsAtMost255BytesAndRefusesLongerWithoutChange) {
 class KeyConfTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetAppFolder(app_.Path());
+        SetAppFolder(app_.path().string());
         app_.Write("language/msgSimChi.ini", testing::LabelledCatalogue());
         CurrentInstalledKey().Clear();
     }
     void TearDown() override { CurrentInstalledKey().Clear(); }
 
-    std::string KeyConfPath() const { return app_.Join("keyConf"); }
+    std::string KeyConfPath() const { return (app_ / "keyConf").string(); }
     void WriteKeyConfBytes(const std::string& bytes) { app_.Write("keyConf", bytes); }
     // The app folder holds nothing but what the test put there and keyConf.
-    std::vector<std::string> Listing() const { return testing::FolderListing(app_.Path()); }
+    std::vector<std::string> Listing() const { return app_.Entries(); }
 
     brindlecot::testing::TempFolder app_;
     RecordingUi ui_;
@@ -121,7 +121,7 @@ TEST_F(KeyConfTest, InstallingAsksFirstThenWritesAnOwnerOnlyKeyConfAndConfirms) 
                              {"question", "DialogCryptKey/msg1", "DialogCryptKey/msg6"},
                              {"message", "BrindlecotDlg/msg1", "BrindlecotDlg/msg2"}}));
     EXPECT_EQ(CurrentInstalledKey().Text(), key);
-    EXPECT_EQ(testing::ReadBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, key, true));
+    EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, key, true));
     EXPECT_EQ(testing::PermissionBits(KeyConfPath()), 0600u);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
 
@@ -136,7 +136,7 @@ TEST_F(KeyConfTest, InstallingAgainReplacesKeyConfAndTightensItsMode) {
     std::string second = ValidKey("FEDCBA9");
     for (char& c : second) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(InstallKey(second, ui_), KeyInstallOutcome::Installed);
-    EXPECT_EQ(testing::ReadBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, ValidKey("FEDCBA9"), true));
+    EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, ValidKey("FEDCBA9"), true));
     EXPECT_EQ(testing::PermissionBits(KeyConfPath()), 0600u);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
 }
@@ -144,7 +144,7 @@ TEST_F(KeyConfTest, InstallingAgainReplacesKeyConfAndTightensItsMode) {
 TEST_F(KeyConfTest, EveryRefusedEntryShowsItsMessageAndChangesNothing) {
     const std::string installed = ValidKey("7654321");
     ASSERT_EQ(InstallKey(installed, ui_), KeyInstallOutcome::Installed);
-    const std::string keyConfBefore = testing::ReadBytes(KeyConfPath());
+    const std::string keyConfBefore = testing::ReadFileBytes(KeyConfPath());
     std::string wrongDigit = ValidKey("1111111");
     wrongDigit.back() = wrongDigit.back() == '0' ? '1' : '0';
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -154,7 +154,7 @@ TEST_F(KeyConfTest, EveryRefusedEntryShowsItsMessageAndChangesNothing) {
         EXPECT_EQ(InstallKey(entry, ui_), KeyInstallOutcome::NotInstalled) << entry;
         EXPECT_EQ(ui_.shown, std::vector<RecordingUi::Shown>{Message("DialogCryptKey", key)}) << entry;
         EXPECT_EQ(CurrentInstalledKey().Text(), installed);
-        EXPECT_EQ(testing::ReadBytes(KeyConfPath()), keyConfBefore);
+        EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     }
 }
 
@@ -191,7 +191,7 @@ private:
 TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     const std::string first = ValidKey("3333333");
     ASSERT_EQ(InstallKey(first, ui_), KeyInstallOutcome::Installed);
-    const std::string keyConfBefore = testing::ReadBytes(KeyConfPath());
+    const std::string keyConfBefore = testing::ReadFileBytes(KeyConfPath());
     const std::string second = ValidKey("4444444");
     ui_.shown.clear();
     KeyInstallOutcome outcome;
@@ -204,7 +204,7 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     // command reloads keyConf, so a key only in memory would never be used.
     EXPECT_EQ(ui_.shown.back(), (RecordingUi::Shown{"message", "DialogCryptKey/msg1", "DialogCryptKey/msg10"}));
     EXPECT_EQ(CurrentInstalledKey().Text(), first);
-    EXPECT_EQ(testing::ReadBytes(KeyConfPath()), keyConfBefore);
+    EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
     CurrentInstalledKey().Clear();
     ASSERT_TRUE(LoadInstalledKey());

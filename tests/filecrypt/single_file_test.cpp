@@ -16,7 +16,7 @@ namespace brindlecot {
 namespace {
 
 using testing::Message;
-using testing::ReadBytes;
+using testing::ReadFileBytes;
 using testing::RecordingUi;
 using Shown = RecordingUi::Shown;
 using Names = std::vector<std::string>;
@@ -37,7 +37,7 @@ std::string PatternBytes(std::size_t size) {
 class FileCryptConfigTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetAppFolder(app_.Path());
+        SetAppFolder(app_.path().string());
         app_.Write("language/msgSimChi.ini", testing::LabelledCatalogue());
     }
     FileCryptSettings Parse(const std::string& text) { return ParseFileCryptConfig(text, ui_); }
@@ -133,7 +133,7 @@ TEST(FileExtension, IsTheTextAfterTheLastDotOfTheLastComponent) {
 class SingleFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetAppFolder(app_.Path());
+        SetAppFolder(app_.path().string());
         app_.Write("language/msgSimChi.ini", testing::LabelledCatalogue());
         app_.Copy(KESTRELVANE_LIBRARY, "driver/libKestrelvane.so");
         ASSERT_TRUE(BindCryptoLibrary());
@@ -142,9 +142,9 @@ protected:
     }
     void TearDown() override { CurrentInstalledKey().Clear(); }
 
-    std::string In(const std::string& name) const { return work_.Join(name); }
+    std::string In(const std::string& name) const { return (work_ / name).string(); }
     std::string Write(const std::string& name, const std::string& bytes) const { return work_.Write(name, bytes); }
-    Names Listing() const { return testing::FolderListing(work_.Path()); }
+    Names Listing() const { return work_.Entries(); }
 
     bool Seal(const std::string& in, const std::string& out, FileCryptSettings settings = {}) {
         return SealSingleFile(In(in), In(out), settings, ui_);
@@ -171,9 +171,9 @@ TEST_F(SingleFileTest, SealThenOpenGivesTheSameBytesAtEveryBlockAndReadBoundary)
         Write("plain.bin", plain);
         ui_.shown.clear();
         ASSERT_TRUE(Seal("plain.bin", "sealed.bin")) << size;
-        EXPECT_EQ(ReadBytes(In("sealed.bin")).size(), SealedSize(size)) << size;
+        EXPECT_EQ(ReadFileBytes(In("sealed.bin")).size(), SealedSize(size)) << size;
         ASSERT_TRUE(Open("sealed.bin", "opened.bin")) << size;
-        EXPECT_EQ(ReadBytes(In("opened.bin")), plain) << size;
+        EXPECT_EQ(ReadFileBytes(In("opened.bin")), plain) << size;
         EXPECT_EQ(ui_.shown, (std::vector<Shown>{kSealed, kOpened})) << size;
         EXPECT_EQ(Listing(), (Names{"opened.bin", "plain.bin", "sealed.bin"})) << size;
     }
@@ -185,9 +185,9 @@ TEST_F(SingleFileTest, AnExistingOutputIsReplacedNeverAppendedTo) {
     Write("sealed.dat", std::string(5000, 'J'));
     Write("opened.txt", std::string(7, 'J'));
     ASSERT_TRUE(Seal("plain.txt", "sealed.dat"));
-    EXPECT_EQ(ReadBytes(In("sealed.dat")).size(), SealedSize(plain.size()));
+    EXPECT_EQ(ReadFileBytes(In("sealed.dat")).size(), SealedSize(plain.size()));
     ASSERT_TRUE(Open("sealed.dat", "opened.txt"));
-    EXPECT_EQ(ReadBytes(In("opened.txt")), plain);
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), plain);
     EXPECT_EQ(Listing(), (Names{"opened.txt", "plain.txt", "sealed.dat"}));
 }
 
@@ -196,7 +196,7 @@ TEST_F(SingleFileTest, WithoutConversionAWorkbookIsSealedByteForByteUnderAnyName
     Write("a.xls", workbookBytes);
     ASSERT_TRUE(Seal("a.xls", "b.bin"));
     ASSERT_TRUE(Open("b.bin", "c.whatever"));
-    EXPECT_EQ(ReadBytes(In("c.whatever")), workbookBytes);
+    EXPECT_EQ(ReadFileBytes(In("c.whatever")), workbookBytes);
 }
 
 TEST_F(SingleFileTest, OpeningWithAnotherKeyFailsAndKeepsTheExistingOutput) {
@@ -206,7 +206,7 @@ TEST_F(SingleFileTest, OpeningWithAnotherKeyFailsAndKeepsTheExistingOutput) {
     Write("opened.txt", "keep me");
     EXPECT_FALSE(Open("sealed.txt", "opened.txt"));
     EXPECT_EQ(LastShown(), kOpenFailed);
-    EXPECT_EQ(ReadBytes(In("opened.txt")), "keep me");
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "keep me");
     EXPECT_EQ(Listing(), (Names{"opened.txt", "plain.txt", "sealed.txt"}));
 }
 
@@ -224,7 +224,7 @@ TEST_F(SingleFileTest, OpeningSomethingThatIsNotSealedFailsWithoutLeavingAnOutpu
 TEST_F(SingleFileTest, AnAlteredSealedFileFailsToOpen) {
     Write("plain.txt", PatternBytes(9000));
     ASSERT_TRUE(Seal("plain.txt", "sealed.bin"));
-    std::string sealed = ReadBytes(In("sealed.bin"));
+    std::string sealed = ReadFileBytes(In("sealed.bin"));
     sealed[sealed.size() / 2] ^= 0x01;
     Write("sealed.bin", sealed);
     EXPECT_FALSE(Open("sealed.bin", "opened.txt"));
@@ -242,11 +242,11 @@ TEST_F(SingleFileTest, TheKeyIsReloadedFromKeyConfBeforeEveryCommand) {
     ASSERT_EQ(WriteKeyConf(key_), KeyConfWrite::Written);
     CurrentInstalledKey().Replace(ValidKey("2222222"));
     EXPECT_TRUE(Open("sealed.txt", "opened.txt"));
-    EXPECT_EQ(ReadBytes(In("opened.txt")), "amounts");
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "amounts");
 }
 
 TEST_F(SingleFileTest, WithoutAKeyNothingIsCheckedOrTouched) {
-    std::filesystem::remove(app_.Join("keyConf"));
+    std::filesystem::remove(app_ / "keyConf");
     CurrentInstalledKey().Clear();
     EXPECT_FALSE(SealSingleFile("", "", {}, ui_));
     EXPECT_FALSE(Open("missing.bin", "out.txt"));
@@ -273,7 +273,7 @@ TEST_F(SingleFileTest, PathChecksRunInOrderAndTouchNothing) {
         {In("missing.txt"), In("out.txt"), {}, "msg15"},
         {In("folder"), In("out.txt"), {}, "msg15"},
         {In("in.txt"), In("in.txt"), {}, "msg16"},
-        {In("in.txt"), work_.Path() + "/./in.txt", {}, "msg16"},  // two spellings of one file
+        {In("in.txt"), work_.path().string() + "/./in.txt", {}, "msg16"},  // two spellings of one file
         {In("book.xls"), In("out.txt"), convert, "msg17"},
         {In("book.xls"), In("out"), convert, "msg17"},
         {In("book.xls"), In("out.XLS"), convert, "msg17"},
@@ -302,7 +302,7 @@ TEST_F(SingleFileTest, TheExtensionRuleAppliesOnlyWithConversionAndAnInputExtens
     EXPECT_TRUE(Seal("in.txt", "out.txt", {true, '|'}));
     // A relative output without any folder is its own last component.
     const auto here = std::filesystem::current_path();
-    std::filesystem::current_path(work_.Path());
+    std::filesystem::current_path(work_.path());
     EXPECT_TRUE(SealSingleFile("in.txt", "rel.txt", {true, '|'}, ui_));
     std::filesystem::current_path(here);
     EXPECT_EQ(Listing(), (Names{"in.txt", "noext", "out.bin", "out.txt", "rel.txt"}));
@@ -311,7 +311,7 @@ TEST_F(SingleFileTest, TheExtensionRuleAppliesOnlyWithConversionAndAnInputExtens
 TEST_F(SingleFileTest, WithoutTheLibraryBothCommandsFailAndKeepTheExistingOutput) {
     Write("plain.txt", "data");
     ASSERT_TRUE(Seal("plain.txt", "sealed.txt"));
-    const std::string sealed = ReadBytes(In("sealed.txt"));
+    const std::string sealed = ReadFileBytes(In("sealed.txt"));
     Write("opened.txt", "old");
     UnbindCryptoLibrary();
     EXPECT_FALSE(Seal("plain.txt", "sealed.txt"));
@@ -319,8 +319,8 @@ TEST_F(SingleFileTest, WithoutTheLibraryBothCommandsFailAndKeepTheExistingOutput
     EXPECT_FALSE(Open("sealed.txt", "opened.txt"));
     EXPECT_EQ(LastShown(), kOpenFailed);
     ASSERT_TRUE(BindCryptoLibrary());
-    EXPECT_EQ(ReadBytes(In("sealed.txt")), sealed);
-    EXPECT_EQ(ReadBytes(In("opened.txt")), "old");
+    EXPECT_EQ(ReadFileBytes(In("sealed.txt")), sealed);
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "old");
     EXPECT_EQ(Listing(), (Names{"opened.txt", "plain.txt", "sealed.txt"}));
 }
 
@@ -357,7 +357,7 @@ TEST_F(SingleFileTest, AWorkbookIsSealedAsDelimitedTextAndOpensAsTheSameWorkbook
 
     // What was sealed is the delimited text of the workbook, first row included.
     ASSERT_TRUE(Open("b.xls", "text.txt"));
-    EXPECT_EQ(ReadBytes(In("text.txt")),
+    EXPECT_EQ(ReadFileBytes(In("text.txt")),
               "name,amount,note\r\n\xD5\xC5\xC8\xFD,000123,\r\nx|y,1.50,z\r\n");
 
     ASSERT_TRUE(Open("b.xls", "c.xls", convert));
@@ -383,7 +383,7 @@ TEST_F(SingleFileTest, AnUpperCaseXlsIsNotConverted) {
     std::filesystem::rename(In("A.xls"), In("A.XLS"));
     ASSERT_TRUE(Seal("A.XLS", "B.XLS", {true, '|'}));
     ASSERT_TRUE(Open("B.XLS", "C.XLS"));
-    EXPECT_EQ(ReadBytes(In("C.XLS")), ReadBytes(In("A.XLS")));
+    EXPECT_EQ(ReadFileBytes(In("C.XLS")), ReadFileBytes(In("A.XLS")));
 }
 
 TEST_F(SingleFileTest, AWorkbookThatCannotBeReadShowsTheConversionMessageOnly) {
@@ -393,7 +393,7 @@ TEST_F(SingleFileTest, AWorkbookThatCannotBeReadShowsTheConversionMessageOnly) {
     ASSERT_EQ(ui_.shown.size(), 1u);
     EXPECT_EQ(ui_.shown[0].caption, "Brindlecot");
     EXPECT_EQ(ui_.shown[0].text.rfind("stdafx/msg9", 0), 0u) << ui_.shown[0].text;
-    EXPECT_EQ(ReadBytes(In("b.xls")), "previous sealed file");
+    EXPECT_EQ(ReadFileBytes(In("b.xls")), "previous sealed file");
     EXPECT_EQ(Listing(), (Names{"a.xls", "b.xls"}));
 }
 
@@ -409,7 +409,7 @@ TEST_F(SingleFileTest, OpenedTextThatCannotBecomeAWorkbookShowsMsg8AndKeepsTheOu
     ASSERT_EQ(ui_.shown.size(), 1u);
     EXPECT_EQ(ui_.shown[0].caption, "Brindlecot");
     EXPECT_EQ(ui_.shown[0].text.rfind("DialogSingleFileCrypt/msg8", 0), 0u) << ui_.shown[0].text;
-    EXPECT_EQ(ReadBytes(In("out.xls")), "previous workbook");
+    EXPECT_EQ(ReadFileBytes(In("out.xls")), "previous workbook");
     EXPECT_EQ(Listing(), (Names{"out.xls", "wide.txt", "wide.xls"}));
 }
 

@@ -10,14 +10,14 @@
 namespace brindlecot::workbook_detail {
 namespace {
 
+using testing::ReadFileBytes;
+using testing::TempFolder;
 using workbook_test::FixturePath;
-using workbook_test::ReadBytes;
-using workbook_test::TempFolder;
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 TEST(CompoundFile, ReadsTheStreamsAnotherProgramWrote) {
-    const auto file = Bytes(ReadBytes(FixturePath("calc_source.xls")));
+    const auto file = Bytes(ReadFileBytes(FixturePath("calc_source.xls")));
     ASSERT_TRUE(IsSoundCompoundFile(file));
     const auto workbook = ReadCompoundFileStream(file, u"Workbook");
     ASSERT_TRUE(workbook.has_value());
@@ -42,7 +42,7 @@ TEST(CompoundFile, LargeStreamRoundTripThroughDifatSectors) {
     std::mt19937 random(7);
     for (auto& b : stream) b = static_cast<std::uint8_t>(random());
     ASSERT_TRUE(WriteCompoundFile(folder / "big.bin", "Workbook", stream));
-    const auto file = Bytes(ReadBytes(folder / "big.bin"));
+    const auto file = Bytes(ReadFileBytes(folder / "big.bin"));
     EXPECT_EQ(file.size() % 512, 0u);
     ASSERT_TRUE(IsSoundCompoundFile(file));
     const auto back = ReadCompoundFileStream(file, u"workbook");  // names compare without case
@@ -54,14 +54,14 @@ TEST(CompoundFile, ShortStreamIsPaddedOutOfTheMiniStream) {
     TempFolder folder;
     const std::vector<std::uint8_t> stream{1, 2, 3};
     ASSERT_TRUE(WriteCompoundFile(folder / "small.bin", "Workbook", stream));
-    const auto back = ReadCompoundFileStream(Bytes(ReadBytes(folder / "small.bin")), u"Workbook");
+    const auto back = ReadCompoundFileStream(Bytes(ReadFileBytes(folder / "small.bin")), u"Workbook");
     ASSERT_TRUE(back.has_value());
     ASSERT_EQ(back->size(), 4096u);
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), back->begin()));
 }
 
 TEST(CompoundFile, DamagedStructuresAreUnsound) {
-    const auto good = Bytes(ReadBytes(FixturePath("calc_source.xls")));
+    const auto good = Bytes(ReadFileBytes(FixturePath("calc_source.xls")));
     ASSERT_TRUE(IsSoundCompoundFile(good));
     const std::size_t directory = (static_cast<std::size_t>(ByteReader(good.data(), good.size()).U32(48)) + 1) * 512;
 

@@ -7,20 +7,20 @@
 namespace brindlecot {
 namespace {
 
-using workbook_test::Gbk;
-using workbook_test::ReadBytes;
+using testing::Gbk;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::WriteFileBytes;
 using workbook_test::RecordingInterface;
 using workbook_test::Show;
-using workbook_test::TempFolder;
-using workbook_test::WriteBytes;
 
 TEST(DelimitedText, OneSeparatorByteBetweenCellsAndCrLfAfterEachRow) {
     TempFolder folder;
     const std::string path = folder / "out.txt";
     ASSERT_TRUE(WriteDelimitedText(path, {{"a", Gbk("中文"), ""}, {"", "b", "c"}}, '|'));
-    EXPECT_EQ(ReadBytes(path), "a|" + Gbk("中文") + "|\r\n|b|c\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "a|" + Gbk("中文") + "|\r\n|b|c\r\n");
     ASSERT_TRUE(WriteDelimitedText(path, {{"a", "b"}, {}}, '\0'));  // truncates the earlier file
-    EXPECT_EQ(ReadBytes(path), "ab\r\n\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "ab\r\n\r\n");
     EXPECT_FALSE(WriteDelimitedText(folder / "missing/out.txt", {{"a"}}, '|'));
 }
 
@@ -44,7 +44,7 @@ class Conversion : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(folder_.path() / "language");
-        WriteBytes(folder_ / "language/msgSimChi.ini",
+        WriteFileBytes(folder_ / "language/msgSimChi.ini",
                    "[stdafx]\r\nmsg9=read failed\r\nmsg10=write failed\r\nmsg11=cannot read\r\nmsg12=cannot write\r\n"
                    "[DialogSingleFileCrypt]\r\nmsg8=cannot make workbook\r\n");
         SetAppFolder(folder_.path().string());
@@ -58,13 +58,13 @@ TEST_F(Conversion, WorkbookToTextWritesEveryNonEmptyRowHeaderIncluded) {
     const std::string book = folder_ / "in.xlsx";
     ASSERT_TRUE(WriteWorkbook(book, {{Gbk("姓名"), Gbk("金额")}, {"", ""}, {Gbk("张三"), "000123"}}).ok());
     ASSERT_TRUE(ConvertWorkbookToText(ui_, book, folder_ / "out.txt", '|'));
-    EXPECT_EQ(ReadBytes(folder_ / "out.txt"), Gbk("姓名|金额\r\n张三|000123\r\n"));
+    EXPECT_EQ(ReadFileBytes(folder_ / "out.txt"), Gbk("姓名|金额\r\n张三|000123\r\n"));
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(Conversion, UnreadableWorkbookRemovesTheTextFileAndSaysWhy) {
-    WriteBytes(folder_ / "out.txt", "stale");
-    WriteBytes(folder_ / "bad.xls", "not a workbook");
+    WriteFileBytes(folder_ / "out.txt", "stale");
+    WriteFileBytes(folder_ / "bad.xls", "not a workbook");
     EXPECT_FALSE(ConvertWorkbookToText(ui_, folder_ / "bad.xls", folder_ / "out.txt", '|'));
     EXPECT_FALSE(std::filesystem::exists(folder_ / "out.txt"));
     ASSERT_EQ(ui_.messages.size(), 1u);
@@ -82,14 +82,14 @@ TEST_F(Conversion, UnwritableTextFileShowsTheWriteMessage) {
 
 TEST_F(Conversion, TextToWorkbookAndBackGivesTheSameText) {
     const std::string text = Gbk("x|y|\r\n\r\n名称|000123|1e5\r\n");
-    WriteBytes(folder_ / "in.txt", text);
+    WriteFileBytes(folder_ / "in.txt", text);
     for (const char* name : {"back.xls", "back.xlsx"}) {
         ASSERT_TRUE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / name, '|'));
         TextTable table;
         ASSERT_TRUE(ReadWorkbook(folder_ / name, table).ok());
         EXPECT_EQ(table, (TextTable{{"x", "y", ""}, {Gbk("名称"), "000123", "1e5"}})) << Show(table);
         ASSERT_TRUE(ConvertWorkbookToText(ui_, folder_ / name, folder_ / "again.txt", '|'));
-        EXPECT_EQ(ReadBytes(folder_ / "again.txt"), Gbk("x|y|\r\n名称|000123|1e5\r\n"));
+        EXPECT_EQ(ReadFileBytes(folder_ / "again.txt"), Gbk("x|y|\r\n名称|000123|1e5\r\n"));
     }
     EXPECT_TRUE(ui_.messages.empty());
 }
@@ -98,7 +98,7 @@ TEST_F(Conversion, TextToWorkbookFailures) {
     EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "absent.txt", folder_ / "out.xls", '|'));
     EXPECT_TRUE(ui_.messages.empty());  // nothing to say: the caller wrote that file itself
 
-    WriteBytes(folder_ / "in.txt", "a|\x81\r\n");  // a lone GBK lead byte
+    WriteFileBytes(folder_ / "in.txt", "a|\x81\r\n");  // a lone GBK lead byte
     EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / "out.xls", '|'));
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].first, "Brindlecot");

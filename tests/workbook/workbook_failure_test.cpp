@@ -10,10 +10,10 @@
 namespace brindlecot {
 namespace {
 
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::WriteFileBytes;
 using workbook_test::FixturePath;
-using workbook_test::ReadBytes;
-using workbook_test::TempFolder;
-using workbook_test::WriteBytes;
 
 WorkbookError ReadError(const std::string& path) {
     TextTable table{{"stale"}};
@@ -28,9 +28,9 @@ WorkbookError ReadError(const std::string& path) {
 TEST(ReadFailure, MissingEmptyAndForeignFiles) {
     TempFolder folder;
     EXPECT_EQ(ReadError(folder / "absent.xls"), WorkbookError::CannotOpen);
-    WriteBytes(folder / "empty.xls", "");
+    WriteFileBytes(folder / "empty.xls", "");
     EXPECT_EQ(ReadError(folder / "empty.xls"), WorkbookError::NotAWorkbook);
-    WriteBytes(folder / "text.xlsx", "name,amount\r\nA,1\r\n");
+    WriteFileBytes(folder / "text.xlsx", "name,amount\r\nA,1\r\n");
     EXPECT_EQ(ReadError(folder / "text.xlsx"), WorkbookError::NotAWorkbook);
     EXPECT_EQ(ReadError(folder.path().string()), WorkbookError::NotAWorkbook);  // a folder
 }
@@ -38,10 +38,10 @@ TEST(ReadFailure, MissingEmptyAndForeignFiles) {
 TEST(ReadFailure, TruncatedZipAndCompoundFile) {
     TempFolder folder;
     for (const char* name : {"calc_source.xlsx", "calc_source.xls"}) {
-        const std::string whole = ReadBytes(FixturePath(name));
+        const std::string whole = ReadFileBytes(FixturePath(name));
         for (std::size_t keep : {std::size_t{8}, std::size_t{600}, whole.size() / 2, whole.size() * 3 / 4}) {
             const std::string path = folder / ("cut_" + std::to_string(keep) + "_" + name);
-            WriteBytes(path, whole.substr(0, keep));
+            WriteFileBytes(path, whole.substr(0, keep));
             EXPECT_EQ(ReadError(path), WorkbookError::Malformed) << name << " cut to " << keep;
         }
     }
@@ -51,10 +51,10 @@ TEST(ReadFailure, ZipThatIsNoWorkbook) {
     TempFolder folder;
     // Our own xlsx without its workbook part is no longer a workbook.
     ASSERT_TRUE(WriteWorkbook(folder / "good.xlsx", {{"a"}}).ok());
-    std::string bytes = ReadBytes(folder / "good.xlsx");
+    std::string bytes = ReadFileBytes(folder / "good.xlsx");
     for (std::size_t at = 0; (at = bytes.find("xl/workbook.xml", at)) != std::string::npos; ++at)
         bytes.replace(at, 15, "xl/workbook.xmz");
-    WriteBytes(folder / "renamed.xlsx", bytes);
+    WriteFileBytes(folder / "renamed.xlsx", bytes);
     EXPECT_EQ(ReadError(folder / "renamed.xlsx"), WorkbookError::Malformed);
 }
 
@@ -159,13 +159,13 @@ TEST(ReadFailure, DamagedBytesNeverCrash) {
     TempFolder folder;
     std::mt19937 random(20240305);
     for (const char* name : {"calc_source.xls", "calc_source.xlsx", "inline_strings.xlsx"}) {
-        const std::string whole = ReadBytes(FixturePath(name));
+        const std::string whole = ReadFileBytes(FixturePath(name));
         for (int round = 0; round < 150; ++round) {
             std::string damaged = whole;
             const int flips = 1 + static_cast<int>(random() % 8);
             for (int f = 0; f < flips; ++f) damaged[random() % damaged.size()] = static_cast<char>(random());
             const std::string path = folder / ("damaged_" + std::to_string(round) + "_" + name);
-            WriteBytes(path, damaged);
+            WriteFileBytes(path, damaged);
             TextTable table;
             const WorkbookStatus status = ReadWorkbook(path, table);
             if (!status.ok()) {

@@ -7,8 +7,8 @@
 namespace brindlecot {
 namespace {
 
+using testing::Gbk;
 using workbook_test::FixturePath;
-using workbook_test::Gbk;
 using workbook_test::Show;
 
 // The active sheet "Data" has its used range at B3:G8 with a blank row 5; the first sheet
@@ -41,9 +41,9 @@ TEST(CalcFixture, XlsActiveSheetUsedRangeFromItsTopLeftCell) {
 TEST(CalcFixture, FormatIsRecognisedByContentNotByName) {
     TextTable table;
     ASSERT_TRUE(ReadWorkbook(FixturePath("calc_source.xls"), table).ok());
-    workbook_test::TempFolder folder;
+    testing::TempFolder folder;
     const std::string misnamed = folder / "really_binary.xlsx";
-    workbook_test::WriteBytes(misnamed, workbook_test::ReadBytes(FixturePath("calc_source.xls")));
+    testing::WriteFileBytes(misnamed, testing::ReadFileBytes(FixturePath("calc_source.xls")));
     TextTable fromMisnamed;
     ASSERT_TRUE(ReadWorkbook(misnamed, fromMisnamed).ok());
     EXPECT_EQ(fromMisnamed, table);

@@ -9,9 +9,9 @@
 namespace brindlecot {
 namespace {
 
-using workbook_test::Gbk;
+using testing::Gbk;
+using testing::TempFolder;
 using workbook_test::Show;
-using workbook_test::TempFolder;
 
 class RoundTrip : public ::testing::TestWithParam<const char*> {
 protected:

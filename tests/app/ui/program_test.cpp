@@ -1,15 +1,13 @@
 #include "app/app_path.h"
 #include "app/gbk_text.h"
 #include "app/ini_file.h"
-#include "../temp_folder.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace brindlecot {
 namespace {
@@ -19,8 +17,8 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_.Copy(BRINDLECOT_EXECUTABLE, "app/Brindlecot");
-        std::filesystem::permissions(folder_.Join("app/Brindlecot"), std::filesystem::perms::owner_all);
-        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", folder_.Join("app/language"));
+        std::filesystem::permissions(folder_ / "app/Brindlecot", std::filesystem::perms::owner_all);
+        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", folder_ / "app/language");
         // A decoy beside the current directory: a program that looked there would bind
         // this library, open its main dialog and never end (the run below times out).
         folder_.Write("elsewhere/language/config.ini", "[language]\nmode=0\n");
@@ -30,16 +28,15 @@ protected:
 
     // Runs the copy with the given environment changes; returns its exit status.
     int Run(const std::string& environment) {
-        const std::string command = "cd '" + folder_.Join("elsewhere") + "' && env " + environment +
-                                    " timeout 60 '" + folder_.Join("app/Brindlecot") + "' 2>'" +
-                                    folder_.Join("stderr.txt") + "' >/dev/null";
+        const std::string command = "cd '" + (folder_ / "elsewhere").string() + "' && env " + environment +
+                                    " timeout 60 '" + (folder_ / "app/Brindlecot").string() + "' 2>'" +
+                                    (folder_ / "stderr.txt").string() + "' >/dev/null";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     std::string StandardError() {
-        std::ifstream in(folder_.Join("stderr.txt"), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return testing::ReadFileBytes(folder_ / "stderr.txt");
     }
 
     // The shipped text, as the person reads it.
