@@ -1,13 +1,12 @@
 #include "app/ini_file.h"
 
 #include "app/app_path.h"
+#include "app/file_content.h"
 
 #include <sys/stat.h>
 
 #include <chrono>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -123,14 +122,6 @@ bool OldEnoughToTrust(const FileSignature& signature) {
     using namespace std::chrono;
     const long long nowNs = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
     return nowNs - signature.modifiedNs > 2'000'000'000LL;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return content;
 }
 
 std::shared_ptr<const ParsedIni> LoadParsed(const std::string& path) {

@@ -1,11 +1,10 @@
 #include "filecrypt/single_file_crypt.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "app/app_path.h"
 #include "app/crypto_binding.h"
+#include "app/file_content.h"
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
 #include "app/staged_file.h"
@@ -206,10 +205,9 @@ FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui)
 }
 
 FileCryptSettings ReadFileCryptConfig(UserInterface& ui) {
-    std::ifstream file(AppPath(kFileCryptConfigName), std::ios::binary);
-    if (!file) return {};
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return ParseFileCryptConfig(text, ui);
+    const std::optional<std::string> text = ReadWholeFile(AppPath(kFileCryptConfigName));
+    if (!text) return {};
+    return ParseFileCryptConfig(*text, ui);
 }
 
 std::string FileExtension(std::string_view path) {

@@ -1,10 +1,8 @@
 #include "template/template_definition.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
+#include "app/file_content.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
@@ -268,14 +266,6 @@ private:
     TokenReader& tokens_;
 };
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) return std::nullopt;
-    return std::move(content).str();
-}
 
 }  // namespace
 

@@ -1,10 +1,9 @@
 #include "template/workbook/workbook_conversion.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
+#include "app/file_content.h"
 #include "app/message_catalogue.h"
 
 namespace brindlecot {
@@ -93,11 +92,9 @@ TextTable SplitDelimitedText(const std::string& text, char separator) {
 
 bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath, const std::string& workbookPath,
                            char separator) {
-    std::ifstream input(textPath, std::ios::binary);
-    if (!input) return false;
-    const std::string text((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-    if (input.bad()) return false;
-    const WorkbookStatus status = WriteWorkbook(workbookPath, SplitDelimitedText(text, separator));
+    const std::optional<std::string> text = ReadWholeFile(textPath);
+    if (!text) return false;
+    const WorkbookStatus status = WriteWorkbook(workbookPath, SplitDelimitedText(*text, separator));
     if (!status.ok()) {
         ShowWithDetail(ui, "DialogSingleFileCrypt", "msg8", status);
         return false;
