@@ -3,20 +3,17 @@
 #include <optional>
 
 #include "app/app_path.h"
-#include "app/crypto_binding.h"
 #include "app/file_content.h"
 #include "app/message_catalogue.h"
-#include "filecrypt/installed_key.h"
-#include "app/staged_file.h"
 #include "app/scratch_file.h"
+#include "app/staged_file.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "template/workbook/workbook_conversion.h"
 
 namespace brindlecot {
 namespace {
 
-constexpr std::int32_t kSealMode = 2;
-constexpr std::int32_t kOpenMode = 3;
-constexpr std::int32_t kCountBytePadding = 1;
 constexpr std::size_t kMaxTokenLength = 2047;
 constexpr std::size_t kMaxSeparatorText = 9;
 constexpr std::string_view kWorkbookExtension = "xls";
@@ -101,21 +98,12 @@ bool ConvertsWorkbook(const std::string& input, const FileCryptSettings& setting
     return settings.bChange && FileExtension(input) == kWorkbookExtension;
 }
 
-// One CryptFile call under the installed key into `outputPath`, which must be a fresh file:
-// the library appends to what is there.
-bool CryptFileInto(std::int32_t mode, const std::string& inputPath, const std::string& outputPath) {
-    const CryptFileFunction cryptFile = BoundCryptFile();
-    if (cryptFile == nullptr) return false;
-    const InstalledKey& key = CurrentInstalledKey();
-    return cryptFile(mode, key.Data(), key.Length(), inputPath.c_str(), outputPath.c_str(), kCountBytePadding) == 0;
-}
-
 // Seals or opens into a staged file beside `outputPath` and renames it over the output
 // only when complete, so a failure leaves an existing output as it was.
 bool CryptFileReplacing(std::int32_t mode, const std::string& inputPath, const std::string& outputPath) {
     std::optional<StagedFile> staged =
         StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kOutputMode);
-    return staged && CryptFileInto(mode, inputPath, staged->Path()) && staged->ReplaceTarget(outputPath);
+    return staged && CryptWithInstalledKey(mode, inputPath, staged->Path()) == 0 && staged->ReplaceTarget(outputPath);
 }
 
 std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
@@ -156,7 +144,7 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output, con
     }
     // The conversion has shown its own message when it fails.
     if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator)) return false;
-    if (!CryptFileReplacing(kSealMode, text->Path(), output)) {
+    if (!CryptFileReplacing(kCryptModeSeal, text->Path(), output)) {
         messages.Show("msg21");
         return false;
     }
@@ -167,7 +155,7 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output, con
 bool OpenTextAsWorkbook(const std::string& input, const std::string& output, const FileCryptSettings& settings,
                         UserInterface& ui, SingleFileMessages& messages) {
     std::optional<StagedFile> text = PlainTemporaryFor(output);
-    if (!text || !CryptFileInto(kOpenMode, input, text->Path())) {
+    if (!text || CryptWithInstalledKey(kCryptModeOpen, input, text->Path()) != 0) {
         messages.Show("msg19");
         return false;
     }
@@ -221,7 +209,7 @@ bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
     SingleFileMessages messages(ui);
     if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
     if (ConvertsWorkbook(inputPath, settings)) return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
-    if (!CryptFileReplacing(kSealMode, inputPath, outputPath)) {
+    if (!CryptFileReplacing(kCryptModeSeal, inputPath, outputPath)) {
         messages.Show("msg21");
         return false;
     }
@@ -234,7 +222,7 @@ bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
     SingleFileMessages messages(ui);
     if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
     if (ConvertsWorkbook(inputPath, settings)) return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
-    if (!CryptFileReplacing(kOpenMode, inputPath, outputPath)) {
+    if (!CryptFileReplacing(kCryptModeOpen, inputPath, outputPath)) {
         messages.Show("msg19");
         return false;
     }

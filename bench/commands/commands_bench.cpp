@@ -18,7 +18,7 @@
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/commands/template_editor.h"

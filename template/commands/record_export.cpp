@@ -6,7 +6,7 @@
 #include "filecrypt/installed_key.h"
 #include "app/staged_file.h"
 #include "template/commands/batch_text.h"
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "app/scratch_file.h"
 #include "template/field_rules.h"
 #include "template/workbook/workbook.h"

@@ -7,7 +7,7 @@
 #include "app/message_format.h"
 #include "app/startup.h"
 #include "filecrypt/installed_key.h"
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "template/commands/line_cutting.h"
 #include "template/commands/record_export.h"
 #include "app/scratch_file.h"

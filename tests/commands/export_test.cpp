@@ -5,7 +5,7 @@
 #include "app/crypto_binding.h"
 #include "filecrypt/installed_key.h"
 #include "template/commands/batch_text.h"
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/workbook/workbook.h"
 #include "tests/commands/app_folder.h"

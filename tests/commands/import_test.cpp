@@ -3,7 +3,7 @@
 #include "app/message_format.h"
 #include "app/startup.h"
 #include "filecrypt/installed_key.h"
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/field_rules.h"

@@ -1,4 +1,4 @@
-#include "template/commands/installed_key_crypt.h"
+#include "filecrypt/installed_key_crypt.h"
 
 #include "app/crypto_binding.h"
 #include "filecrypt/installed_key.h"
@@ -11,7 +11,7 @@ std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPa
     const InstalledKey& key = CurrentInstalledKey();
     // The library takes an absent key as "mix nothing in"; an empty one must not reach it.
     const unsigned char* keyBytes = key.Empty() ? nullptr : key.Data();
-    return cryptFile(mode, keyBytes, key.Length(), inputPath.c_str(), outputPath.c_str(), 1);
+    return cryptFile(mode, keyBytes, key.Length(), inputPath.c_str(), outputPath.c_str(), kCryptPadCountByte);
 }
 
 }  // namespace brindlecot
