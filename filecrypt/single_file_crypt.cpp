@@ -7,6 +7,7 @@
 #include "app/message_catalogue.h"
 #include "app/scratch_file.h"
 #include "app/staged_file.h"
+#include "app/token_stream.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
 #include "template/workbook/workbook_conversion.h"
@@ -23,36 +24,17 @@ constexpr mode_t kPlainTemporaryMode = 0600;
 // Outputs get the permissions a newly created file would get (the umask applies).
 constexpr mode_t kOutputMode = 0666;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
-// White-space separated tokens; line breaks carry no meaning.
-class Tokens {
+// Tokens beyond the longest the file may hold are cut to that length.
+class ConfigTokens {
 public:
-    explicit Tokens(std::string_view text) : rest_(text) {}
-
+    explicit ConfigTokens(std::string_view text) : stream_(text) {}
     std::optional<std::string_view> Next() {
-        std::size_t start = 0;
-        while (start < rest_.size() && IsBlank(rest_[start])) ++start;
-        if (start == rest_.size()) return std::nullopt;
-        std::size_t end = start;
-        while (end < rest_.size() && !IsBlank(rest_[end])) ++end;
-        const std::string_view token = rest_.substr(start, std::min(end - start, kMaxTokenLength));
-        rest_.remove_prefix(end);
-        return token;
+        const std::optional<std::string_view> token = stream_.Next();
+        return token ? std::optional(token->substr(0, kMaxTokenLength)) : std::nullopt;
     }
 
 private:
-    std::string_view rest_;
+    TokenStream stream_;
 };
 
 // An entry is a token holding its name and an equals sign; its value follows the first
@@ -170,16 +152,16 @@ bool OpenTextAsWorkbook(const std::string& input, const std::string& output, con
 
 FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui) {
     FileCryptSettings settings;
-    Tokens tokens(text);
+    ConfigTokens tokens(text);
     while (const std::optional<std::string_view> token = tokens.Next()) {
-        if (!EqualsIgnoringCase(*token, "$file")) continue;
+        if (!EqualsIgnoringAsciiCase(*token, "$file")) continue;
         const std::optional<std::string_view> change = tokens.Next();
         const std::optional<std::string_view> changeValue = change ? EntryValue(*change, "bChange") : std::nullopt;
         if (!changeValue) {
             SingleFileMessages(ui).Show("msg11");
             return settings;
         }
-        settings.bChange = !EqualsIgnoringCase(*changeValue, "false");
+        settings.bChange = !EqualsIgnoringAsciiCase(*changeValue, "false");
         const std::optional<std::string_view> splite = tokens.Next();
         const std::optional<std::string_view> spliteValue = splite ? EntryValue(*splite, "splite") : std::nullopt;
         if (!spliteValue) {

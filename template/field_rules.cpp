@@ -6,6 +6,7 @@
 
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
+#include "app/token_stream.h"
 #include "template/number_text.h"
 #include "template/template_definition.h"
 
@@ -16,14 +17,7 @@ constexpr std::string_view kDateCode = "YYYYMMDD";
 constexpr std::size_t kFullWidthSourceLimit = 128;
 constexpr char kFullWidthBlank[] = "\xA1\xA1";
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-bool IsDateCode(std::string_view code) { return EqualsIgnoringCase(code, kDateCode); }
+bool IsDateCode(std::string_view code) { return EqualsIgnoringAsciiCase(code, kDateCode); }
 
 std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 

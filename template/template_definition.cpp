@@ -6,6 +6,7 @@
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
+#include "app/token_stream.h"
 #include "app/user_interface.h"
 #include "template/field_rules.h"
 #include "template/number_text.h"
@@ -16,21 +17,13 @@ namespace {
 
 constexpr std::string_view kSection = "DialogModelDlg";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // "false" in any case gives false; anything else, the empty value included, true.
-bool FlagValue(std::string_view value) { return !EqualsIgnoringCase(value, "false"); }
+bool FlagValue(std::string_view value) { return !EqualsIgnoringAsciiCase(value, "false"); }
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
     if (word.size() > text.size()) return false;
     for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        if (EqualsIgnoringCase(text.substr(at, word.size()), word)) return true;
+        if (EqualsIgnoringAsciiCase(text.substr(at, word.size()), word)) return true;
     }
     return false;
 }
@@ -67,22 +60,23 @@ TemplateLoadError LimitError(std::string_view utf8Format, std::vector<TemplateLo
 // the moment it is read, so text the loader never reaches does not matter.
 class TokenReader {
 public:
-    explicit TokenReader(std::string content) : content_(std::move(content)) {}
+    explicit TokenReader(std::string content) : content_(std::move(content)), stream_(content_) {}
+    TokenReader(const TokenReader&) = delete;  // the stream views content_
+    TokenReader& operator=(const TokenReader&) = delete;
 
     // The next token, or the empty text at the end of the file.
     std::string Next() {
-        while (position_ < content_.size() && IsBlank(content_[position_])) ++position_;
-        const std::size_t start = position_;
-        while (position_ < content_.size() && !IsBlank(content_[position_])) ++position_;
-        if (position_ - start > kMaxTemplateToken) tooLong_ = true;
-        return content_.substr(start, position_ - start);
+        const std::optional<std::string_view> token = stream_.Next();
+        if (!token) return {};
+        if (token->size() > kMaxTemplateToken) tooLong_ = true;
+        return std::string(*token);
     }
 
     bool TokenTooLong() const { return tooLong_; }
 
 private:
     std::string content_;
-    std::size_t position_ = 0;
+    TokenStream stream_;
     bool tooLong_ = false;
 };
 
@@ -99,9 +93,9 @@ public:
             const std::string token = tokens_.Next();
             if (tokens_.TokenTooLong()) return Failed(TokenTooLongError());
             if (token.empty()) return {};
-            if (EqualsIgnoringCase(token, "$mode")) {
+            if (EqualsIgnoringAsciiCase(token, "$mode")) {
                 if (auto error = ReadModeBlock()) return Failed(std::move(*error));
-            } else if (EqualsIgnoringCase(token, "$tableItem")) {
+            } else if (EqualsIgnoringAsciiCase(token, "$tableItem")) {
                 if (auto error = ReadFieldBlock()) return Failed(std::move(*error));
                 if (auto error = OrderAndNumberFields()) return Failed(std::move(*error));
                 return TemplateLoadResult{true, std::nullopt};
@@ -187,7 +181,7 @@ private:
         while (true) {
             const std::string token = tokens_.Next();
             if (tokens_.TokenTooLong()) return TokenTooLongError();
-            if (token.empty() || EqualsIgnoringCase(token, "$End")) break;
+            if (token.empty() || EqualsIgnoringAsciiCase(token, "$End")) break;
             FieldItem field;
             if (auto error = ReadField(token, field)) return error;
             lengthSum += TotalLength(field.type);
