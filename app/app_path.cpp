@@ -10,7 +10,8 @@ namespace {
 std::string ExecutableFolder() {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return ".";
+    if (error)
+        return ".";
     return executable.parent_path().string();
 }
 
@@ -22,16 +23,20 @@ std::optional<std::string>& FolderOverride() {
 }  // namespace
 
 const std::string& AppFolder() {
-    if (const auto& folder = FolderOverride()) return *folder;
+    if (const auto& folder = FolderOverride())
+        return *folder;
     static const std::string executableFolder = ExecutableFolder();
     return executableFolder;
 }
 
-void SetAppFolder(std::string folder) { FolderOverride() = std::move(folder); }
+void SetAppFolder(std::string folder) {
+    FolderOverride() = std::move(folder);
+}
 
 std::string AppPath(std::string_view name) {
     std::string path = AppFolder();
-    if (name.empty()) return path;
+    if (name.empty())
+        return path;
     path += '/';
     path += name;
     return path;

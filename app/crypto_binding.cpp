@@ -29,11 +29,14 @@ bool BindCryptoLibrary() {
     Binding& binding = TheBinding();
     // A library that loaded without the export stays "loaded but unusable" until it is
     // released, so a second call must not report success for it.
-    if (binding.library) return binding.cryptFile != nullptr;
+    if (binding.library)
+        return binding.cryptFile != nullptr;
     const std::string path = AppPath("driver/libKestrelvane.so");
     binding.library.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-    if (!binding.library) return false;
-    binding.cryptFile = reinterpret_cast<CryptFileFunction>(dlsym(binding.library.get(), "CryptFile"));
+    if (!binding.library)
+        return false;
+    binding.cryptFile =
+        reinterpret_cast<CryptFileFunction>(dlsym(binding.library.get(), "CryptFile"));
     return binding.cryptFile != nullptr;
 }
 
@@ -44,6 +47,8 @@ bool UnbindCryptoLibrary() {
     return true;
 }
 
-CryptFileFunction BoundCryptFile() { return TheBinding().cryptFile; }
+CryptFileFunction BoundCryptFile() {
+    return TheBinding().cryptFile;
+}
 
 }  // namespace brindlecot

@@ -10,8 +10,9 @@ namespace brindlecot {
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return std::nullopt;
-    struct stat status{};
+    if (descriptor < 0)
+        return std::nullopt;
+    struct stat status {};
     std::optional<std::string> bytes;
     if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
         bytes.emplace();
@@ -19,9 +20,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         char buffer[1 << 16];
         for (;;) {
             const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-            if (count == 0) break;
+            if (count == 0)
+                break;
             if (count < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 bytes.reset();
                 break;
             }

@@ -15,14 +15,16 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle OpenConverter(const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return IconvHandle{};
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return IconvHandle{};
     return IconvHandle{cd};
 }
 
 // Strict conversion: any invalid or unrepresentable sequence fails the whole text.
 std::optional<std::string> Convert(const char* to, const char* from, std::string_view input) {
     IconvHandle cd = OpenConverter(to, from);
-    if (!cd) return std::nullopt;
+    if (!cd)
+        return std::nullopt;
     std::string output(input.size() * 2 + 16, '\0');
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
@@ -30,16 +32,20 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     while (true) {
         char* out = output.data() + written;
         size_t outLeft = output.size() - written;
-        size_t rc = iconv(static_cast<iconv_t>(cd.get()), inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
+        size_t rc =
+            iconv(static_cast<iconv_t>(cd.get()), inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
         written = output.size() - outLeft;
         if (rc != static_cast<size_t>(-1)) {
             // glibc counts irreversible conversions in rc; for GBK/UTF-8 those would be
             // silent substitutions, which we refuse.
-            if (rc != 0) return std::nullopt;
-            if (inLeft == 0) break;
+            if (rc != 0)
+                return std::nullopt;
+            if (inLeft == 0)
+                break;
             continue;
         }
-        if (errno != E2BIG) return std::nullopt;
+        if (errno != E2BIG)
+            return std::nullopt;
         output.resize(output.size() * 2);
     }
     output.resize(written);
@@ -48,12 +54,17 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 
 }  // namespace
 
-std::optional<std::string> GbkToUtf8(std::string_view gbk) { return Convert("UTF-8", "GBK", gbk); }
+std::optional<std::string> GbkToUtf8(std::string_view gbk) {
+    return Convert("UTF-8", "GBK", gbk);
+}
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return Convert("GBK", "UTF-8", utf8); }
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+    return Convert("GBK", "UTF-8", utf8);
+}
 
 std::string GbkToUtf8ForDisplay(std::string_view gbk) {
-    if (auto whole = GbkToUtf8(gbk)) return *whole;
+    if (auto whole = GbkToUtf8(gbk))
+        return *whole;
     std::string result;
     size_t i = 0;
     while (i < gbk.size()) {

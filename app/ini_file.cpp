@@ -27,11 +27,15 @@ size_t CharacterWidth(std::string_view text, size_t at) {
     return IsGbkLeadByte(text[at]) && at + 1 < text.size() ? 2 : 1;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -41,7 +45,8 @@ std::string FoldName(std::string_view name) {
     std::string folded{name};
     for (size_t i = 0; i < folded.size();) {
         const size_t width = CharacterWidth(folded, i);
-        if (width == 1 && folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
+        if (width == 1 && folded[i] >= 'A' && folded[i] <= 'Z')
+            folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
         i += width;
     }
     return folded;
@@ -58,7 +63,8 @@ std::string_view Unquote(std::string_view value) {
 // Position of `wanted` as a whole character (never the second byte of a GBK pair).
 size_t FindCharacter(std::string_view text, char wanted) {
     for (size_t i = 0; i < text.size(); i += CharacterWidth(text, i)) {
-        if (text[i] == wanted) return i;
+        if (text[i] == wanted)
+            return i;
     }
     return std::string_view::npos;
 }
@@ -70,24 +76,29 @@ using ParsedIni = std::unordered_map<std::string, Section>;
 
 ParsedIni Parse(std::string_view content) {
     constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-    if (content.starts_with(kUtf8Bom)) content.remove_prefix(kUtf8Bom.size());
+    if (content.starts_with(kUtf8Bom))
+        content.remove_prefix(kUtf8Bom.size());
     ParsedIni parsed;
     Section* current = nullptr;  // null outside a section, or in a repeated one
     while (!content.empty()) {
         const size_t end = content.find('\n');
         const std::string_view line = Trim(content.substr(0, end));
         content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
-        if (line.empty() || line.front() == ';') continue;
+        if (line.empty() || line.front() == ';')
+            continue;
         if (line.front() == '[') {
             const size_t close = FindCharacter(line, ']');
-            if (close == std::string_view::npos) continue;
+            if (close == std::string_view::npos)
+                continue;
             const auto [section, isNew] = parsed.try_emplace(FoldName(line.substr(1, close - 1)));
             current = isNew ? &section->second : nullptr;
             continue;
         }
-        if (current == nullptr) continue;
+        if (current == nullptr)
+            continue;
         const size_t equals = FindCharacter(line, '=');
-        const std::string_view value = equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
         current->try_emplace(FoldName(line.substr(0, equals)), Unquote(Trim(value)));
     }
     return parsed;
@@ -113,14 +124,16 @@ struct CachedIni {
 
 std::optional<FileSignature> SignatureOf(const std::string& path) {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
     return FileSignature{info.st_dev, info.st_ino, info.st_size,
                          info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec};
 }
 
 bool OldEnoughToTrust(const FileSignature& signature) {
     using namespace std::chrono;
-    const long long nowNs = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+    const long long nowNs =
+        duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
     return nowNs - signature.modifiedNs > 2'000'000'000LL;
 }
 
@@ -128,14 +141,16 @@ std::shared_ptr<const ParsedIni> LoadParsed(const std::string& path) {
     static std::mutex mutex;
     static std::unordered_map<std::string, CachedIni> cache;
     const auto signature = SignatureOf(path);
-    if (!signature) return nullptr;
+    if (!signature)
+        return nullptr;
     std::lock_guard lock(mutex);
     if (const auto found = cache.find(path);
         found != cache.end() && found->second.trusted && found->second.signature == *signature) {
         return found->second.parsed;
     }
     const auto content = ReadWholeFile(path);
-    if (!content) return nullptr;
+    if (!content)
+        return nullptr;
     auto parsed = std::make_shared<const ParsedIni>(Parse(*content));
     cache[path] = CachedIni{*signature, OldEnoughToTrust(*signature), parsed};
     return parsed;
@@ -144,22 +159,28 @@ std::shared_ptr<const ParsedIni> LoadParsed(const std::string& path) {
 std::optional<std::string> LookUp(std::string_view section, std::string_view key,
                                   std::string_view iniName) {
     const auto parsed = LoadParsed(AppPath(iniName));
-    if (!parsed) return std::nullopt;
+    if (!parsed)
+        return std::nullopt;
     const auto foundSection = parsed->find(FoldName(section));
-    if (foundSection == parsed->end()) return std::nullopt;
+    if (foundSection == parsed->end())
+        return std::nullopt;
     const auto foundKey = foundSection->second.find(FoldName(key));
-    if (foundKey == foundSection->second.end()) return std::nullopt;
+    if (foundKey == foundSection->second.end())
+        return std::nullopt;
     return foundKey->second;
 }
 
 // Cut to at most size - 1 bytes without leaving half a GBK character at the end.
 std::string FitToBuffer(std::string_view text, size_t size) {
-    if (size == 0) return {};
-    if (text.size() <= size - 1) return std::string{text};
+    if (size == 0)
+        return {};
+    if (text.size() <= size - 1)
+        return std::string{text};
     size_t end = 0;
     while (end < text.size()) {
         const size_t width = CharacterWidth(text, end);
-        if (end + width > size - 1) break;
+        if (end + width > size - 1)
+            break;
         end += width;
     }
     return std::string{text.substr(0, end)};
@@ -175,10 +196,13 @@ std::optional<int> ParseLeadingInt(std::string_view text) {
     size_t digits = 0;
     for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
         // Saturate rather than overflow; a value this large is a typing error anyway.
-        if (magnitude <= static_cast<long long>(INT_MAX) + 1) magnitude = magnitude * 10 + (text[digits] - '0');
+        if (magnitude <= static_cast<long long>(INT_MAX) + 1)
+            magnitude = magnitude * 10 + (text[digits] - '0');
     }
-    if (digits == 0) return std::nullopt;
-    if (negative) return magnitude > static_cast<long long>(INT_MAX) ? INT_MIN : -static_cast<int>(magnitude);
+    if (digits == 0)
+        return std::nullopt;
+    if (negative)
+        return magnitude > static_cast<long long>(INT_MAX) ? INT_MIN : -static_cast<int>(magnitude);
     return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 
@@ -187,7 +211,8 @@ std::optional<int> ParseLeadingInt(std::string_view text) {
 int ReadIniInt(std::string_view section, std::string_view key, int defaultValue,
                std::string_view iniName) {
     const auto value = LookUp(section, key, iniName);
-    if (!value) return defaultValue;
+    if (!value)
+        return defaultValue;
     return ParseLeadingInt(*value).value_or(defaultValue);
 }
 

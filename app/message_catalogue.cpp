@@ -21,7 +21,9 @@ void SelectMessageCatalogue() {
     ChosenCatalogue() = mode != 0 ? kTraditionalCatalogue : kSimplifiedCatalogue;
 }
 
-const std::string& MessageCatalogueName() { return ChosenCatalogue(); }
+const std::string& MessageCatalogueName() {
+    return ChosenCatalogue();
+}
 
 std::string LoadMessage(std::string_view section, std::string_view key) {
     return ReadIniString(section, key, "", kMessageBufferSize, ChosenCatalogue());

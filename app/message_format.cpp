@@ -4,7 +4,8 @@
 
 namespace brindlecot {
 
-std::string FormatMessage(std::string_view format, std::initializer_list<MessageArgument> arguments) {
+std::string FormatMessage(std::string_view format,
+                          std::initializer_list<MessageArgument> arguments) {
     std::string result;
     result.reserve(format.size() + 64);
     auto next = arguments.begin();

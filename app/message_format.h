@@ -14,6 +14,7 @@ using MessageArgument = std::variant<std::string_view, long long>;
 // is data read from a file, never a printf format: only a conversion that matches the
 // next expected argument is substituted; every other '%' sequence, and any conversion
 // once the arguments are used up, is copied literally. Nothing is read past the list.
-std::string FormatMessage(std::string_view format, std::initializer_list<MessageArgument> arguments);
+std::string FormatMessage(std::string_view format,
+                          std::initializer_list<MessageArgument> arguments);
 
 }  // namespace brindlecot

@@ -17,7 +17,8 @@ class StagedFile {
 public:
     // Creates the empty file with `mode` (less the process umask). Nothing when no name
     // could be created (a missing folder, no permission, a name too long).
-    static std::optional<StagedFile> Create(const std::string& prefix, std::string_view suffix, mode_t mode);
+    static std::optional<StagedFile> Create(const std::string& prefix, std::string_view suffix,
+                                            mode_t mode);
 
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&&) = delete;

@@ -7,6 +7,7 @@
 #include "app/crypto_binding.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
+#include "app/scratch_file.h"
 #include "app/startup.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
@@ -14,7 +15,6 @@
 #include "filecrypt/single_file_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
-#include "app/scratch_file.h"
 #include "template/commands/template_editor.h"
 #include "template/commands/template_listing.h"
 #include "template/field_rules.h"
@@ -31,7 +31,8 @@ struct TemplateChoice {
 };
 
 bool EndsWith(const std::string& text, std::string_view tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // A name as the chooser lists it (conf/NAME.cfg beside the executable) or a path to a
@@ -39,15 +40,18 @@ bool EndsWith(const std::string& text, std::string_view tail) {
 std::optional<TemplateChoice> ResolveTemplate(const std::string& argument, UserInterface& ui) {
     TemplateChoice choice;
     std::string title = argument;
-    if (argument.find('/') != std::string::npos || (EndsWith(argument, ".cfg") && FileExists(argument))) {
+    if (argument.find('/') != std::string::npos ||
+        (EndsWith(argument, ".cfg") && FileExists(argument))) {
         choice.path = argument;
         title = argument.substr(argument.rfind('/') + 1);
-        if (EndsWith(title, ".cfg")) title.resize(title.size() - 4);
+        if (EndsWith(title, ".cfg"))
+            title.resize(title.size() - 4);
     } else {
         choice.path = AppPath("conf/" + argument + ".cfg");
     }
     if (!FileExists(choice.path)) {
-        ui.ShowMessage(LoadMessage("DialogOperSelect", "msg1"), LoadMessage("DialogOperSelect", "msg7"));
+        ui.ShowMessage(LoadMessage("DialogOperSelect", "msg1"),
+                       LoadMessage("DialogOperSelect", "msg7"));
         return std::nullopt;
     }
     // File names are UTF-8; the program's texts, the caption among them, are GBK.
@@ -56,43 +60,55 @@ std::optional<TemplateChoice> ResolveTemplate(const std::string& argument, UserI
 }
 
 bool BindLibrary(UserInterface& ui) {
-    if (BindCryptoLibrary()) return true;
+    if (BindCryptoLibrary())
+        return true;
     ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg2"));
     return false;
 }
 
 // The program's overwrite prompt, answered by --force.
 bool MayWrite(const std::string& path, bool force, ConsoleUserInterface& ui) {
-    if (force || !FileExists(path)) return true;
+    if (force || !FileExists(path))
+        return true;
     ui.Say(std::string(kProgram) + path + " exists; add --force to replace it");
     return false;
 }
 
-std::string Display(std::string_view gbk) { return GbkToUtf8ForDisplay(gbk); }
+std::string Display(std::string_view gbk) {
+    return GbkToUtf8ForDisplay(gbk);
+}
 
-const char* YesNo(bool value) { return value ? "yes" : "no"; }
+const char* YesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 std::string Formats(bool xls, bool txt) {
-    if (xls && txt) return "xls txt";
-    if (xls) return "xls";
-    if (txt) return "txt";
+    if (xls && txt)
+        return "xls txt";
+    if (xls)
+        return "xls";
+    if (txt)
+        return "txt";
     return "none";
 }
 
 int RunList(std::ostream& out) {
-    for (const std::string& name : ListTemplateNames(AppPath("conf"))) out << name << '\n';
+    for (const std::string& name : ListTemplateNames(AppPath("conf")))
+        out << name << '\n';
     return kCliSuccess;
 }
 
 int RunCheck(const std::string& argument, ConsoleUserInterface& ui, std::ostream& out) {
     const std::optional<TemplateChoice> choice = ResolveTemplate(argument, ui);
-    if (!choice) return kCliFailure;
+    if (!choice)
+        return kCliFailure;
     Template definition;
     definition.name = choice->caption;
     if (!LoadTemplate(definition, choice->path, ui)) {
         // The loader is silent about a file it cannot read or one without a field block.
         if (!ReadTemplateDefinition(definition, choice->path).error) {
-            ui.Say(std::string(kProgram) + choice->path + ": not a template definition (unreadable, or no $tableItem)");
+            ui.Say(std::string(kProgram) + choice->path +
+                   ": not a template definition (unreadable, or no $tableItem)");
         }
         return kCliFailure;
     }
@@ -103,13 +119,15 @@ int RunCheck(const std::string& argument, ConsoleUserInterface& ui, std::ostream
         << "inNeedDescrypt\t" << YesNo(definition.inNeedDescrypt) << '\n'
         << "outNeedEncrypt\t" << YesNo(definition.outNeedEncrypt) << '\n'
         << "needFill\t" << YesNo(definition.needFill) << '\n'
-        << "splite\t" << (definition.hasSplitter ? "\"" + Display(definition.splitter) + "\"" : "none") << '\n'
+        << "splite\t"
+        << (definition.hasSplitter ? "\"" + Display(definition.splitter) + "\"" : "none") << '\n'
         << "statistics\t" << definition.statistics.size() << '\n'
         << "fields\t" << definition.fields.size() << "\n\n"
         << "index\tname\ttype\tlength\tvisible\trequired\n";
     for (const FieldItem& field : definition.fields) {
         out << field.index << '\t' << Display(field.name) << '\t' << Display(field.type) << '\t'
-            << TotalLength(field.type) << '\t' << YesNo(field.visible) << '\t' << YesNo(field.isRequisite) << '\n';
+            << TotalLength(field.type) << '\t' << YesNo(field.visible) << '\t'
+            << YesNo(field.isRequisite) << '\n';
     }
     return kCliSuccess;
 }
@@ -118,9 +136,11 @@ int RunInstallKey(const std::string& key, ConsoleUserInterface& ui) {
     PrepareKeyFileCipher();
     ui.AnswerQuestions(true);  // the command is the confirmation
     switch (InstallKey(key, ui)) {
-        case KeyInstallOutcome::Installed: return kCliSuccess;
+        case KeyInstallOutcome::Installed:
+            return kCliSuccess;
         case KeyInstallOutcome::NotSaved:
-        case KeyInstallOutcome::NotInstalled: break;
+        case KeyInstallOutcome::NotInstalled:
+            break;
     }
     return kCliFailure;
 }
@@ -132,25 +152,30 @@ bool ReportErrorRows(TemplateEditor& editor, ConsoleUserInterface& ui) {
     const RecordTable& records = editor.Records();
     int broken = 0;
     for (int row = 0; row < records.RowCount(); ++row) {
-        if (!records.IsErrorRow(row) && editor.RecheckRow(row)) continue;
+        if (!records.IsErrorRow(row) && editor.RecheckRow(row))
+            continue;
         ++broken;
         ui.Say("row " + RecordTable::RowNumberText(row) + ": " + Display(records.ErrorText(row)));
     }
-    if (broken == 0) return true;
-    ui.Say(std::string(kProgram) + std::to_string(broken) + " of " + std::to_string(records.RowCount()) +
-           " records break a field rule; nothing written");
+    if (broken == 0)
+        return true;
+    ui.Say(std::string(kProgram) + std::to_string(broken) + " of " +
+           std::to_string(records.RowCount()) + " records break a field rule; nothing written");
     return false;
 }
 
 int RunExport(const CommandLine& line, ConsoleUserInterface& ui) {
     const std::string& input = line.operands[1];
     const std::string& output = line.operands[2];
-    if (!BindLibrary(ui)) return kCliFailure;
+    if (!BindLibrary(ui))
+        return kCliFailure;
     PrepareKeyFileCipher();
     const std::optional<TemplateChoice> choice = ResolveTemplate(line.operands[0], ui);
-    if (!choice) return kCliFailure;
+    if (!choice)
+        return kCliFailure;
     TemplateEditor editor(ui);
-    if (!editor.Open(choice->path, choice->caption)) return kCliFailure;
+    if (!editor.Open(choice->path, choice->caption))
+        return kCliFailure;
 
     // The open dialog only lets the person pick a file that exists.
     if (!FileExists(input)) {
@@ -159,19 +184,23 @@ int RunExport(const CommandLine& line, ConsoleUserInterface& ui) {
     }
     ui.AnswerFileToOpen(input);
     switch (ImportRecords(editor)) {
-        case ImportOutcome::Imported: break;
+        case ImportOutcome::Imported:
+            break;
         case ImportOutcome::Incomplete:
             ui.Say(std::string(kProgram) + input + " was not read completely; nothing written");
             return kCliFailure;
         case ImportOutcome::Failed:
         case ImportOutcome::Refused:
-        case ImportOutcome::Cancelled: return kCliFailure;
+        case ImportOutcome::Cancelled:
+            return kCliFailure;
     }
-    if (!ReportErrorRows(editor, ui)) return kCliFailure;
+    if (!ReportErrorRows(editor, ui))
+        return kCliFailure;
 
     // Writing over the input is refused by the export itself, with its own message.
     const std::string target = ExportTargetPath(editor.Definition(), output);
-    if (!IsSameFile(target, input) && !MayWrite(target, line.force, ui)) return kCliFailure;
+    if (!IsSameFile(target, input) && !MayWrite(target, line.force, ui))
+        return kCliFailure;
     ui.AnswerFileToSave(output);
     return ExportRecords(editor) == ExportOutcome::Written ? kCliSuccess : kCliFailure;
 }
@@ -179,11 +208,14 @@ int RunExport(const CommandLine& line, ConsoleUserInterface& ui) {
 int RunSingleFile(const CommandLine& line, bool seal, ConsoleUserInterface& ui) {
     const std::string& input = line.operands[0];
     const std::string& output = line.operands[1];
-    if (!BindLibrary(ui)) return kCliFailure;
+    if (!BindLibrary(ui))
+        return kCliFailure;
     PrepareKeyFileCipher();
     const FileCryptSettings settings = ReadFileCryptConfig(ui);
-    if (!IsSameFile(input, output) && !MayWrite(output, line.force, ui)) return kCliFailure;
-    const bool done = seal ? SealSingleFile(input, output, settings, ui) : OpenSingleFile(input, output, settings, ui);
+    if (!IsSameFile(input, output) && !MayWrite(output, line.force, ui))
+        return kCliFailure;
+    const bool done = seal ? SealSingleFile(input, output, settings, ui)
+                           : OpenSingleFile(input, output, settings, ui);
     return done ? kCliSuccess : kCliFailure;
 }
 

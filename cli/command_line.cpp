@@ -23,7 +23,8 @@ constexpr std::array<CommandShape, 6> kCommands{{
 
 }  // namespace
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
+                                            std::string& error) {
     CommandLine line;
     bool optionsEnded = false;
     std::vector<std::string> words;
@@ -41,7 +42,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             words.push_back(argument);
         }
     }
-    if (line.help) return line;
+    if (line.help)
+        return line;
     if (words.empty()) {
         error = "no command given";
         return std::nullopt;
@@ -53,8 +55,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
 
 std::string CheckOperands(const CommandLine& line) {
     for (const CommandShape& shape : kCommands) {
-        if (shape.name != line.command) continue;
-        if (line.operands.size() == shape.operands) return {};
+        if (shape.name != line.command)
+            continue;
+        if (line.operands.size() == shape.operands)
+            return {};
         return "usage: brindlecot-cli [--force] " + std::string(shape.synopsis);
     }
     return "unknown command " + line.command;

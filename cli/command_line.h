@@ -18,7 +18,8 @@ struct CommandLine {
 };
 
 // Options may stand anywhere; "--" ends them. On a usage error `error` says why.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
+                                            std::string& error);
 
 // Empty when the command exists and has the right number of operands, else the reason.
 std::string CheckOperands(const CommandLine& line);

@@ -11,7 +11,8 @@ std::string ForTerminal(const std::string& gbk) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
         result.push_back(text[i]);
     }
     return result;
@@ -20,7 +21,8 @@ std::string ForTerminal(const std::string& gbk) {
 }  // namespace
 
 void ConsoleUserInterface::WriteGbkLine(const std::string& caption, const std::string& text) {
-    if (!caption.empty()) errors_ << ForTerminal(caption) << ": ";
+    if (!caption.empty())
+        errors_ << ForTerminal(caption) << ": ";
     errors_ << ForTerminal(text) << '\n';
     errors_.flush();
 }
@@ -34,9 +36,13 @@ bool ConsoleUserInterface::AskYesNo(const std::string& caption, const std::strin
     return answerYes_;
 }
 
-std::optional<std::string> ConsoleUserInterface::ChooseFileToOpen(const std::string&) { return fileToOpen_; }
+std::optional<std::string> ConsoleUserInterface::ChooseFileToOpen(const std::string&) {
+    return fileToOpen_;
+}
 
-std::optional<std::string> ConsoleUserInterface::ChooseFileToSave(const std::string&) { return fileToSave_; }
+std::optional<std::string> ConsoleUserInterface::ChooseFileToSave(const std::string&) {
+    return fileToSave_;
+}
 
 void ConsoleUserInterface::Say(const std::string& utf8Line) {
     errors_ << utf8Line << '\n';

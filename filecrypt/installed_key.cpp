@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/app_path.h"
+#include "app/staged_file.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
-#include "app/staged_file.h"
 
 namespace brindlecot {
 namespace {
@@ -24,10 +24,12 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // Nothing when the file cannot be opened; an empty buffer when it holds nothing.
 std::optional<SecretBytes> ReadKeyConf() {
     File file(std::fopen(AppPath(kKeyConfName).c_str(), "rb"));
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     SecretBytes bytes(kKeyConfReadLimit, 0);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    if (std::ferror(file.get())) return std::nullopt;
+    if (std::ferror(file.get()))
+        return std::nullopt;
     return bytes;
 }
 
@@ -35,13 +37,15 @@ std::optional<SecretBytes> ReadKeyConf() {
 std::string_view KeyTextOf(const SecretBytes& plain) {
     const auto end = std::find_if(plain.begin(), plain.end(),
                                   [](std::uint8_t b) { return b == 0 || b == '\r' || b == '\n'; });
-    return {reinterpret_cast<const char*>(plain.data()), static_cast<std::size_t>(end - plain.begin())};
+    return {reinterpret_cast<const char*>(plain.data()),
+            static_cast<std::size_t>(end - plain.begin())};
 }
 
 }  // namespace
 
 bool InstalledKey::Replace(std::string_view text) {
-    if (text.size() > kCapacity) return false;
+    if (text.size() > kCapacity)
+        return false;
     Clear();
     std::copy(text.begin(), text.end(), store_.begin());
     length_ = text.size();
@@ -60,13 +64,16 @@ InstalledKey& CurrentInstalledKey() {
 
 bool LoadInstalledKey() {
     const std::optional<SecretBytes> encrypted = ReadKeyConf();
-    if (!encrypted || encrypted->empty()) return false;
+    if (!encrypted || encrypted->empty())
+        return false;
     SecretBytes plain;
-    if (KeyFileDecrypt(*encrypted, plain) != 0) return false;
+    if (KeyFileDecrypt(*encrypted, plain) != 0)
+        return false;
     const std::string_view text = KeyTextOf(plain);
     // The store holds 255 bytes of text; a longer text is not a key this program wrote,
     // and cutting it would install a key nobody chose.
-    if (text.size() > InstalledKey::kCapacity) return false;
+    if (text.size() > InstalledKey::kCapacity)
+        return false;
     InstalledKey& key = CurrentInstalledKey();
     key.Replace(text);
     return !key.Empty();
@@ -76,10 +83,12 @@ KeyConfWrite WriteKeyConf(std::string_view keyText) {
     // The store's zero bytes pad the text to whole blocks, as the cipher expects.
     SecretBytes encrypted;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(keyText.data());
-    if (KeyFileEncrypt({bytes, keyText.size()}, encrypted) != 0) return KeyConfWrite::NotEncrypted;
+    if (KeyFileEncrypt({bytes, keyText.size()}, encrypted) != 0)
+        return KeyConfWrite::NotEncrypted;
     const std::string path = AppPath(kKeyConfName);
     std::optional<StagedFile> staged = StagedFile::Create(path + ".", "", kOwnerOnly);
-    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path)) return KeyConfWrite::NotWritten;
+    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path))
+        return KeyConfWrite::NotWritten;
     return KeyConfWrite::Written;
 }
 

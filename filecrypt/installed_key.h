@@ -26,7 +26,9 @@ public:
     bool Empty() const { return length_ == 0; }
     const unsigned char* Data() const { return store_.data(); }
     std::int32_t Length() const { return static_cast<std::int32_t>(length_); }
-    std::string_view Text() const { return {reinterpret_cast<const char*>(store_.data()), length_}; }
+    std::string_view Text() const {
+        return {reinterpret_cast<const char*>(store_.data()), length_};
+    }
 
 private:
     std::array<unsigned char, kCapacity + 1> store_{};

@@ -27,7 +27,8 @@ std::optional<kestrelvane::des3_context>& Cipher() {
 }
 
 const kestrelvane::des3_context& PreparedCipher() {
-    if (!Cipher()) PrepareKeyFileCipher();
+    if (!Cipher())
+        PrepareKeyFileCipher();
     return *Cipher();
 }
 
@@ -40,7 +41,8 @@ using BlockFunction = void (*)(const kestrelvane::des3_context&, const std::uint
 
 int Transform(std::span<const std::uint8_t> source, SecretBytes& output, BlockFunction transform,
               int emptyCode, int noMemoryCode) {
-    if (source.empty()) return emptyCode;
+    if (source.empty())
+        return emptyCode;
     try {
         // The zero-padded work copy: the source itself need not extend to a block boundary.
         SecretBytes work(source.begin(), source.end());
@@ -61,7 +63,9 @@ void PrepareKeyFileCipher() {
     kestrelvane::des3_set_3keys(*Cipher(), kKeyFileKeys.data());
 }
 
-void WipeKeyFileCipher() { Cipher().reset(); }
+void WipeKeyFileCipher() {
+    Cipher().reset();
+}
 
 int KeyFileEncrypt(std::span<const std::uint8_t> source, SecretBytes& output) {
     return Transform(source, output, kestrelvane::des3_ecb_encrypt, kKeyFileEncryptEmpty,

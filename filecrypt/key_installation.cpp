@@ -9,11 +9,16 @@ namespace {
 
 const char* ProblemMessageKey(KeyEntryProblem problem) {
     switch (problem) {
-        case KeyEntryProblem::Empty: return "msg2";
-        case KeyEntryProblem::WrongLength: return "msg3";
-        case KeyEntryProblem::NotHexadecimal: return "msg4";
-        case KeyEntryProblem::WrongCheckDigit: return "msg5";
-        case KeyEntryProblem::None: break;
+        case KeyEntryProblem::Empty:
+            return "msg2";
+        case KeyEntryProblem::WrongLength:
+            return "msg3";
+        case KeyEntryProblem::NotHexadecimal:
+            return "msg4";
+        case KeyEntryProblem::WrongCheckDigit:
+            return "msg5";
+        case KeyEntryProblem::None:
+            break;
     }
     return "";
 }
@@ -27,20 +32,24 @@ std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface&
         ui.ShowMessage(caption, LoadMessage(kKeyDialogSection, ProblemMessageKey(check.problem)));
         return std::nullopt;
     }
-    if (!ui.AskYesNo(caption, LoadMessage(kKeyDialogSection, "msg6"))) return std::nullopt;
+    if (!ui.AskYesNo(caption, LoadMessage(kKeyDialogSection, "msg6")))
+        return std::nullopt;
     return std::move(check.key);
 }
 
 KeyInstallOutcome InstallAcceptedKey(std::string_view key) {
     // Keys are 8 characters; a text the store cannot hold is not a key at all.
     InstalledKey candidate;
-    if (key.empty() || !candidate.Replace(key)) return KeyInstallOutcome::NotInstalled;
+    if (key.empty() || !candidate.Replace(key))
+        return KeyInstallOutcome::NotInstalled;
     switch (WriteKeyConf(candidate.Text())) {
         case KeyConfWrite::Written:
             CurrentInstalledKey().Replace(candidate.Text());
             return KeyInstallOutcome::Installed;
-        case KeyConfWrite::NotWritten: return KeyInstallOutcome::NotSaved;
-        case KeyConfWrite::NotEncrypted: break;
+        case KeyConfWrite::NotWritten:
+            return KeyInstallOutcome::NotSaved;
+        case KeyConfWrite::NotEncrypted:
+            break;
     }
     return KeyInstallOutcome::NotInstalled;
 }
@@ -56,10 +65,13 @@ void ShowKeyInstalled(UserInterface& ui) {
 
 KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui) {
     const std::optional<std::string> key = AcceptKeyEntry(entry, ui);
-    if (!key) return KeyInstallOutcome::NotInstalled;
+    if (!key)
+        return KeyInstallOutcome::NotInstalled;
     const KeyInstallOutcome outcome = InstallAcceptedKey(*key);
-    if (outcome == KeyInstallOutcome::Installed) ShowKeyInstalled(ui);
-    if (outcome == KeyInstallOutcome::NotSaved) ShowKeyNotSaved(ui);
+    if (outcome == KeyInstallOutcome::Installed)
+        ShowKeyInstalled(ui);
+    if (outcome == KeyInstallOutcome::NotSaved)
+        ShowKeyNotSaved(ui);
     return outcome;
 }
 

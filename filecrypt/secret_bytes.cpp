@@ -4,6 +4,8 @@
 
 namespace brindlecot {
 
-void WipeSecret(void* data, std::size_t size) { kestrelvane::SecureWipe(data, size); }
+void WipeSecret(void* data, std::size_t size) {
+    kestrelvane::SecureWipe(data, size);
+}
 
 }  // namespace brindlecot

@@ -27,7 +27,9 @@ struct WipingAllocator {
     }
 
     template <class U>
-    bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
+    bool operator==(const WipingAllocator<U>&) const noexcept {
+        return true;
+    }
 };
 
 using SecretBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;

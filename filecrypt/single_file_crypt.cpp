@@ -41,14 +41,16 @@ private:
 // equals sign.
 std::optional<std::string_view> EntryValue(std::string_view token, std::string_view name) {
     const std::size_t equals = token.find('=');
-    if (token.find(name) == std::string_view::npos || equals == std::string_view::npos) return std::nullopt;
+    if (token.find(name) == std::string_view::npos || equals == std::string_view::npos)
+        return std::nullopt;
     return token.substr(equals + 1);
 }
 
 // The bytes after the first double quote up to the next one (or the end).
 std::string_view QuotedText(std::string_view value) {
     const std::size_t open = value.find('"');
-    if (open == std::string_view::npos) return {};
+    if (open == std::string_view::npos)
+        return {};
     const std::string_view inside = value.substr(open + 1);
     return inside.substr(0, std::min(inside.find('"'), kMaxSeparatorText));
 }
@@ -61,17 +63,22 @@ std::string_view LastComponent(std::string_view path) {
 // The catalogue key of the first path rule broken, or nothing.
 std::optional<const char*> PathProblem(const std::string& input, const std::string& output,
                                        const FileCryptSettings& settings) {
-    if (input.empty()) return "msg13";
-    if (output.empty()) return "msg14";
-    if (!FileExists(input)) return "msg15";
+    if (input.empty())
+        return "msg13";
+    if (output.empty())
+        return "msg14";
+    if (!FileExists(input))
+        return "msg15";
     // Two spellings of one file count as the same path too: replacing the output would
     // replace the input.
-    if (IsSameFile(input, output)) return "msg16";
+    if (IsSameFile(input, output))
+        return "msg16";
     const std::string inputExtension = FileExtension(input);
     if (settings.bChange && !inputExtension.empty()) {
         const std::string_view name = LastComponent(output);
         const std::size_t dot = name.rfind('.');
-        if (dot == std::string_view::npos || name.substr(dot + 1) != inputExtension) return "msg17";
+        if (dot == std::string_view::npos || name.substr(dot + 1) != inputExtension)
+            return "msg17";
     }
     return std::nullopt;
 }
@@ -82,10 +89,12 @@ bool ConvertsWorkbook(const std::string& input, const FileCryptSettings& setting
 
 // Seals or opens into a staged file beside `outputPath` and renames it over the output
 // only when complete, so a failure leaves an existing output as it was.
-bool CryptFileReplacing(std::int32_t mode, const std::string& inputPath, const std::string& outputPath) {
+bool CryptFileReplacing(std::int32_t mode, const std::string& inputPath,
+                        const std::string& outputPath) {
     std::optional<StagedFile> staged =
         StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kOutputMode);
-    return staged && CryptWithInstalledKey(mode, inputPath, staged->Path()) == 0 && staged->ReplaceTarget(outputPath);
+    return staged && CryptWithInstalledKey(mode, inputPath, staged->Path()) == 0 &&
+           staged->ReplaceTarget(outputPath);
 }
 
 std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
@@ -94,7 +103,8 @@ std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
 
 class SingleFileMessages {
 public:
-    explicit SingleFileMessages(UserInterface& ui) : ui_(ui), caption_(LoadMessage(kSingleFileSection, "msg1")) {}
+    explicit SingleFileMessages(UserInterface& ui)
+        : ui_(ui), caption_(LoadMessage(kSingleFileSection, "msg1")) {}
     void Show(const char* key) { ui_.ShowMessage(caption_, LoadMessage(kSingleFileSection, key)); }
 
 private:
@@ -104,8 +114,8 @@ private:
 
 // The steps both commands start with: the key is reloaded (keyConf may have been replaced
 // since the last use), then the paths are checked.
-bool ReadyToRun(const std::string& input, const std::string& output, const FileCryptSettings& settings,
-                SingleFileMessages& messages) {
+bool ReadyToRun(const std::string& input, const std::string& output,
+                const FileCryptSettings& settings, SingleFileMessages& messages) {
     if (!LoadInstalledKey()) {
         messages.Show("msg18");
         return false;
@@ -117,15 +127,17 @@ bool ReadyToRun(const std::string& input, const std::string& output, const FileC
     return true;
 }
 
-bool SealWorkbookAsText(const std::string& input, const std::string& output, const FileCryptSettings& settings,
-                        UserInterface& ui, SingleFileMessages& messages) {
+bool SealWorkbookAsText(const std::string& input, const std::string& output,
+                        const FileCryptSettings& settings, UserInterface& ui,
+                        SingleFileMessages& messages) {
     std::optional<StagedFile> text = PlainTemporaryFor(output);
     if (!text) {
         messages.Show("msg21");
         return false;
     }
     // The conversion has shown its own message when it fails.
-    if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator)) return false;
+    if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator))
+        return false;
     if (!CryptFileReplacing(kCryptModeSeal, text->Path(), output)) {
         messages.Show("msg21");
         return false;
@@ -134,8 +146,9 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output, con
     return true;
 }
 
-bool OpenTextAsWorkbook(const std::string& input, const std::string& output, const FileCryptSettings& settings,
-                        UserInterface& ui, SingleFileMessages& messages) {
+bool OpenTextAsWorkbook(const std::string& input, const std::string& output,
+                        const FileCryptSettings& settings, UserInterface& ui,
+                        SingleFileMessages& messages) {
     std::optional<StagedFile> text = PlainTemporaryFor(output);
     if (!text || CryptWithInstalledKey(kCryptModeOpen, input, text->Path()) != 0) {
         messages.Show("msg19");
@@ -143,7 +156,8 @@ bool OpenTextAsWorkbook(const std::string& input, const std::string& output, con
     }
     // The workbook is written whole beside the output and renamed over it; a failure has
     // shown its own message (or none, as for an unreadable text) and leaves the output.
-    if (!ConvertTextToWorkbook(ui, text->Path(), output, settings.separator)) return false;
+    if (!ConvertTextToWorkbook(ui, text->Path(), output, settings.separator))
+        return false;
     messages.Show("msg20");
     return true;
 }
@@ -154,29 +168,34 @@ FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui)
     FileCryptSettings settings;
     ConfigTokens tokens(text);
     while (const std::optional<std::string_view> token = tokens.Next()) {
-        if (!EqualsIgnoringAsciiCase(*token, "$file")) continue;
+        if (!EqualsIgnoringAsciiCase(*token, "$file"))
+            continue;
         const std::optional<std::string_view> change = tokens.Next();
-        const std::optional<std::string_view> changeValue = change ? EntryValue(*change, "bChange") : std::nullopt;
+        const std::optional<std::string_view> changeValue =
+            change ? EntryValue(*change, "bChange") : std::nullopt;
         if (!changeValue) {
             SingleFileMessages(ui).Show("msg11");
             return settings;
         }
         settings.bChange = !EqualsIgnoringAsciiCase(*changeValue, "false");
         const std::optional<std::string_view> splite = tokens.Next();
-        const std::optional<std::string_view> spliteValue = splite ? EntryValue(*splite, "splite") : std::nullopt;
+        const std::optional<std::string_view> spliteValue =
+            splite ? EntryValue(*splite, "splite") : std::nullopt;
         if (!spliteValue) {
             SingleFileMessages(ui).Show("msg12");
             return settings;
         }
         const std::string_view separator = QuotedText(*spliteValue);
-        if (!separator.empty()) settings.separator = separator.front();
+        if (!separator.empty())
+            settings.separator = separator.front();
     }
     return settings;
 }
 
 FileCryptSettings ReadFileCryptConfig(UserInterface& ui) {
     const std::optional<std::string> text = ReadWholeFile(AppPath(kFileCryptConfigName));
-    if (!text) return {};
+    if (!text)
+        return {};
     return ParseFileCryptConfig(*text, ui);
 }
 
@@ -189,8 +208,10 @@ std::string FileExtension(std::string_view path) {
 bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
                     const FileCryptSettings& settings, UserInterface& ui) {
     SingleFileMessages messages(ui);
-    if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
-    if (ConvertsWorkbook(inputPath, settings)) return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
+    if (!ReadyToRun(inputPath, outputPath, settings, messages))
+        return false;
+    if (ConvertsWorkbook(inputPath, settings))
+        return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
     if (!CryptFileReplacing(kCryptModeSeal, inputPath, outputPath)) {
         messages.Show("msg21");
         return false;
@@ -202,8 +223,10 @@ bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
 bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
                     const FileCryptSettings& settings, UserInterface& ui) {
     SingleFileMessages messages(ui);
-    if (!ReadyToRun(inputPath, outputPath, settings, messages)) return false;
-    if (ConvertsWorkbook(inputPath, settings)) return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
+    if (!ReadyToRun(inputPath, outputPath, settings, messages))
+        return false;
+    if (ConvertsWorkbook(inputPath, settings))
+        return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
     if (!CryptFileReplacing(kCryptModeOpen, inputPath, outputPath)) {
         messages.Show("msg19");
         return false;

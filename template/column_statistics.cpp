@@ -20,8 +20,10 @@ std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
     std::size_t start = 0;
     while (true) {
         const std::size_t at = FindInGbk(text, separator, start);
-        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
-        if (at == std::string_view::npos) return parts;
+        parts.push_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        if (at == std::string_view::npos)
+            return parts;
         start = at + 1;
     }
 }
@@ -37,8 +39,10 @@ struct ColumnFigures {
             maximum = value;
             minimum = value;
         } else {
-            if (value > maximum) maximum = value;
-            if (value < minimum) minimum = value;
+            if (value > maximum)
+                maximum = value;
+            if (value < minimum)
+                minimum = value;
         }
         count += 1;
         sum += value;
@@ -67,22 +71,29 @@ std::string AmountText(double hundredths) {
 
 std::uint8_t StatisticsFlags(std::string_view text) {
     std::uint8_t flags = 0;
-    if (text.find("sum") != std::string_view::npos) flags |= StatSum;
-    if (text.find("avg") != std::string_view::npos) flags |= StatAvg;
-    if (text.find("max") != std::string_view::npos) flags |= StatMax;
-    if (text.find("min") != std::string_view::npos) flags |= StatMin;
+    if (text.find("sum") != std::string_view::npos)
+        flags |= StatSum;
+    if (text.find("avg") != std::string_view::npos)
+        flags |= StatAvg;
+    if (text.find("max") != std::string_view::npos)
+        flags |= StatMax;
+    if (text.find("min") != std::string_view::npos)
+        flags |= StatMin;
     return flags;
 }
 
-StatisticsParseError ParseStatistics(std::string_view value, std::vector<StatisticsEntry>& entries) {
+StatisticsParseError ParseStatistics(std::string_view value,
+                                     std::vector<StatisticsEntry>& entries) {
     const std::vector<std::string_view> texts = SplitAt(value, '-');
     if (entries.size() + texts.size() > static_cast<std::size_t>(kMaxStatisticsEntries)) {
         return StatisticsParseError::TooManyEntries;
     }
     for (const std::string_view text : texts) {
         const std::vector<std::string_view> parts = SplitAt(text, '|');
-        if (text.empty() || parts.size() != 4) return StatisticsParseError::Malformed;
-        if (parts[3].size() > kMaxStatisticsLabel) return StatisticsParseError::LabelTooLong;
+        if (text.empty() || parts.size() != 4)
+            return StatisticsParseError::Malformed;
+        if (parts[3].size() > kMaxStatisticsLabel)
+            return StatisticsParseError::LabelTooLong;
         StatisticsEntry entry;
         entry.fieldIndex = ParseLeadingInt(parts[0]);
         entry.functions = StatisticsFlags(parts[1]);
@@ -104,7 +115,8 @@ void StatisticsCache::Refresh(const RecordTable& table, std::vector<std::pair<in
     const std::size_t width = columns_.size();
     // Without a column to read there is nothing to remember (and a table without columns
     // has no error column to look at).
-    if (width == 0) return;
+    if (width == 0)
+        return;
     const std::size_t rows = static_cast<std::size_t>(table.RowCount());
     rowVersions_.resize(rows, 0);
     rowUsed_.resize(rows, 0);
@@ -112,13 +124,16 @@ void StatisticsCache::Refresh(const RecordTable& table, std::vector<std::pair<in
     const int errorColumn = table.ErrorColumn();
     for (std::size_t row = 0; row < rows; ++row) {
         const std::uint64_t version = table.RowVersion(static_cast<int>(row));
-        if (rowVersions_[row] == version) continue;
+        if (rowVersions_[row] == version)
+            continue;
         rowVersions_[row] = version;
         const RecordTable::RowReader reader = table.ReadRow(static_cast<int>(row));
         rowUsed_[row] = reader.Cell(errorColumn).empty();
-        if (!rowUsed_[row]) continue;
+        if (!rowUsed_[row])
+            continue;
         for (std::size_t i = 0; i < width; ++i) {
-            rowValues_[row * width + i] = CellValue(reader.Cell(columns_[i].first), columns_[i].second);
+            rowValues_[row * width + i] =
+                CellValue(reader.Cell(columns_[i].first), columns_[i].second);
         }
     }
 }
@@ -136,50 +151,62 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
     return ComputeStatistics(definition, table, cache);
 }
 
-std::string ComputeStatistics(const Template& definition, const RecordTable& table, StatisticsCache& cache) {
+std::string ComputeStatistics(const Template& definition, const RecordTable& table,
+                              StatisticsCache& cache) {
     const int rows = table.RowCount();
-    std::string text = FormatMessage(LoadMessage(kSection, "msg20"), {static_cast<long long>(rows)});
+    std::string text =
+        FormatMessage(LoadMessage(kSection, "msg20"), {static_cast<long long>(rows)});
     text += kLineEnd;
-    if (rows == 0) return text;
+    if (rows == 0)
+        return text;
 
     struct Piece {
         std::uint8_t flag;
         const char* key;
     };
-    static constexpr Piece kPieces[] = {{StatSum, "msg21"}, {StatAvg, "msg22"}, {StatMax, "msg23"}, {StatMin, "msg24"}};
+    static constexpr Piece kPieces[] = {
+        {StatSum, "msg21"}, {StatAvg, "msg22"}, {StatMax, "msg23"}, {StatMin, "msg24"}};
 
     std::vector<ColumnScan> scans;
     for (const StatisticsEntry& entry : definition.statistics) {
         const FieldItem* field = FindFieldByIndex(definition, entry.fieldIndex);
-        if (field == nullptr || field->columnNumber < 1 || field->columnNumber > table.FieldColumnCount()) continue;
+        if (field == nullptr || field->columnNumber < 1 ||
+            field->columnNumber > table.FieldColumnCount())
+            continue;
         scans.push_back({&entry, field->columnNumber, {}});
     }
     std::vector<std::pair<int, bool>> columns;
-    for (const ColumnScan& scan : scans) columns.emplace_back(scan.column, scan.entry->hundredths);
+    for (const ColumnScan& scan : scans)
+        columns.emplace_back(scan.column, scan.entry->hundredths);
     cache.Refresh(table, std::move(columns));
     const std::size_t width = scans.size();
     for (std::size_t row = 0; width > 0 && row < static_cast<std::size_t>(rows); ++row) {
-        if (!cache.rowUsed_[row]) continue;
+        if (!cache.rowUsed_[row])
+            continue;
         const double* values = &cache.rowValues_[row * width];
-        for (std::size_t i = 0; i < width; ++i) scans[i].figures.Add(values[i]);
+        for (std::size_t i = 0; i < width; ++i)
+            scans[i].figures.Add(values[i]);
     }
 
     for (const ColumnScan& scan : scans) {
         text += kLineEnd;
         const ColumnFigures& figures = scan.figures;
-        if (figures.count == 0) return text;
+        if (figures.count == 0)
+            return text;
         const double average = figures.sum / figures.count;
         text += table.Heading(scan.column);
         text += ": ";
         for (const Piece& piece : kPieces) {
-            if ((scan.entry->functions & piece.flag) == 0) continue;
+            if ((scan.entry->functions & piece.flag) == 0)
+                continue;
             const double figure = piece.flag == StatSum   ? figures.sum
                                   : piece.flag == StatAvg ? average
                                   : piece.flag == StatMax ? figures.maximum
                                                           : figures.minimum;
             const std::string amount = AmountText(figure);
             text = FormatMessage(LoadMessage(kSection, piece.key),
-                                 {std::string_view(text), std::string_view(amount), std::string_view(scan.entry->label)});
+                                 {std::string_view(text), std::string_view(amount),
+                                  std::string_view(scan.entry->label)});
         }
     }
     return text;

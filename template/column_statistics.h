@@ -67,7 +67,8 @@ private:
 // entry whose field has a column, over the rows without an error, "heading: " and the
 // wanted sums, averages, maxima and minima with two decimals and thousands separators.
 // Lines end with CR LF; the pieces come from the "DialogModelDlg" catalogue (msg20-msg24).
-std::string ComputeStatistics(const Template& definition, const RecordTable& table, StatisticsCache& cache);
+std::string ComputeStatistics(const Template& definition, const RecordTable& table,
+                              StatisticsCache& cache);
 std::string ComputeStatistics(const Template& definition, const RecordTable& table);
 
 }  // namespace brindlecot

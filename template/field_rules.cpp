@@ -17,19 +17,25 @@ constexpr std::string_view kDateCode = "YYYYMMDD";
 constexpr std::size_t kFullWidthSourceLimit = 128;
 constexpr char kFullWidthBlank[] = "\xA1\xA1";
 
-bool IsDateCode(std::string_view code) { return EqualsIgnoringAsciiCase(code, kDateCode); }
+bool IsDateCode(std::string_view code) {
+    return EqualsIgnoringAsciiCase(code, kDateCode);
+}
 
-std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string_view UpToNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
 
 // The value part and, for a code with one '+', the filler part. False for two or more.
-bool SplitTypeCode(std::string_view code, std::string_view& valuePart, std::string_view& fillerPart) {
+bool SplitTypeCode(std::string_view code, std::string_view& valuePart,
+                   std::string_view& fillerPart) {
     const std::size_t plus = code.find('+');
     if (plus == std::string_view::npos) {
         valuePart = code;
         fillerPart = {};
         return true;
     }
-    if (code.find('+', plus + 1) != std::string_view::npos) return false;
+    if (code.find('+', plus + 1) != std::string_view::npos)
+        return false;
     valuePart = code.substr(0, plus);
     fillerPart = code.substr(plus + 1);
     return true;
@@ -43,24 +49,30 @@ std::string TypeLetter(std::string_view code) {
 
 int CheckAmount(std::string& value, int declaredLength) {
     std::string amount = value;
-    if (!amount.empty() && amount.front() == '-') return RuleBadAmount;
+    if (!amount.empty() && amount.front() == '-')
+        return RuleBadAmount;
     const long long limit = declaredLength;
     const std::size_t point = amount.find('.');
     if (point != std::string::npos) {
-        if (static_cast<long long>(amount.size()) > limit + 1) return RuleBadAmount;
+        if (static_cast<long long>(amount.size()) > limit + 1)
+            return RuleBadAmount;
         const std::string integerPart = amount.substr(0, point);
         const std::string decimalPart = amount.substr(point + 1);
-        if (decimalPart.size() > 2) return RuleBadAmount;
+        if (decimalPart.size() > 2)
+            return RuleBadAmount;
         if (integerPart.empty()) {
             amount.insert(amount.begin(), '0');
         } else if (CheckCharClass(integerPart, 1) != 0) {
             return RuleBadAmount;
         }
-        if (!decimalPart.empty() && CheckCharClass(decimalPart, 1) != 0) return RuleBadAmount;
+        if (!decimalPart.empty() && CheckCharClass(decimalPart, 1) != 0)
+            return RuleBadAmount;
         amount.append(2 - decimalPart.size(), '0');
     } else {
-        if (static_cast<long long>(amount.size()) > limit) return RuleBadAmount;
-        if (CheckCharClass(amount, 1) != 0) return RuleBadAmount;
+        if (static_cast<long long>(amount.size()) > limit)
+            return RuleBadAmount;
+        if (CheckCharClass(amount, 1) != 0)
+            return RuleBadAmount;
         amount += ".00";
     }
     value = std::move(amount);
@@ -72,20 +84,25 @@ int CheckLength(std::string_view value, int declaredLength) {
 }
 
 void FillPart(std::string& text, std::string_view part) {
-    if (IsDateCode(part)) return;
+    if (IsDateCode(part))
+        return;
     const int declared = DeclaredLength(part);
-    if (declared == 0) return;
+    if (declared == 0)
+        return;
     const std::size_t length = declared > 0 ? static_cast<std::size_t>(declared) : 0;
     const std::string letter = TypeLetter(part);
     if (letter == "E") {
         std::string wide = text;
         ToFullWidth(text, wide);
-        while (wide.size() < length) wide += kFullWidthBlank;
+        while (wide.size() < length)
+            wide += kFullWidthBlank;
         text = std::move(wide);
     } else if (letter == "X") {
-        if (text.size() < length) text.append(length - text.size(), ' ');
+        if (text.size() < length)
+            text.append(length - text.size(), ' ');
     } else if (letter == "N") {
-        if (text.size() < length) text.insert(0, length - text.size(), '0');
+        if (text.size() < length)
+            text.insert(0, length - text.size(), '0');
     }
 }
 
@@ -93,12 +110,15 @@ void FillPart(std::string& text, std::string_view part) {
 
 int LineLength(std::string_view text) {
     std::size_t length = 0;
-    while (length < text.size() && text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
+    while (length < text.size() && text[length] != '\0' && text[length] != '\r' &&
+           text[length] != '\n')
+        ++length;
     return static_cast<int>(length);
 }
 
 int LineLength(const char* text) {
-    if (text == nullptr) return 0;
+    if (text == nullptr)
+        return 0;
     return LineLength(std::string_view(text));
 }
 
@@ -119,18 +139,22 @@ int RemoveChar(std::string& text, char character, bool writeBack) {
     const std::string_view line(text.data(), static_cast<std::size_t>(LineLength(text)));
     kept.reserve(line.size());
     for (const char c : line) {
-        if (c != character) kept += c;
+        if (c != character)
+            kept += c;
     }
     const int count = static_cast<int>(kept.size());
-    if (writeBack) text = std::move(kept);
+    if (writeBack)
+        text = std::move(kept);
     return count;
 }
 
 std::size_t FindInGbk(std::string_view text, char character, std::size_t from) {
     for (std::size_t i = from; i < text.size(); ++i) {
-        if (text[i] == character) return i;
+        if (text[i] == character)
+            return i;
         const auto b = static_cast<unsigned char>(text[i]);
-        if (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ++i;
+        if (b >= 0x81 && b <= 0xFE && i + 1 < text.size())
+            ++i;
     }
     return std::string_view::npos;
 }
@@ -142,36 +166,46 @@ void ExtractBetween(std::string_view text, char opening, char closing, std::stri
         return;
     }
     const std::size_t open = FindInGbk(line, opening);
-    if (open == std::string_view::npos) return;
+    if (open == std::string_view::npos)
+        return;
     const std::size_t close = FindInGbk(line, closing, open + 1);
-    destination = std::string(line.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                                     : close - open - 1));
+    destination = std::string(line.substr(
+        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
 }
 
 int CheckCharClass(std::string_view text, int characterClass) {
-    if (text.empty()) return -1;
+    if (text.empty())
+        return -1;
     auto inClass = [characterClass](char c) {
         switch (characterClass) {
-            case 1: return c >= '0' && c <= '9';
-            case 2: return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-            case 3: return c >= '1' && c <= '4';
-            default: return false;
+            case 1:
+                return c >= '0' && c <= '9';
+            case 2:
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            case 3:
+                return c >= '1' && c <= '4';
+            default:
+                return false;
         }
     };
     return std::all_of(text.begin(), text.end(), inClass) ? 0 : -1;
 }
 
 int DeclaredLength(std::string_view typeCode) {
-    if (IsDateCode(typeCode)) return 8;
+    if (IsDateCode(typeCode))
+        return 8;
     const std::size_t quote = typeCode.find('"');
-    if (quote == std::string_view::npos) return 0;
+    if (quote == std::string_view::npos)
+        return 0;
     return ParseLeadingInt(typeCode.substr(0, quote));
 }
 
 int TotalLength(std::string_view typeCode) {
-    if (IsDateCode(typeCode)) return 8;
+    if (IsDateCode(typeCode))
+        return 8;
     const std::size_t first = typeCode.find('"');
-    if (first == std::string_view::npos) return 0;
+    if (first == std::string_view::npos)
+        return 0;
     long long total = DeclaredLength(typeCode);
     const std::size_t second = typeCode.find('"', first + 1);
     if (second != std::string_view::npos) {
@@ -184,14 +218,17 @@ int TotalLength(std::string_view typeCode) {
 }
 
 bool IsValidDate(std::string_view text) {
-    if (LineLength(text) != 8) return false;
+    if (LineLength(text) != 8)
+        return false;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
+        if (text[i] < '0' || text[i] > '9')
+            return false;
     }
     const int year = ParseLeadingInt(text.substr(0, 4));
     const int month = ParseLeadingInt(text.substr(4, 2));
     const int day = ParseLeadingInt(text.substr(6, 2));
-    if (month < 1 || month > 12 || day < 1) return false;
+    if (month < 1 || month > 12 || day < 1)
+        return false;
     const bool leap = year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
     static constexpr int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const int limit = (month == 2 && leap) ? 29 : kDaysInMonth[month - 1];
@@ -200,7 +237,8 @@ bool IsValidDate(std::string_view text) {
 
 void ToFullWidth(std::string_view source, std::string& destination) {
     const std::string_view text = UpToNul(source);
-    if (text.size() >= kFullWidthSourceLimit) return;
+    if (text.size() >= kFullWidthSourceLimit)
+        return;
     std::string wide;
     wide.reserve(text.size() * 2);
     for (std::size_t i = 0; i < text.size();) {
@@ -211,7 +249,8 @@ void ToFullWidth(std::string_view source, std::string& destination) {
         if (pair) {
             wide += static_cast<char>(b);
             // 0xA3 as the very last byte has no partner; it is kept alone.
-            if (n != 0) wide += static_cast<char>(n);
+            if (n != 0)
+                wide += static_cast<char>(n);
             i += n != 0 ? 2 : 1;
         } else if (b == 0x80) {
             // 0x80 + 0x80 would be a NUL and cut the text there; the byte stays as it is.
@@ -227,12 +266,15 @@ void ToFullWidth(std::string_view source, std::string& destination) {
 }
 
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {
-    if (required && value.empty()) return RuleRequiredEmpty;
-    if (typeCode.empty()) return RuleOk;
+    if (required && value.empty())
+        return RuleRequiredEmpty;
+    if (typeCode.empty())
+        return RuleOk;
     TrimBlanks(value);
     std::string_view code;
     std::string_view filler;
-    if (!SplitTypeCode(typeCode, code, filler)) return RuleBadType;
+    if (!SplitTypeCode(typeCode, code, filler))
+        return RuleBadType;
     if (IsDateCode(code)) {
         if (value.empty()) {
             value.assign(8, ' ');
@@ -240,11 +282,13 @@ int ValidateFieldValue(std::string& value, std::string_view typeCode, bool requi
         }
         RemoveChar(value, '-', true);
         RemoveChar(value, '/', true);
-        if (LineLength(value) != 8 || !IsValidDate(value)) return RuleBadDate;
+        if (LineLength(value) != 8 || !IsValidDate(value))
+            return RuleBadDate;
         return RuleOk;
     }
     const int declared = DeclaredLength(code);
-    if (declared == 0) return RuleBadType;
+    if (declared == 0)
+        return RuleBadType;
     const std::string letter = TypeLetter(code);
     if (letter == "E") {
         std::string wide = value;
@@ -252,16 +296,20 @@ int ValidateFieldValue(std::string& value, std::string_view typeCode, bool requi
         return CheckLength(wide, declared);
     }
     if (letter == "N") {
-        if (CheckCharClass(value, 1) != 0) return RuleNotNumeric;
+        if (CheckCharClass(value, 1) != 0)
+            return RuleNotNumeric;
         return CheckLength(value, declared);
     }
-    if (letter == "M") return CheckAmount(value, declared);
+    if (letter == "M")
+        return CheckAmount(value, declared);
     return CheckLength(value, declared);
 }
 
 std::string RuleMessage(int result, const FieldItem& field) {
     constexpr std::string_view kSection = "stdafx";
-    auto named = [&field](std::string_view text) { return field.name + ":" + std::string(text); };
+    auto named = [&field](std::string_view text) {
+        return field.name + ":" + std::string(text);
+    };
     switch (result) {
         case RuleOk:
             return {};
@@ -270,8 +318,9 @@ std::string RuleMessage(int result, const FieldItem& field) {
         case RuleBadDate:
             return named(LoadMessage(kSection, "msg4"));
         case RuleTooLong:
-            return FormatMessage(LoadMessage(kSection, "msg5"),
-                                 {std::string_view(field.name), static_cast<long long>(DeclaredLength(field.type))});
+            return FormatMessage(
+                LoadMessage(kSection, "msg5"),
+                {std::string_view(field.name), static_cast<long long>(DeclaredLength(field.type))});
         case RuleNotNumeric:
             return named(LoadMessage(kSection, "msg7"));
         case RuleBadAmount:
@@ -284,7 +333,8 @@ std::string RuleMessage(int result, const FieldItem& field) {
 void FillFieldValue(std::string& value, std::string_view typeCode) {
     std::string_view valuePart;
     std::string_view fillerPart;
-    if (!SplitTypeCode(typeCode, valuePart, fillerPart)) return;
+    if (!SplitTypeCode(typeCode, valuePart, fillerPart))
+        return;
     FillPart(value, valuePart);
     if (typeCode.find('+') != std::string_view::npos) {
         std::string filler;
@@ -316,7 +366,8 @@ void InsertThousandsSeparators(std::string_view amount, std::string& destination
         destination = std::string(amount);
         return;
     }
-    if (point < 2) return;
+    if (point < 2)
+        return;
     std::string grouped(amount);
     const std::size_t lowest = (!amount.empty() && amount.front() == '-') ? 1 : 0;
     for (std::size_t position = point; position > lowest + 3; position -= 3) {
@@ -337,18 +388,23 @@ void AmountToCents(std::string_view amount, std::string& destination) {
     std::string withoutCommas;
     withoutCommas.reserve(amount.size());
     for (const char c : UpToNul(amount)) {
-        if (c != ',') withoutCommas += c;
+        if (c != ',')
+            withoutCommas += c;
     }
     std::string text = FormatFixed(ParseLeadingDouble(withoutCommas) * 100, 6);
     const std::size_t point = text.find('.');
-    if (point != std::string::npos) text.resize(point);
+    if (point != std::string::npos)
+        text.resize(point);
     destination = std::move(text);
 }
 
-bool SplitKeyValue(std::string& line, std::string_view key, char separator, std::string& destination) {
-    if (line.find(key) == std::string::npos) return false;
+bool SplitKeyValue(std::string& line, std::string_view key, char separator,
+                   std::string& destination) {
+    if (line.find(key) == std::string::npos)
+        return false;
     const std::size_t at = line.find(separator);
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     destination = line.substr(at + 1);
     line.resize(at);
     return true;

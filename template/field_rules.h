@@ -66,8 +66,8 @@ int RemoveChar(std::string& text, char character, bool writeBack);
 std::size_t FindInGbk(std::string_view text, char character, std::size_t from = 0);
 
 // The bytes after the first `opening` up to the next `closing` (or the end of the line).
-// Double-byte characters are stepped over whole. `destination` is left untouched when `opening` does not occur, and emptied when the
-// text is empty.
+// Double-byte characters are stepped over whole. `destination` is left untouched when `opening`
+// does not occur, and emptied when the text is empty.
 void ExtractBetween(std::string_view text, char opening, char closing, std::string& destination);
 
 // The number of bytes before the first NUL, CR or LF.
@@ -96,6 +96,7 @@ void InsertThousandsSeparators(std::string_view amount, std::string& destination
 // For "key=value" lines: true when `key` occurs anywhere in the line and the line holds
 // `separator`; then the line is cut before the first separator and `destination` gets
 // the text after it.
-bool SplitKeyValue(std::string& line, std::string_view key, char separator, std::string& destination);
+bool SplitKeyValue(std::string& line, std::string_view key, char separator,
+                   std::string& destination);
 
 }  // namespace brindlecot

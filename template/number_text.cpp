@@ -1,18 +1,22 @@
 #include "template/number_text.h"
 
+#include <locale.h>
 #include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <locale.h>
 
 namespace brindlecot {
 namespace {
 
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 locale_t CLocale() {
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -33,16 +37,19 @@ bool TryPlainDecimal(std::string_view text, double& value) {
     for (const char c : text) {
         if (IsDigit(c)) {
             mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-            if (mantissa >= kExactLimit) return false;
+            if (mantissa >= kExactLimit)
+                return false;
             ++digits;
-            if (seenPoint) ++decimals;
+            if (seenPoint)
+                ++decimals;
         } else if (c == '.' && !seenPoint) {
             seenPoint = true;
         } else {
             return false;
         }
     }
-    if (digits == 0 || decimals >= static_cast<int>(kPowersOfTen.size())) return false;
+    if (digits == 0 || decimals >= static_cast<int>(kPowersOfTen.size()))
+        return false;
     value = static_cast<double>(mantissa) / kPowersOfTen[static_cast<std::size_t>(decimals)];
     return true;
 }
@@ -51,7 +58,8 @@ bool TryPlainDecimal(std::string_view text, double& value) {
 
 int ParseLeadingInt(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i])) ++i;
+    while (i < text.size() && IsCSpace(text[i]))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -60,16 +68,19 @@ int ParseLeadingInt(std::string_view text) {
     long long magnitude = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
         magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > static_cast<long long>(INT_MAX) + 1) magnitude = static_cast<long long>(INT_MAX) + 1;
+        if (magnitude > static_cast<long long>(INT_MAX) + 1)
+            magnitude = static_cast<long long>(INT_MAX) + 1;
     }
     const long long value = negative ? -magnitude : magnitude;
-    if (value > INT_MAX) return INT_MAX;
+    if (value > INT_MAX)
+        return INT_MAX;
     return static_cast<int>(value);
 }
 
 double ParseLeadingDouble(std::string_view text) {
     double value = 0;
-    if (TryPlainDecimal(text, value)) return value;
+    if (TryPlainDecimal(text, value))
+        return value;
     const std::string terminated(text);
     const locale_t c = CLocale();
     return c != static_cast<locale_t>(nullptr) ? strtod_l(terminated.c_str(), nullptr, c)
@@ -79,8 +90,10 @@ double ParseLeadingDouble(std::string_view text) {
 std::string FormatFixed(double value, int decimals) {
     // The widest double printed in fixed notation has 309 integer digits.
     std::array<char, 400> buffer{};
-    if (decimals < 0) decimals = 0;
-    if (decimals > 60) decimals = 60;
+    if (decimals < 0)
+        decimals = 0;
+    if (decimals > 60)
+        decimals = 60;
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                       std::chars_format::fixed, decimals);
     return std::string(buffer.data(), result.ptr);
@@ -94,16 +107,19 @@ double AmountToCentsValue(std::string_view amount) {
         std::string withoutCommas;
         withoutCommas.reserve(amount.size());
         for (const char c : amount) {
-            if (c != ',') withoutCommas += c;
+            if (c != ',')
+                withoutCommas += c;
         }
         units = ParseLeadingDouble(withoutCommas);
     }
     const double cents = units * 100;
-    if (!std::isfinite(cents)) return cents;
+    if (!std::isfinite(cents))
+        return cents;
     // Printing with six decimals and cutting at the point truncates, except when the
     // fraction rounds up to a whole unit; only then is the text route taken.
     const double whole = std::trunc(cents);
-    if (std::fabs(cents - whole) < 0.99999) return whole;
+    if (std::fabs(cents - whole) < 0.99999)
+        return whole;
     std::string text = FormatFixed(cents, 6);
     text.resize(text.find('.'));
     return ParseLeadingDouble(text);

@@ -32,23 +32,30 @@ RecordTable::RecordTable() : identity_(NewIdentity()) {}
 // A copy is a table of its own: caches made for the original must not match it, and it
 // has no view yet.
 RecordTable::RecordTable(const RecordTable& other)
-    : columns_(other.columns_), rows_(other.rows_), identity_(NewIdentity()), lastVersion_(other.lastVersion_) {}
+    : columns_(other.columns_),
+      rows_(other.rows_),
+      identity_(NewIdentity()),
+      lastVersion_(other.lastVersion_) {}
 
 RecordTable& RecordTable::operator=(const RecordTable& other) {
     if (this != &other) {
-        if (Notifying()) observer_->AboutToReset();
+        if (Notifying())
+            observer_->AboutToReset();
         columns_ = other.columns_;
         rows_ = other.rows_;
         identity_ = NewIdentity();
         lastVersion_ = other.lastVersion_;
-        if (Notifying()) observer_->Reset();
+        if (Notifying())
+            observer_->Reset();
     }
     return *this;
 }
 
 // The moved-from table is left empty and unlike any other, the view staying with it.
 RecordTable::RecordTable(RecordTable&& other) noexcept
-    : columns_(std::move(other.columns_)), rows_(std::move(other.rows_)), identity_(other.identity_),
+    : columns_(std::move(other.columns_)),
+      rows_(std::move(other.rows_)),
+      identity_(other.identity_),
       lastVersion_(other.lastVersion_) {
     other.columns_.clear();
     other.rows_.clear();
@@ -57,7 +64,8 @@ RecordTable::RecordTable(RecordTable&& other) noexcept
 
 RecordTable& RecordTable::operator=(RecordTable&& other) noexcept {
     if (this != &other) {
-        if (Notifying()) observer_->AboutToReset();
+        if (Notifying())
+            observer_->AboutToReset();
         columns_ = std::move(other.columns_);
         rows_ = std::move(other.rows_);
         identity_ = other.identity_;
@@ -65,7 +73,8 @@ RecordTable& RecordTable::operator=(RecordTable&& other) noexcept {
         other.columns_.clear();
         other.rows_.clear();
         other.identity_ = NewIdentity();
-        if (Notifying()) observer_->Reset();
+        if (Notifying())
+            observer_->Reset();
     }
     return *this;
 }
@@ -73,15 +82,18 @@ RecordTable& RecordTable::operator=(RecordTable&& other) noexcept {
 // --- columns -----------------------------------------------------------------
 
 void RecordTable::SetColumns(std::vector<RecordColumn> columns) {
-    if (Notifying()) observer_->AboutToReset();
+    if (Notifying())
+        observer_->AboutToReset();
     identity_ = NewIdentity();
     columns_ = std::move(columns);
     rows_.clear();
-    if (Notifying()) observer_->Reset();
+    if (Notifying())
+        observer_->Reset();
 }
 
 std::string_view RecordTable::Heading(int column) const {
-    return HasColumn(column) ? std::string_view(columns_[static_cast<std::size_t>(column)].heading) : std::string_view();
+    return HasColumn(column) ? std::string_view(columns_[static_cast<std::size_t>(column)].heading)
+                             : std::string_view();
 }
 
 int RecordTable::ColumnWidth(int column) const {
@@ -98,26 +110,32 @@ RecordTable::Row RecordTable::MakeEmptyRow() {
 }
 
 void RecordTable::Reserve(int rows) {
-    if (rows > 0) rows_.reserve(static_cast<std::size_t>(rows));
+    if (rows > 0)
+        rows_.reserve(static_cast<std::size_t>(rows));
 }
 
 int RecordTable::AppendRow() {
     const int position = RowCount();
-    if (Notifying()) observer_->RowsAboutToBeInserted(position, position);
+    if (Notifying())
+        observer_->RowsAboutToBeInserted(position, position);
     rows_.push_back(MakeEmptyRow());
-    if (Notifying()) observer_->RowsInserted(position, position);
+    if (Notifying())
+        observer_->RowsInserted(position, position);
     return position;
 }
 
 int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_view errorText) {
     const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
     auto textOf = [&](std::size_t cell) -> std::string_view {
-        if (stored > 0 && cell == stored - 1) return errorText;
+        if (stored > 0 && cell == stored - 1)
+            return errorText;
         return cell < fieldCells.size() ? std::string_view(fieldCells[cell]) : std::string_view();
     };
     std::size_t bytes = 0;
-    for (std::size_t cell = 0; cell < stored; ++cell) bytes += textOf(cell).size();
-    if (bytes > std::numeric_limits<std::uint32_t>::max()) return -1;
+    for (std::size_t cell = 0; cell < stored; ++cell)
+        bytes += textOf(cell).size();
+    if (bytes > std::numeric_limits<std::uint32_t>::max())
+        return -1;
 
     Row row;
     row.version = ++lastVersion_;
@@ -131,25 +149,33 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
         WriteEnd(row.packed, cell, end);
     }
     const int position = RowCount();
-    if (Notifying()) observer_->RowsAboutToBeInserted(position, position);
+    if (Notifying())
+        observer_->RowsAboutToBeInserted(position, position);
     rows_.push_back(std::move(row));
-    if (Notifying()) observer_->RowsInserted(position, position);
+    if (Notifying())
+        observer_->RowsInserted(position, position);
     return position;
 }
 
 bool RecordTable::InsertRow(int row) {
-    if (row < 0 || row > RowCount()) return false;
-    if (Notifying()) observer_->RowsAboutToBeInserted(row, row);
+    if (row < 0 || row > RowCount())
+        return false;
+    if (Notifying())
+        observer_->RowsAboutToBeInserted(row, row);
     rows_.insert(rows_.begin() + row, MakeEmptyRow());
-    if (Notifying()) observer_->RowsInserted(row, row);
+    if (Notifying())
+        observer_->RowsInserted(row, row);
     return true;
 }
 
 bool RecordTable::DeleteRow(int row) {
-    if (!ValidRow(row)) return false;
-    if (Notifying()) observer_->RowsAboutToBeRemoved(row, row);
+    if (!ValidRow(row))
+        return false;
+    if (Notifying())
+        observer_->RowsAboutToBeRemoved(row, row);
     rows_.erase(rows_.begin() + row);
-    if (Notifying()) observer_->RowsRemoved(row, row);
+    if (Notifying())
+        observer_->RowsRemoved(row, row);
     return true;
 }
 
@@ -159,39 +185,50 @@ int RecordTable::DeleteRows(std::span<const int> rows) {
     int last = -1;
     int count = 0;
     for (const int row : rows) {
-        if (!ValidRow(row) || doomed[static_cast<std::size_t>(row)]) continue;
+        if (!ValidRow(row) || doomed[static_cast<std::size_t>(row)])
+            continue;
         doomed[static_cast<std::size_t>(row)] = 1;
         first = std::min(first, row);
         last = std::max(last, row);
         ++count;
     }
-    if (count == 0) return 0;
+    if (count == 0)
+        return 0;
     // A view follows one contiguous block row by row; scattered rows become one reset,
     // which is far cheaper for it than one removal per block.
     const bool contiguous = last - first + 1 == count;
     if (Notifying()) {
-        if (contiguous) observer_->RowsAboutToBeRemoved(first, last);
-        else observer_->AboutToReset();
+        if (contiguous)
+            observer_->RowsAboutToBeRemoved(first, last);
+        else
+            observer_->AboutToReset();
     }
     std::size_t kept = static_cast<std::size_t>(first);
     for (std::size_t row = static_cast<std::size_t>(first); row < rows_.size(); ++row) {
-        if (doomed[row]) continue;
-        if (kept != row) rows_[kept] = std::move(rows_[row]);
+        if (doomed[row])
+            continue;
+        if (kept != row)
+            rows_[kept] = std::move(rows_[row]);
         ++kept;
     }
     rows_.resize(kept);
     if (Notifying()) {
-        if (contiguous) observer_->RowsRemoved(first, last);
-        else observer_->Reset();
+        if (contiguous)
+            observer_->RowsRemoved(first, last);
+        else
+            observer_->Reset();
     }
     return count;
 }
 
 void RecordTable::ClearRows() {
-    if (rows_.empty()) return;
-    if (Notifying()) observer_->AboutToReset();
+    if (rows_.empty())
+        return;
+    if (Notifying())
+        observer_->AboutToReset();
     rows_.clear();
-    if (Notifying()) observer_->Reset();
+    if (Notifying())
+        observer_->Reset();
 }
 
 // --- cells -------------------------------------------------------------------
@@ -204,19 +241,22 @@ std::string_view RecordTable::RowReader::Cell(int column) const {
 }
 
 std::string_view RecordTable::Cell(int row, int column) const {
-    if (!ValidRow(row) || column < 1 || column >= ColumnCount()) return {};
+    if (!ValidRow(row) || column < 1 || column >= ColumnCount())
+        return {};
     return ReadRow(row).Cell(column);
 }
 
 bool RecordTable::SetCell(int row, int column, std::string_view text) {
-    if (!ValidRow(row) || column < 1 || column >= ColumnCount()) return false;
+    if (!ValidRow(row) || column < 1 || column >= ColumnCount())
+        return false;
     std::string& packed = rows_[static_cast<std::size_t>(row)].packed;
     const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
     const std::size_t cell = static_cast<std::size_t>(column - 1);
     const std::size_t begin = cell == 0 ? 0 : ReadEnd(packed, cell - 1);
     const std::size_t end = ReadEnd(packed, cell);
     const std::size_t total = ReadEnd(packed, stored - 1);
-    if (total - (end - begin) + text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+    if (total - (end - begin) + text.size() > std::numeric_limits<std::uint32_t>::max())
+        return false;
 
     const bool wasError = IsErrorRow(row);
     rows_[static_cast<std::size_t>(row)].version = ++lastVersion_;
@@ -228,38 +268,50 @@ bool RecordTable::SetCell(int row, int column, std::string_view text) {
     }
     if (Notifying()) {
         // A change of error state recolours the whole row.
-        if (wasError != IsErrorRow(row)) observer_->CellsChanged(row, row, 0, ColumnCount() - 1);
-        else observer_->CellsChanged(row, row, column, column);
+        if (wasError != IsErrorRow(row))
+            observer_->CellsChanged(row, row, 0, ColumnCount() - 1);
+        else
+            observer_->CellsChanged(row, row, column, column);
     }
     return true;
 }
 
-bool RecordTable::IsErrorRow(int row) const { return !ErrorText(row).empty(); }
+bool RecordTable::IsErrorRow(int row) const {
+    return !ErrorText(row).empty();
+}
 
-std::string RecordTable::RowNumberText(int row) { return std::to_string(row + 1); }
+std::string RecordTable::RowNumberText(int row) {
+    return std::to_string(row + 1);
+}
 
 std::string RecordTable::DisplayText(int row, int column) const {
-    if (!ValidRow(row) || !HasColumn(column)) return {};
-    if (column == 0) return RowNumberText(row);
+    if (!ValidRow(row) || !HasColumn(column))
+        return {};
+    if (column == 0)
+        return RowNumberText(row);
     return std::string(Cell(row, column));
 }
 
 std::vector<std::string> RecordTable::FieldCells(int row) const {
     std::vector<std::string> cells;
-    if (!ValidRow(row)) return cells;
+    if (!ValidRow(row))
+        return cells;
     cells.reserve(static_cast<std::size_t>(FieldColumnCount()));
-    for (int column = 1; column <= FieldColumnCount(); ++column) cells.emplace_back(Cell(row, column));
+    for (int column = 1; column <= FieldColumnCount(); ++column)
+        cells.emplace_back(Cell(row, column));
     return cells;
 }
 
 void RecordTable::RenumberRows() {
-    if (Notifying() && !rows_.empty()) observer_->CellsChanged(0, RowCount() - 1, 0, ColumnCount() - 1);
+    if (Notifying() && !rows_.empty())
+        observer_->CellsChanged(0, RowCount() - 1, 0, ColumnCount() - 1);
 }
 
 // --- selection ---------------------------------------------------------------
 
 void RecordTable::SetRowSelected(int row, bool selected) {
-    if (ValidRow(row)) rows_[static_cast<std::size_t>(row)].selected = selected;
+    if (ValidRow(row))
+        rows_[static_cast<std::size_t>(row)].selected = selected;
 }
 
 bool RecordTable::IsRowSelected(int row) const {
@@ -267,13 +319,15 @@ bool RecordTable::IsRowSelected(int row) const {
 }
 
 void RecordTable::ClearSelection() {
-    for (Row& row : rows_) row.selected = false;
+    for (Row& row : rows_)
+        row.selected = false;
 }
 
 std::vector<int> RecordTable::SelectedRows() const {
     std::vector<int> selected;
     for (std::size_t row = 0; row < rows_.size(); ++row) {
-        if (rows_[row].selected) selected.push_back(static_cast<int>(row));
+        if (rows_[row].selected)
+            selected.push_back(static_cast<int>(row));
     }
     return selected;
 }
@@ -281,13 +335,15 @@ std::vector<int> RecordTable::SelectedRows() const {
 // --- bulk changes ------------------------------------------------------------
 
 RecordTable::BulkChange::BulkChange(RecordTable& table) : table_(table) {
-    if (table_.Notifying()) table_.observer_->AboutToReset();
+    if (table_.Notifying())
+        table_.observer_->AboutToReset();
     ++table_.bulkDepth_;
 }
 
 RecordTable::BulkChange::~BulkChange() {
     --table_.bulkDepth_;
-    if (table_.Notifying()) table_.observer_->Reset();
+    if (table_.Notifying())
+        table_.observer_->Reset();
 }
 
 }  // namespace brindlecot

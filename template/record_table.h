@@ -33,7 +33,8 @@ public:
     virtual void RowsInserted(int /*first*/, int /*last*/) {}
     virtual void RowsAboutToBeRemoved(int /*first*/, int /*last*/) {}
     virtual void RowsRemoved(int /*first*/, int /*last*/) {}
-    virtual void CellsChanged(int /*firstRow*/, int /*lastRow*/, int /*firstColumn*/, int /*lastColumn*/) {}
+    virtual void CellsChanged(int /*firstRow*/, int /*lastRow*/, int /*firstColumn*/,
+                              int /*lastColumn*/) {}
     // Everything may have changed: columns, rows, cells.
     virtual void AboutToReset() {}
     virtual void Reset() {}
@@ -62,7 +63,9 @@ public:
     // between tables and changes with the columns; a row's version changes whenever its
     // cells do, and a new row gets a version no row of this table had before.
     std::uint64_t Identity() const { return identity_; }
-    std::uint64_t RowVersion(int row) const { return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].version : 0; }
+    std::uint64_t RowVersion(int row) const {
+        return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].version : 0;
+    }
 
     // --- columns ---------------------------------------------------------------
     // Replaces all columns (row number column, field columns, error column) and removes
@@ -102,13 +105,15 @@ public:
 
     private:
         friend class RecordTable;
-        RowReader(const std::string& packed, std::size_t storedCells) : packed_(&packed), stored_(storedCells) {}
+        RowReader(const std::string& packed, std::size_t storedCells)
+            : packed_(&packed), stored_(storedCells) {}
         const std::string* packed_;
         std::size_t stored_;
     };
     // `row` must be in range.
     RowReader ReadRow(int row) const {
-        return RowReader(rows_[static_cast<std::size_t>(row)].packed, static_cast<std::size_t>(StoredCellCount()));
+        return RowReader(rows_[static_cast<std::size_t>(row)].packed,
+                         static_cast<std::size_t>(StoredCellCount()));
     }
 
     // --- cells -----------------------------------------------------------------

@@ -18,12 +18,16 @@ namespace {
 constexpr std::string_view kSection = "DialogModelDlg";
 
 // "false" in any case gives false; anything else, the empty value included, true.
-bool FlagValue(std::string_view value) { return !EqualsIgnoringAsciiCase(value, "false"); }
+bool FlagValue(std::string_view value) {
+    return !EqualsIgnoringAsciiCase(value, "false");
+}
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-    if (word.size() > text.size()) return false;
+    if (word.size() > text.size())
+        return false;
     for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        if (EqualsIgnoringAsciiCase(text.substr(at, word.size()), word)) return true;
+        if (EqualsIgnoringAsciiCase(text.substr(at, word.size()), word))
+            return true;
     }
     return false;
 }
@@ -31,17 +35,21 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
 // A long name or token shown inside a message is cut after `limit` bytes, never inside a
 // double-byte character.
 std::string Shortened(std::string_view gbk, std::size_t limit = 40) {
-    if (gbk.size() <= limit) return std::string(gbk);
+    if (gbk.size() <= limit)
+        return std::string(gbk);
     std::size_t end = 0;
     while (end < gbk.size()) {
-        const std::size_t step = static_cast<unsigned char>(gbk[end]) >= 0x81 && end + 1 < gbk.size() ? 2 : 1;
-        if (end + step > limit) break;
+        const std::size_t step =
+            static_cast<unsigned char>(gbk[end]) >= 0x81 && end + 1 < gbk.size() ? 2 : 1;
+        if (end + step > limit)
+            break;
         end += step;
     }
     return std::string(gbk.substr(0, end)) + "...";
 }
 
-TemplateLoadError CatalogueError(std::string key, std::vector<TemplateLoadError::Argument> arguments = {}) {
+TemplateLoadError CatalogueError(std::string key,
+                                 std::vector<TemplateLoadError::Argument> arguments = {}) {
     TemplateLoadError error;
     error.key = std::move(key);
     error.arguments = std::move(arguments);
@@ -49,7 +57,8 @@ TemplateLoadError CatalogueError(std::string key, std::vector<TemplateLoadError:
 }
 
 // The refusals beyond the limits have no catalogue key; their texts are fixed here.
-TemplateLoadError LimitError(std::string_view utf8Format, std::vector<TemplateLoadError::Argument> arguments = {}) {
+TemplateLoadError LimitError(std::string_view utf8Format,
+                             std::vector<TemplateLoadError::Argument> arguments = {}) {
     TemplateLoadError error;
     error.limitText = Utf8ToGbk(utf8Format).value_or(std::string());
     error.arguments = std::move(arguments);
@@ -67,8 +76,10 @@ public:
     // The next token, or the empty text at the end of the file.
     std::string Next() {
         const std::optional<std::string_view> token = stream_.Next();
-        if (!token) return {};
-        if (token->size() > kMaxTemplateToken) tooLong_ = true;
+        if (!token)
+            return {};
+        if (token->size() > kMaxTemplateToken)
+            tooLong_ = true;
         return std::string(*token);
     }
 
@@ -86,80 +97,104 @@ TemplateLoadError TokenTooLongError() {
 
 class DefinitionReader {
 public:
-    DefinitionReader(Template& definition, TokenReader& tokens) : definition_(definition), tokens_(tokens) {}
+    DefinitionReader(Template& definition, TokenReader& tokens)
+        : definition_(definition), tokens_(tokens) {}
 
     TemplateLoadResult Read() {
         while (true) {
             const std::string token = tokens_.Next();
-            if (tokens_.TokenTooLong()) return Failed(TokenTooLongError());
-            if (token.empty()) return {};
+            if (tokens_.TokenTooLong())
+                return Failed(TokenTooLongError());
+            if (token.empty())
+                return {};
             if (EqualsIgnoringAsciiCase(token, "$mode")) {
-                if (auto error = ReadModeBlock()) return Failed(std::move(*error));
+                if (auto error = ReadModeBlock())
+                    return Failed(std::move(*error));
             } else if (EqualsIgnoringAsciiCase(token, "$tableItem")) {
-                if (auto error = ReadFieldBlock()) return Failed(std::move(*error));
-                if (auto error = OrderAndNumberFields()) return Failed(std::move(*error));
+                if (auto error = ReadFieldBlock())
+                    return Failed(std::move(*error));
+                if (auto error = OrderAndNumberFields())
+                    return Failed(std::move(*error));
                 return TemplateLoadResult{true, std::nullopt};
             }
         }
     }
 
 private:
-    static TemplateLoadResult Failed(TemplateLoadError error) { return TemplateLoadResult{false, std::move(error)}; }
+    static TemplateLoadResult Failed(TemplateLoadError error) {
+        return TemplateLoadResult{false, std::move(error)};
+    }
 
     // The next token as the entry `key`; its value, or nothing when it is not that entry.
     std::optional<std::string> Entry(std::string_view key) {
         std::string token = tokens_.Next();
         std::string value;
-        if (tokens_.TokenTooLong() || !SplitKeyValue(token, key, '=', value)) return std::nullopt;
+        if (tokens_.TokenTooLong() || !SplitKeyValue(token, key, '=', value))
+            return std::nullopt;
         return value;
     }
 
     std::optional<TemplateLoadError> ReadModeBlock() {
-        auto entry = [this](std::string_view key) { return Entry(key); };
+        auto entry = [this](std::string_view key) {
+            return Entry(key);
+        };
         auto missing = [this](const char* key) {
             return tokens_.TokenTooLong() ? TokenTooLongError() : CatalogueError(key);
         };
 
         const auto typeLens = entry("typeLens");
-        if (!typeLens) return missing("msg2");
+        if (!typeLens)
+            return missing("msg2");
         definition_.typeLens = ParseLeadingInt(*typeLens);
 
         const auto in = entry("in");
-        if (!in) return missing("msg3");
-        if (ContainsIgnoringCase(*in, "xls")) definition_.inXls = true;
-        if (ContainsIgnoringCase(*in, "txt")) definition_.inTxt = true;
+        if (!in)
+            return missing("msg3");
+        if (ContainsIgnoringCase(*in, "xls"))
+            definition_.inXls = true;
+        if (ContainsIgnoringCase(*in, "txt"))
+            definition_.inTxt = true;
 
         const auto out = entry("out");
-        if (!out) return missing("msg4");
-        if (ContainsIgnoringCase(*out, "xls")) definition_.outXls = true;
-        if (ContainsIgnoringCase(*out, "txt")) definition_.outTxt = true;
+        if (!out)
+            return missing("msg4");
+        if (ContainsIgnoringCase(*out, "xls"))
+            definition_.outXls = true;
+        if (ContainsIgnoringCase(*out, "txt"))
+            definition_.outTxt = true;
 
         const auto inNeedDescrypt = entry("inNeedDescrypt");
-        if (!inNeedDescrypt) return missing("msg5");
+        if (!inNeedDescrypt)
+            return missing("msg5");
         definition_.inNeedDescrypt = FlagValue(*inNeedDescrypt);
 
         const auto outNeedEncrypt = entry("outNeedEncrypt");
-        if (!outNeedEncrypt) return missing("msg6");
+        if (!outNeedEncrypt)
+            return missing("msg6");
         definition_.outNeedEncrypt = FlagValue(*outNeedEncrypt);
 
         const auto needFill = entry("needFill");
-        if (!needFill) return missing("msg7");
+        if (!needFill)
+            return missing("msg7");
         definition_.needFill = FlagValue(*needFill);
 
         const auto splite = entry("splite");
-        if (!splite) return missing("msg8");
+        if (!splite)
+            return missing("msg8");
         if (splite->find('"') != std::string::npos) {
             std::string splitter;
             ExtractBetween(*splite, '"', '"', splitter);
             if (splitter.size() > kMaxSplitter) {
-                return LimitError("模板文件有误：splite 分隔符超过 9 字节，无法载入。请联系管理员修正模板。");
+                return LimitError(
+                    "模板文件有误：splite 分隔符超过 9 字节，无法载入。请联系管理员修正模板。");
             }
             definition_.splitter = splitter;
             definition_.hasSplitter = !splitter.empty();
         }
 
         const auto statistics = entry("statistics");
-        if (!statistics) return missing("msg9");
+        if (!statistics)
+            return missing("msg9");
         definition_.statistics.clear();
         if (!statistics->empty()) {
             switch (ParseStatistics(*statistics, definition_.statistics)) {
@@ -168,9 +203,13 @@ private:
                 case StatisticsParseError::Malformed:
                     return CatalogueError("msg9");
                 case StatisticsParseError::TooManyEntries:
-                    return LimitError("模板文件有误：statistics 统计项超过 100 个，无法载入。请联系管理员修正模板。");
+                    return LimitError(
+                        "模板文件有误：statistics 统计项超过 100 "
+                        "个，无法载入。请联系管理员修正模板。");
                 case StatisticsParseError::LabelTooLong:
-                    return LimitError("模板文件有误：statistics 统计项的说明文字超过 99 字节，无法载入。请联系管理员修正模板。");
+                    return LimitError(
+                        "模板文件有误：statistics 统计项的说明文字超过 99 "
+                        "字节，无法载入。请联系管理员修正模板。");
             }
         }
         return std::nullopt;
@@ -180,67 +219,84 @@ private:
         long long lengthSum = 0;
         while (true) {
             const std::string token = tokens_.Next();
-            if (tokens_.TokenTooLong()) return TokenTooLongError();
-            if (token.empty() || EqualsIgnoringAsciiCase(token, "$End")) break;
+            if (tokens_.TokenTooLong())
+                return TokenTooLongError();
+            if (token.empty() || EqualsIgnoringAsciiCase(token, "$End"))
+                break;
             FieldItem field;
-            if (auto error = ReadField(token, field)) return error;
+            if (auto error = ReadField(token, field))
+                return error;
             lengthSum += TotalLength(field.type);
-            if (FindFieldByIndex(definition_, field.index) != nullptr) return DuplicateIndex(field);
+            if (FindFieldByIndex(definition_, field.index) != nullptr)
+                return DuplicateIndex(field);
             if (definition_.fields.size() >= kMaxTemplateFields) {
-                return LimitError("模板文件有误：字段超过 1024 个，无法载入。请联系管理员修正模板。");
+                return LimitError(
+                    "模板文件有误：字段超过 1024 个，无法载入。请联系管理员修正模板。");
             }
             AddField(definition_, field);
         }
         if (lengthSum != definition_.typeLens) {
-            return CatalogueError("msg14", {static_cast<long long>(definition_.typeLens), lengthSum});
+            return CatalogueError("msg14",
+                                  {static_cast<long long>(definition_.typeLens), lengthSum});
         }
         return std::nullopt;
     }
 
     std::optional<TemplateLoadError> ReadField(const std::string& nameToken, FieldItem& field) {
         ExtractBetween(nameToken, '[', ']', field.name);
-        if (field.name.empty()) return CatalogueError("msg11", {nameToken});
+        if (field.name.empty())
+            return CatalogueError("msg11", {nameToken});
         if (field.name.size() > kMaxFieldName) {
-            return LimitError("模板文件有误：字段名“%s”超过 99 字节，无法载入。请联系管理员修正模板。",
-                              {Shortened(field.name)});
+            return LimitError(
+                "模板文件有误：字段名“%s”超过 99 字节，无法载入。请联系管理员修正模板。",
+                {Shortened(field.name)});
         }
         auto missing = [&](const char* key, const char* entryKey) {
-            return tokens_.TokenTooLong() ? TokenTooLongError()
-                                          : CatalogueError(key, {field.name, std::string(entryKey)});
+            return tokens_.TokenTooLong()
+                       ? TokenTooLongError()
+                       : CatalogueError(key, {field.name, std::string(entryKey)});
         };
 
         const auto index = Entry("index");
-        if (!index) return missing("msg10", "index");
+        if (!index)
+            return missing("msg10", "index");
         field.index = ParseLeadingInt(*index);
 
         const auto value = Entry("value");
-        if (!value) return missing("msg12", "value");
+        if (!value)
+            return missing("msg12", "value");
         if (value->size() > kMaxFieldValue) {
-            return LimitError("模板文件有误：字段“%s”的默认值超过 1023 字节，无法载入。请联系管理员修正模板。",
-                              {field.name});
+            return LimitError(
+                "模板文件有误：字段“%s”的默认值超过 1023 字节，无法载入。请联系管理员修正模板。",
+                {field.name});
         }
         field.value = *value;
 
         const auto type = Entry("type");
-        if (!type) return missing("msg15", "type");
+        if (!type)
+            return missing("msg15", "type");
         if (type->size() > kMaxFieldType) {
-            return LimitError("模板文件有误：字段“%s”的类型超过 19 字节，无法载入。请联系管理员修正模板。",
-                              {field.name});
+            return LimitError(
+                "模板文件有误：字段“%s”的类型超过 19 字节，无法载入。请联系管理员修正模板。",
+                {field.name});
         }
         field.type = *type;
 
         const auto visible = Entry("visible");
-        if (!visible) return missing("msg16", "visible");
+        if (!visible)
+            return missing("msg16", "visible");
         field.visible = FlagValue(*visible);
 
         const auto isRequisite = Entry("isRequisite");
-        if (!isRequisite) return missing("msg17", "isRequisite");
+        if (!isRequisite)
+            return missing("msg17", "isRequisite");
         field.isRequisite = FlagValue(*isRequisite);
         return std::nullopt;
     }
 
     static TemplateLoadError DuplicateIndex(const FieldItem& field) {
-        return CatalogueError("msg13", {field.name, std::string("index"), static_cast<long long>(field.index)});
+        return CatalogueError(
+            "msg13", {field.name, std::string("index"), static_cast<long long>(field.index)});
     }
 
     std::optional<TemplateLoadError> OrderAndNumberFields() {
@@ -251,7 +307,8 @@ private:
         int nextColumn = 1;
         for (FieldItem& field : loaded) {
             field.columnNumber = field.visible ? nextColumn++ : -1;
-            if (!AddField(definition_, field)) return DuplicateIndex(field);
+            if (!AddField(definition_, field))
+                return DuplicateIndex(field);
         }
         return std::nullopt;
     }
@@ -260,82 +317,99 @@ private:
     TokenReader& tokens_;
 };
 
-
 }  // namespace
 
 std::string TemplateLoadError::Text() const {
     const std::string format = key.empty() ? limitText : LoadMessage(kSection, key);
     std::vector<MessageArgument> views;
     for (const Argument& argument : arguments) {
-        if (const auto* text = std::get_if<std::string>(&argument)) views.emplace_back(std::string_view(*text));
-        else views.emplace_back(std::get<long long>(argument));
+        if (const auto* text = std::get_if<std::string>(&argument))
+            views.emplace_back(std::string_view(*text));
+        else
+            views.emplace_back(std::get<long long>(argument));
     }
     // The catalogue table gives every message at most three arguments.
     switch (views.size()) {
-        case 0: return FormatMessage(format, {});
-        case 1: return FormatMessage(format, {views[0]});
-        case 2: return FormatMessage(format, {views[0], views[1]});
-        default: return FormatMessage(format, {views[0], views[1], views[2]});
+        case 0:
+            return FormatMessage(format, {});
+        case 1:
+            return FormatMessage(format, {views[0]});
+        case 2:
+            return FormatMessage(format, {views[0], views[1]});
+        default:
+            return FormatMessage(format, {views[0], views[1], views[2]});
     }
 }
 
 TemplateLoadResult ReadTemplateDefinition(Template& definition, const std::string& path) {
     std::optional<std::string> content = ReadWholeFile(path);
-    if (!content) return {};
+    if (!content)
+        return {};
     TokenReader tokens(std::move(*content));
     return DefinitionReader(definition, tokens).Read();
 }
 
 bool LoadTemplate(Template& definition, const std::string& path, UserInterface& ui) {
     const TemplateLoadResult result = ReadTemplateDefinition(definition, path);
-    if (result.error) ui.ShowMessage(definition.name, result.error->Text());
+    if (result.error)
+        ui.ShowMessage(definition.name, result.error->Text());
     return result.loaded;
 }
 
 bool AddField(Template& definition, const FieldItem& field) {
-    if (FindFieldByIndex(definition, field.index) != nullptr) return false;
+    if (FindFieldByIndex(definition, field.index) != nullptr)
+        return false;
     definition.fields.push_back(field);
     return true;
 }
 
 const FieldItem* FindFieldByIndex(const Template& definition, int index) {
     for (const FieldItem& field : definition.fields) {
-        if (field.index == index) return &field;
+        if (field.index == index)
+            return &field;
     }
     return nullptr;
 }
 
 const FieldItem* FindFieldByName(const Template& definition, std::string_view name) {
     for (const FieldItem& field : definition.fields) {
-        if (field.name == name) return &field;
+        if (field.name == name)
+            return &field;
     }
     return nullptr;
 }
 
 const FieldItem* FindFieldByColumn(const Template& definition, int column) {
-    if (column < 1) return nullptr;
+    if (column < 1)
+        return nullptr;
     for (const FieldItem& field : definition.fields) {
-        if (field.columnNumber == column) return &field;
+        if (field.columnNumber == column)
+            return &field;
     }
     return nullptr;
 }
 
-void ClearFields(Template& definition) { definition.fields.clear(); }
+void ClearFields(Template& definition) {
+    definition.fields.clear();
+}
 
 void BuildRecordColumns(const Template& definition, RecordTable& table) {
     std::vector<RecordColumn> columns;
     columns.push_back({LoadMessage(kSection, "msg18"), kRowNumberColumnWidth});
     for (const FieldItem& field : definition.fields) {
-        if (field.visible) columns.push_back({field.name, kFieldColumnWidth});
+        if (field.visible)
+            columns.push_back({field.name, kFieldColumnWidth});
     }
     columns.push_back({LoadMessage(kSection, "msg19"), kErrorColumnWidth});
     table.SetColumns(std::move(columns));
 }
 
-int FindColumnByHeading(const Template& definition, const RecordTable& table, std::string_view heading) {
+int FindColumnByHeading(const Template& definition, const RecordTable& table,
+                        std::string_view heading) {
     const int last = std::min(definition.FieldCount(), table.FieldColumnCount());
     for (int column = 1; column <= last; ++column) {
-        if (table.Heading(column) == heading) return column;
+        if (table.Heading(column) == heading)
+            return column;
     }
     return -1;
 }

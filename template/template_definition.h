@@ -31,12 +31,12 @@ struct FieldItem {
     // After loading: 1, 2, ... for the visible fields in list order (their record table
     // column), -1 for invisible ones; 0 while loading.
     int columnNumber = 0;
-    int index = 0;            // position key from the file, unique within a template
-    std::string name;         // GBK, at most kMaxFieldName bytes; the column heading
-    std::string value;        // GBK default value, at most kMaxFieldValue bytes
-    std::string type;         // type code, at most kMaxFieldType bytes (field_rules.h)
-    bool visible = false;     // has a record table column
-    bool isRequisite = false; // a value is required
+    int index = 0;             // position key from the file, unique within a template
+    std::string name;          // GBK, at most kMaxFieldName bytes; the column heading
+    std::string value;         // GBK default value, at most kMaxFieldValue bytes
+    std::string type;          // type code, at most kMaxFieldType bytes (field_rules.h)
+    bool visible = false;      // has a record table column
+    bool isRequisite = false;  // a value is required
     friend bool operator==(const FieldItem&, const FieldItem&) = default;
 };
 
@@ -102,6 +102,7 @@ void BuildRecordColumns(const Template& definition, RecordTable& table);
 
 // The first field column whose heading equals `heading` byte for byte, or -1. Only field
 // columns are searched, never the row number or error column.
-int FindColumnByHeading(const Template& definition, const RecordTable& table, std::string_view heading);
+int FindColumnByHeading(const Template& definition, const RecordTable& table,
+                        std::string_view heading);
 
 }  // namespace brindlecot

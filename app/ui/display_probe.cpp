@@ -29,8 +29,10 @@ bool X11DisplayReachable() {
 
 bool DisplayAvailable() {
     // A platform named explicitly (offscreen, vnc, wayland...) is the caller's choice.
-    if (EnvironmentSet("QT_QPA_PLATFORM")) return true;
-    if (EnvironmentSet("DISPLAY")) return X11DisplayReachable() || EnvironmentSet("WAYLAND_DISPLAY");
+    if (EnvironmentSet("QT_QPA_PLATFORM"))
+        return true;
+    if (EnvironmentSet("DISPLAY"))
+        return X11DisplayReachable() || EnvironmentSet("WAYLAND_DISPLAY");
     return EnvironmentSet("WAYLAND_DISPLAY");
 }
 

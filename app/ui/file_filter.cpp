@@ -9,15 +9,18 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     while (true) {
         const size_t end = text.find(separator, start);
         parts.push_back(text.substr(start, end - start));
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos)
+            break;
         start = end + 1;
     }
     return parts;
 }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     return text;
 }
 
@@ -28,13 +31,16 @@ std::vector<FileFilterEntry> ParseCatalogueFilter(std::string_view utf8Filter) {
     const std::vector<std::string_view> parts = Split(utf8Filter, '|');
     // The list ends at the first empty description ("||" closes a Windows filter).
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].empty()) break;
+        if (parts[i].empty())
+            break;
         FileFilterEntry entry{std::string{parts[i]}, {}};
         for (std::string_view pattern : Split(parts[i + 1], ';')) {
             pattern = Trim(pattern);
-            if (!pattern.empty()) entry.patterns.emplace_back(pattern);
+            if (!pattern.empty())
+                entry.patterns.emplace_back(pattern);
         }
-        if (!entry.patterns.empty()) entries.push_back(std::move(entry));
+        if (!entry.patterns.empty())
+            entries.push_back(std::move(entry));
     }
     return entries;
 }
@@ -47,10 +53,12 @@ std::string ToQtNameFilter(const FileFilterEntry& entry) {
     }
     description = Trim(description);
     std::string filter{description};
-    if (!filter.empty()) filter += ' ';
+    if (!filter.empty())
+        filter += ' ';
     filter += '(';
     for (size_t i = 0; i < entry.patterns.size(); ++i) {
-        if (i > 0) filter += ' ';
+        if (i > 0)
+            filter += ' ';
         filter += entry.patterns[i];
     }
     filter += ')';
@@ -58,11 +66,14 @@ std::string ToQtNameFilter(const FileFilterEntry& entry) {
 }
 
 std::string DefaultSuffixFor(const FileFilterEntry& entry) {
-    if (entry.patterns.size() != 1) return {};
+    if (entry.patterns.size() != 1)
+        return {};
     std::string_view pattern = entry.patterns.front();
-    if (!pattern.starts_with("*.")) return {};
+    if (!pattern.starts_with("*."))
+        return {};
     pattern.remove_prefix(2);
-    if (pattern.empty() || pattern.find_first_of("*?[") != std::string_view::npos) return {};
+    if (pattern.empty() || pattern.find_first_of("*?[") != std::string_view::npos)
+        return {};
     return std::string{pattern};
 }
 

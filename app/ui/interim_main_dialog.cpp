@@ -27,6 +27,8 @@ std::unique_ptr<QDialog> MakeInterimMainDialog() {
     return dialog;
 }
 
-void RunInterimMainDialog() { MakeInterimMainDialog()->exec(); }
+void RunInterimMainDialog() {
+    MakeInterimMainDialog()->exec();
+}
 
 }  // namespace brindlecot

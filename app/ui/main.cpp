@@ -14,12 +14,17 @@ int main(int argc, char** argv) {
     std::optional<QApplication> application;
     brindlecot::StartupSteps steps;
     steps.canStartGui = [&] {
-        if (!brindlecot::DisplayAvailable()) return false;
+        if (!brindlecot::DisplayAvailable())
+            return false;
         application.emplace(argc, argv);
         QApplication::setFont(QFont(QStringLiteral("WenQuanYi Zen Hei"), 9));
         return true;
     };
-    steps.prepareKeyFileCipher = [] { brindlecot::PrepareKeyFileCipher(); };
-    steps.runMainDialog = [] { brindlecot::RunInterimMainDialog(); };
+    steps.prepareKeyFileCipher = [] {
+        brindlecot::PrepareKeyFileCipher();
+    };
+    steps.runMainDialog = [] {
+        brindlecot::RunInterimMainDialog();
+    };
     return brindlecot::RunStartup(ui, steps);
 }

@@ -15,7 +15,9 @@
 namespace brindlecot {
 namespace {
 
-QString FromGbk(const std::string& gbk) { return QString::fromStdString(GbkToUtf8ForDisplay(gbk)); }
+QString FromGbk(const std::string& gbk) {
+    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
+}
 
 void WriteToStandardError(const std::string& caption, const std::string& text) {
     const std::string line = GbkToUtf8ForDisplay(caption) + ": " + GbkToUtf8ForDisplay(text) + "\n";
@@ -29,14 +31,17 @@ std::vector<FileFilterEntry> FilterEntries(const std::string& gbkFilter) {
 
 QStringList QtNameFilters(const std::vector<FileFilterEntry>& entries) {
     QStringList filters;
-    for (const FileFilterEntry& entry : entries) filters << QString::fromStdString(ToQtNameFilter(entry));
+    for (const FileFilterEntry& entry : entries)
+        filters << QString::fromStdString(ToQtNameFilter(entry));
     return filters;
 }
 
 std::optional<std::string> ChosenPath(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return std::nullopt;
+    if (files.isEmpty())
+        return std::nullopt;
     // Paths are the file system's own bytes, never GBK.
     return QFile::encodeName(files.first()).toStdString();
 }
@@ -45,10 +50,13 @@ std::optional<std::string> ChosenPath(QFileDialog& dialog) {
 
 QtUserInterface::QtUserInterface(QWidget* owner) : owner_(owner) {}
 
-void QtUserInterface::SetOwner(QWidget* owner) { owner_ = owner; }
+void QtUserInterface::SetOwner(QWidget* owner) {
+    owner_ = owner;
+}
 
 bool QtUserInterface::PersonCanAnswer() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return false;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return false;
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
@@ -75,17 +83,20 @@ bool QtUserInterface::AskYesNo(const std::string& caption, const std::string& te
 }
 
 std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& filter) {
-    if (!PersonCanAnswer()) return std::nullopt;
+    if (!PersonCanAnswer())
+        return std::nullopt;
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(FilterEntries(filter));
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
     return ChosenPath(dialog);
 }
 
 std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& filter) {
-    if (!PersonCanAnswer()) return std::nullopt;
+    if (!PersonCanAnswer())
+        return std::nullopt;
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

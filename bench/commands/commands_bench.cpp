@@ -15,10 +15,10 @@
 #include "app/crypto_binding.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
+#include "filecrypt/installed_key_crypt.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
-#include "filecrypt/installed_key_crypt.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/commands/template_editor.h"
@@ -41,13 +41,18 @@ public:
     std::string save;
 };
 
-std::string Gbk(const char* utf8) { return Utf8ToGbk(utf8).value(); }
+std::string Gbk(const char* utf8) {
+    return Utf8ToGbk(utf8).value();
+}
 
 // The payroll layout: 141 bytes per record, one invisible field, a two-part type code, a
 // full-width field, a date, and statistics over the amount.
 std::string PayrollTemplate() {
-    return "$mode typeLens=141 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
-           "splite=\"\" statistics=4|sum,max,min|1|" + Gbk("元") + " $tableItem "
+    return "$mode typeLens=141 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false "
+           "needFill=true "
+           "splite=\"\" statistics=4|sum,max,min|1|" +
+           Gbk("元") +
+           " $tableItem "
            "[Payer] index=1 value=6222020200001234567 type=19\"N\" visible=false isRequisite=true "
            "[Account] index=2 value= type=19\"N\" visible=true isRequisite=true "
            "[Name] index=3 value= type=30\"X\" visible=true isRequisite=true "
@@ -60,7 +65,8 @@ std::string PayrollTemplate() {
 std::string PayrollBatch() {
     const std::string name = Gbk("张三丰");
     std::string memo = Gbk("工资");
-    while (memo.size() < 20) memo += "\xA1\xA1";
+    while (memo.size() < 20)
+        memo += "\xA1\xA1";
     std::string batch;
     batch.reserve(static_cast<std::size_t>(kRecords) * 143);
     char digits[32];
@@ -89,8 +95,10 @@ public:
         root_ = ::mkdtemp(pattern.data());
         fs::create_directories(root_ / "conf");
         fs::create_directories(root_ / "driver");
-        fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", root_ / "language", fs::copy_options::recursive);
-        fs::create_symlink(fs::path(BRINDLECOT_STAGE_DIR) / "driver" / "libKestrelvane.so", root_ / "driver" / "libKestrelvane.so");
+        fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", root_ / "language",
+                 fs::copy_options::recursive);
+        fs::create_symlink(fs::path(BRINDLECOT_STAGE_DIR) / "driver" / "libKestrelvane.so",
+                           root_ / "driver" / "libKestrelvane.so");
         SetAppFolder(root_.string());
         SelectMessageCatalogue();
         BindCryptoLibrary();
@@ -119,7 +127,8 @@ Folder& TheFolder() {
 void BM_CopyBatchReference(benchmark::State& state) {
     Folder& folder = TheFolder();
     for (auto _ : state) {
-        fs::copy_file(folder.Path("batch.txt"), folder.Path("copy.txt"), fs::copy_options::overwrite_existing);
+        fs::copy_file(folder.Path("batch.txt"), folder.Path("copy.txt"),
+                      fs::copy_options::overwrite_existing);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(folder.Path("batch.txt"))));
@@ -133,7 +142,8 @@ void BM_Import(benchmark::State& state) {
     editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
     ui.open = folder.Path("batch.txt");
     for (auto _ : state) {
-        if (ImportRecords(editor) != ImportOutcome::Imported) state.SkipWithError("import failed");
+        if (ImportRecords(editor) != ImportOutcome::Imported)
+            state.SkipWithError("import failed");
     }
     state.counters["records"] = editor.Records().RowCount();
 }
@@ -148,7 +158,8 @@ void BM_Export(benchmark::State& state) {
     ImportRecords(editor);
     ui.save = folder.Path("out.txt");
     for (auto _ : state) {
-        if (ExportRecords(editor) != ExportOutcome::Written) state.SkipWithError("export failed");
+        if (ExportRecords(editor) != ExportOutcome::Written)
+            state.SkipWithError("export failed");
     }
 }
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
@@ -162,7 +173,8 @@ void BM_ImportThenExport(benchmark::State& state) {
     for (auto _ : state) {
         TemplateEditor editor(ui);
         editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
-        if (ImportRecords(editor) != ImportOutcome::Imported || ExportRecords(editor) != ExportOutcome::Written) {
+        if (ImportRecords(editor) != ImportOutcome::Imported ||
+            ExportRecords(editor) != ExportOutcome::Written) {
             state.SkipWithError("import or export failed");
         }
     }
@@ -173,7 +185,8 @@ void BM_SealResult(benchmark::State& state) {
     Folder& folder = TheFolder();
     for (auto _ : state) {
         fs::remove(folder.Path("out.sealed"));
-        if (CryptWithInstalledKey(kCryptModeSeal, folder.Path("batch.txt"), folder.Path("out.sealed")) != 0) {
+        if (CryptWithInstalledKey(kCryptModeSeal, folder.Path("batch.txt"),
+                                  folder.Path("out.sealed")) != 0) {
             state.SkipWithError("seal failed");
         }
     }

@@ -25,9 +25,9 @@ namespace fs = std::filesystem;
 // The machine is shared: ratios are taken over the CPU time of this thread (user and
 // system), which other processes do not inflate; wall-clock times are reported too.
 double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 constexpr std::size_t kDataSize = 64U << 20;
@@ -36,13 +36,14 @@ constexpr int kReferenceRuns = 2;
 constexpr double kMiB = 1024.0 * 1024.0;
 
 const std::vector<std::uint8_t>& Data() {
-  static const std::vector<std::uint8_t> data = [] {
-    std::vector<std::uint8_t> bytes(kDataSize);
-    std::mt19937 generator(42);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(generator());
-    return bytes;
-  }();
-  return data;
+    static const std::vector<std::uint8_t> data = [] {
+        std::vector<std::uint8_t> bytes(kDataSize);
+        std::mt19937 generator(42);
+        for (auto& b : bytes)
+            b = static_cast<std::uint8_t>(generator());
+        return bytes;
+    }();
+    return data;
 }
 
 const std::uint8_t kKey[24] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
@@ -50,117 +51,125 @@ const std::uint8_t kKey[24] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
                                0x45, 0x67, 0x89, 0xab, 0xcd, 0xef, 0x01, 0x23};
 
 class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "kestrelvane-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  fs::path operator/(const char* name) const { return path_ / name; }
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "kestrelvane-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    fs::path operator/(const char* name) const { return path_ / name; }
 
- private:
-  fs::path path_;
+private:
+    fs::path path_;
 };
 
 void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& data) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::size_t done = 0;
-  while (fd >= 0 && done < data.size()) {
-    const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-    if (put <= 0) break;
-    done += static_cast<std::size_t>(put);
-  }
-  if (fd >= 0) ::close(fd);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::size_t done = 0;
+    while (fd >= 0 && done < data.size()) {
+        const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
+        if (put <= 0)
+            break;
+        done += static_cast<std::size_t>(put);
+    }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 // OpenSSL over memory.
 double OpenSslEcbSeconds(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out) {
-  const double start = ThreadCpuSeconds();
-  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-  EVP_EncryptInit_ex(context, EVP_des_ede3_ecb(), nullptr, kKey, nullptr);
-  EVP_CIPHER_CTX_set_padding(context, 0);
-  int written = 0;
-  EVP_EncryptUpdate(context, out.data(), &written, in.data(), static_cast<int>(in.size()));
-  EVP_CIPHER_CTX_free(context);
-  benchmark::DoNotOptimize(out.data());
-  return ThreadCpuSeconds() - start;
+    const double start = ThreadCpuSeconds();
+    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    EVP_EncryptInit_ex(context, EVP_des_ede3_ecb(), nullptr, kKey, nullptr);
+    EVP_CIPHER_CTX_set_padding(context, 0);
+    int written = 0;
+    EVP_EncryptUpdate(context, out.data(), &written, in.data(), static_cast<int>(in.size()));
+    EVP_CIPHER_CTX_free(context);
+    benchmark::DoNotOptimize(out.data());
+    return ThreadCpuSeconds() - start;
 }
 
 // OpenSSL doing the same file work as CryptFile: read in chunks, encrypt, append.
 double OpenSslFileSeconds(const fs::path& in_path, const fs::path& out_path, bool encrypt) {
-  fs::remove(out_path);
-  const double start = ThreadCpuSeconds();
-  const int in = ::open(in_path.c_str(), O_RDONLY);
-  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-  EVP_CipherInit_ex(context, EVP_des_ede3_ecb(), nullptr, kKey, nullptr, encrypt ? 1 : 0);
-  EVP_CIPHER_CTX_set_padding(context, 0);
-  std::vector<std::uint8_t> buffer(kChunk);
-  std::vector<std::uint8_t> result(kChunk + 8);
-  for (;;) {
-    const ssize_t got = ::read(in, buffer.data(), buffer.size());
-    if (got <= 0) break;
-    int written = 0;
-    EVP_CipherUpdate(context, result.data(), &written, buffer.data(), static_cast<int>(got));
-    if (::write(out, result.data(), static_cast<std::size_t>(written)) != written) break;
-  }
-  EVP_CIPHER_CTX_free(context);
-  ::close(in);
-  ::close(out);
-  return ThreadCpuSeconds() - start;
+    fs::remove(out_path);
+    const double start = ThreadCpuSeconds();
+    const int in = ::open(in_path.c_str(), O_RDONLY);
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    EVP_CipherInit_ex(context, EVP_des_ede3_ecb(), nullptr, kKey, nullptr, encrypt ? 1 : 0);
+    EVP_CIPHER_CTX_set_padding(context, 0);
+    std::vector<std::uint8_t> buffer(kChunk);
+    std::vector<std::uint8_t> result(kChunk + 8);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got <= 0)
+            break;
+        int written = 0;
+        EVP_CipherUpdate(context, result.data(), &written, buffer.data(), static_cast<int>(got));
+        if (::write(out, result.data(), static_cast<std::size_t>(written)) != written)
+            break;
+    }
+    EVP_CIPHER_CTX_free(context);
+    ::close(in);
+    ::close(out);
+    return ThreadCpuSeconds() - start;
 }
 
 void ReportAgainstReference(benchmark::State& state, double ours_seconds,
                             double reference_seconds) {
-  const double ours = kDataSize / kMiB / ours_seconds;
-  const double reference = kDataSize / kMiB / reference_seconds;
-  state.counters["cpu_MiB/s"] = ours;
-  state.counters["openssl_cpu_MiB/s"] = reference;
-  state.counters["ratio"] = ours / reference;
+    const double ours = kDataSize / kMiB / ours_seconds;
+    const double reference = kDataSize / kMiB / reference_seconds;
+    state.counters["cpu_MiB/s"] = ours;
+    state.counters["openssl_cpu_MiB/s"] = reference;
+    state.counters["ratio"] = ours / reference;
 }
 
 void BM_TripleDesEcb(benchmark::State& state) {
-  const auto& in = Data();
-  std::vector<std::uint8_t> out(in.size());
-  kestrelvane::des3_context context;
-  kestrelvane::des3_set_3keys(context, kKey);
-  double seconds = 0;
-  for (auto _ : state) {
-    const double start = ThreadCpuSeconds();
-    kestrelvane::des3_ecb_encrypt(context, in.data(), out.data(), in.size());
-    benchmark::DoNotOptimize(out.data());
-    seconds += ThreadCpuSeconds() - start;
-  }
-  double reference = 0;
-  for (int i = 0; i < kReferenceRuns; ++i) reference += OpenSslEcbSeconds(in, out);
-  ReportAgainstReference(state, seconds / static_cast<double>(state.iterations()),
-                         reference / kReferenceRuns);
+    const auto& in = Data();
+    std::vector<std::uint8_t> out(in.size());
+    kestrelvane::des3_context context;
+    kestrelvane::des3_set_3keys(context, kKey);
+    double seconds = 0;
+    for (auto _ : state) {
+        const double start = ThreadCpuSeconds();
+        kestrelvane::des3_ecb_encrypt(context, in.data(), out.data(), in.size());
+        benchmark::DoNotOptimize(out.data());
+        seconds += ThreadCpuSeconds() - start;
+    }
+    double reference = 0;
+    for (int i = 0; i < kReferenceRuns; ++i)
+        reference += OpenSslEcbSeconds(in, out);
+    ReportAgainstReference(state, seconds / static_cast<double>(state.iterations()),
+                           reference / kReferenceRuns);
 }
 
 void BM_CryptFile(benchmark::State& state, bool seal) {
-  Folder folder;
-  WriteFile(folder / "plain", Data());
-  const std::uint8_t installed[8] = {'1', 'A', '2', 'B', '3', 'C', '4', 'D'};
-  if (!seal) CryptFile(2, installed, 8, (folder / "plain").c_str(), (folder / "sealed").c_str(), 1);
-  const fs::path in = seal ? folder / "plain" : folder / "sealed";
-  const fs::path out = folder / "out";
-  double seconds = 0;
-  for (auto _ : state) {
-    fs::remove(out);
-    const double start = ThreadCpuSeconds();
-    const int result = CryptFile(seal ? 2 : 3, installed, 8, in.c_str(), out.c_str(), 1);
-    seconds += ThreadCpuSeconds() - start;
-    if (result != 0) state.SkipWithError("CryptFile failed");
-  }
-  double reference = 0;
-  for (int i = 0; i < kReferenceRuns; ++i) {
-    reference += OpenSslFileSeconds(folder / "plain", folder / "reference", seal);
-  }
-  ReportAgainstReference(state, seconds / static_cast<double>(state.iterations()),
-                         reference / kReferenceRuns);
+    Folder folder;
+    WriteFile(folder / "plain", Data());
+    const std::uint8_t installed[8] = {'1', 'A', '2', 'B', '3', 'C', '4', 'D'};
+    if (!seal)
+        CryptFile(2, installed, 8, (folder / "plain").c_str(), (folder / "sealed").c_str(), 1);
+    const fs::path in = seal ? folder / "plain" : folder / "sealed";
+    const fs::path out = folder / "out";
+    double seconds = 0;
+    for (auto _ : state) {
+        fs::remove(out);
+        const double start = ThreadCpuSeconds();
+        const int result = CryptFile(seal ? 2 : 3, installed, 8, in.c_str(), out.c_str(), 1);
+        seconds += ThreadCpuSeconds() - start;
+        if (result != 0)
+            state.SkipWithError("CryptFile failed");
+    }
+    double reference = 0;
+    for (int i = 0; i < kReferenceRuns; ++i) {
+        reference += OpenSslFileSeconds(folder / "plain", folder / "reference", seal);
+    }
+    ReportAgainstReference(state, seconds / static_cast<double>(state.iterations()),
+                           reference / kReferenceRuns);
 }
 
 // A few long iterations: each one moves the full 64 MiB.

@@ -24,20 +24,27 @@ class SilentUi : public UserInterface {
 public:
     void ShowMessage(const std::string&, const std::string&) override {}
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override {
+        return std::nullopt;
+    }
 };
 
 struct Setup {
     std::filesystem::path folder;
     Setup() {
-        folder = std::filesystem::temp_directory_path() / ("filecrypt-bench-" + std::to_string(::getpid()));
+        folder = std::filesystem::temp_directory_path() /
+                 ("filecrypt-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder / "driver");
         std::filesystem::copy_file(KESTRELVANE_LIBRARY, folder / "driver/libKestrelvane.so",
                                    std::filesystem::copy_options::overwrite_existing);
         SetAppFolder(folder.string());
-        if (!BindCryptoLibrary()) throw std::runtime_error("cannot bind the library");
-        if (InstallAcceptedKey("12345676") == KeyInstallOutcome::NotInstalled) throw std::runtime_error("no key");
+        if (!BindCryptoLibrary())
+            throw std::runtime_error("cannot bind the library");
+        if (InstallAcceptedKey("12345676") == KeyInstallOutcome::NotInstalled)
+            throw std::runtime_error("no key");
     }
     ~Setup() { std::filesystem::remove_all(folder); }
 
@@ -45,8 +52,10 @@ struct Setup {
         const std::string path = (folder / ("plain-" + std::to_string(size))).string();
         if (!std::filesystem::exists(path)) {
             std::string bytes(size, '\0');
-            for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 37 + 11);
-            std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+            for (std::size_t i = 0; i < size; ++i)
+                bytes[i] = static_cast<char>(i * 37 + 11);
+            std::ofstream(path, std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(size));
         }
         return path;
     }
@@ -78,7 +87,8 @@ void SealSingleFileCommand(benchmark::State& state) {
     const std::string sealed = setup.Path("command.sealed");
     SilentUi ui;
     for (auto _ : state) {
-        if (!SealSingleFile(plain, sealed, {}, ui)) state.SkipWithError("seal failed");
+        if (!SealSingleFile(plain, sealed, {}, ui))
+            state.SkipWithError("seal failed");
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
@@ -89,9 +99,11 @@ void OpenSingleFileCommand(benchmark::State& state) {
     const std::string sealed = setup.Path("open.sealed");
     const std::string opened = setup.Path("open.plain");
     SilentUi ui;
-    if (!SealSingleFile(plain, sealed, {}, ui)) state.SkipWithError("seal failed");
+    if (!SealSingleFile(plain, sealed, {}, ui))
+        state.SkipWithError("seal failed");
     for (auto _ : state) {
-        if (!OpenSingleFile(sealed, opened, {}, ui)) state.SkipWithError("open failed");
+        if (!OpenSingleFile(sealed, opened, {}, ui))
+            state.SkipWithError("open failed");
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }

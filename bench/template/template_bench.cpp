@@ -29,11 +29,25 @@ const std::vector<TypedValue>& MixedValues() {
         const std::string name = "\xD5\xC5\xC8\xFD";  // two GBK characters
         for (int i = 0; i < 1000000; ++i) {
             switch (i % 5) {
-                case 0: out.push_back({std::to_string(random() % 1000000000), "19\"N\""}); break;
-                case 1: out.push_back({name + " ", "20\"X\"+6\"N\""}); break;
-                case 2: out.push_back({std::to_string(random() % 100000) + "." + std::to_string(random() % 100), "12\"M\""}); break;
-                case 3: out.push_back({"2024-0" + std::to_string(1 + random() % 9) + "-1" + std::to_string(random() % 10), "YYYYMMDD"}); break;
-                default: out.push_back({"abc" + std::to_string(i % 100), "12\"E\""}); break;
+                case 0:
+                    out.push_back({std::to_string(random() % 1000000000), "19\"N\""});
+                    break;
+                case 1:
+                    out.push_back({name + " ", "20\"X\"+6\"N\""});
+                    break;
+                case 2:
+                    out.push_back(
+                        {std::to_string(random() % 100000) + "." + std::to_string(random() % 100),
+                         "12\"M\""});
+                    break;
+                case 3:
+                    out.push_back({"2024-0" + std::to_string(1 + random() % 9) + "-1" +
+                                       std::to_string(random() % 10),
+                                   "YYYYMMDD"});
+                    break;
+                default:
+                    out.push_back({"abc" + std::to_string(i % 100), "12\"E\""});
+                    break;
             }
         }
         return out;
@@ -95,7 +109,8 @@ Batch& BigBatch() {
             field.columnNumber = i;
             AddField(b.definition, field);
         }
-        ParseStatistics("3|sum,avg,max,min|0|a-5|sum|0|b-7|max,min|1|c-9|avg|0|d", b.definition.statistics);
+        ParseStatistics("3|sum,avg,max,min|0|a-5|sum|0|b-7|max,min|1|c-9|avg|0|d",
+                        b.definition.statistics);
         BuildRecordColumns(b.definition, b.table);
         std::mt19937 random(2);
         std::vector<std::string> cells(kFields);
@@ -115,7 +130,8 @@ Batch& BigBatch() {
 // A full recomputation: every cell of the four columns read.
 void BM_ComputeStatistics(benchmark::State& state) {
     Batch& batch = BigBatch();
-    for (auto _ : state) benchmark::DoNotOptimize(ComputeStatistics(batch.definition, batch.table));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ComputeStatistics(batch.definition, batch.table));
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_ComputeStatistics)->Unit(benchmark::kMillisecond);
@@ -141,13 +157,15 @@ void BM_ReferenceStrtodFourColumns(benchmark::State& state) {
     static const std::vector<std::string> cells = [&] {
         std::vector<std::string> out;
         for (int row = 0; row < kRows; ++row) {
-            for (int column : {3, 5, 7, 9}) out.emplace_back(batch.table.Cell(row, column));
+            for (int column : {3, 5, 7, 9})
+                out.emplace_back(batch.table.Cell(row, column));
         }
         return out;
     }();
     for (auto _ : state) {
         double sum = 0;
-        for (const std::string& cell : cells) sum += std::strtod(cell.c_str(), nullptr);
+        for (const std::string& cell : cells)
+            sum += std::strtod(cell.c_str(), nullptr);
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * kRows);

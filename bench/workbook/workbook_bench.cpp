@@ -27,8 +27,11 @@ const TextTable& Table() {
         TextTable t(kRows, TextRow(kColumns));
         for (std::size_t r = 0; r < kRows; ++r) {
             const std::string n = std::to_string(r);
-            t[r] = {name + n, "6222" + std::string(12 - n.size(), '0') + n, n + ".50", "2024-03-05", remark + n,
-                    "000" + n, "R" + n + "C6", "1e" + std::to_string(r % 30), "ABCDEFGH", n};
+            t[r] = {name + n,       "6222" + std::string(12 - n.size(), '0') + n,
+                    n + ".50",      "2024-03-05",
+                    remark + n,     "000" + n,
+                    "R" + n + "C6", "1e" + std::to_string(r % 30),
+                    "ABCDEFGH",     n};
         }
         return t;
     }();
@@ -38,7 +41,8 @@ const TextTable& Table() {
 class Folder {
 public:
     Folder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "workbook-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "workbook-bench-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
     ~Folder() { std::filesystem::remove_all(path_); }
@@ -53,7 +57,8 @@ void Write(benchmark::State& state, const char* name) {
     const TextTable& table = Table();
     for (auto _ : state) {
         const WorkbookStatus status = WriteWorkbook(folder.File(name), table);
-        if (!status.ok()) state.SkipWithError(status.detail.c_str());
+        if (!status.ok())
+            state.SkipWithError(status.detail.c_str());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRows * kColumns));
 }
@@ -61,24 +66,35 @@ void Write(benchmark::State& state, const char* name) {
 void Read(benchmark::State& state, const char* name) {
     Folder folder;
     const std::string path = folder.File(name);
-    if (!WriteWorkbook(path, Table()).ok()) state.SkipWithError("cannot write the workbook");
+    if (!WriteWorkbook(path, Table()).ok())
+        state.SkipWithError("cannot write the workbook");
     for (auto _ : state) {
         TextTable back;
         const WorkbookStatus status = ReadWorkbook(path, back);
-        if (!status.ok() || back.size() != kRows) state.SkipWithError("read back failed");
+        if (!status.ok() || back.size() != kRows)
+            state.SkipWithError("read back failed");
         benchmark::DoNotOptimize(back);
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRows * kColumns));
 }
 
-void BM_WriteXls(benchmark::State& state) { Write(state, "t.xls"); }
-void BM_ReadXls(benchmark::State& state) { Read(state, "t.xls"); }
-void BM_WriteXlsx(benchmark::State& state) { Write(state, "t.xlsx"); }
-void BM_ReadXlsx(benchmark::State& state) { Read(state, "t.xlsx"); }
+void BM_WriteXls(benchmark::State& state) {
+    Write(state, "t.xls");
+}
+void BM_ReadXls(benchmark::State& state) {
+    Read(state, "t.xls");
+}
+void BM_WriteXlsx(benchmark::State& state) {
+    Write(state, "t.xlsx");
+}
+void BM_ReadXlsx(benchmark::State& state) {
+    Read(state, "t.xlsx");
+}
 
 void BM_WriteDelimitedTextReference(benchmark::State& state) {
     Folder folder;
-    for (auto _ : state) benchmark::DoNotOptimize(WriteDelimitedText(folder.File("t.txt"), Table(), '|'));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WriteDelimitedText(folder.File("t.txt"), Table(), '|'));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRows * kColumns));
 }
 
@@ -88,9 +104,11 @@ void BM_ReadDelimitedTextReference(benchmark::State& state) {
     WriteDelimitedText(path, Table(), '|');
     for (auto _ : state) {
         std::ifstream in(path, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
         TextTable back = SplitDelimitedText(text, '|');
-        if (back.size() != kRows) state.SkipWithError("read back failed");
+        if (back.size() != kRows)
+            state.SkipWithError("read back failed");
         benchmark::DoNotOptimize(back);
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRows * kColumns));

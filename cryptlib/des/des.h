@@ -22,9 +22,9 @@ inline constexpr std::size_t kDes3KeySize3 = 24;
 // Two subkey words per round: the encryption words of the 16 rounds, then the same pairs
 // in reverse round order for decryption.
 struct des_context {
-  std::uint32_t esk[32];
-  std::uint32_t dsk[32];
-  ~des_context() { SecureWipe(this, sizeof(*this)); }
+    std::uint32_t esk[32];
+    std::uint32_t dsk[32];
+    ~des_context() { SecureWipe(this, sizeof(*this)); }
 };
 
 // Encryption runs E(K1) D(K2) E(K3), decryption D(K3) E(K2) D(K1); each direction is one
@@ -32,9 +32,9 @@ struct des_context {
 // esk = E-schedule K1, D-schedule K2, E-schedule K3;
 // dsk = D-schedule K3, E-schedule K2, D-schedule K1.
 struct des3_context {
-  std::uint32_t esk[96];
-  std::uint32_t dsk[96];
-  ~des3_context() { SecureWipe(this, sizeof(*this)); }
+    std::uint32_t esk[96];
+    std::uint32_t dsk[96];
+    ~des3_context() { SecureWipe(this, sizeof(*this)); }
 };
 
 void des_set_key(des_context& context, const std::uint8_t* key8);

@@ -8,6 +8,9 @@
 
 namespace kestrelvane::des_tables {
 
+// Tables keep the standard's layout of rows so that they can be checked against it.
+// clang-format off
+
 inline constexpr std::array<std::uint8_t, 64> kInitialPermutation = {
     58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
     62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
@@ -94,5 +97,7 @@ constexpr std::array<SpTable, 8> MakeSpTables() {
 }
 
 inline constexpr std::array<SpTable, 8> kSpTables = MakeSpTables();
+
+// clang-format on
 
 }  // namespace kestrelvane::des_tables

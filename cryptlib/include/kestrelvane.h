@@ -43,57 +43,58 @@
 #define KESTRELVANE_BLOCK_SIZE 8
 #define KESTRELVANE_KEY_SIZE_2KEY 16
 #define KESTRELVANE_KEY_SIZE_3KEY 24
-#define KESTRELVANE_SEALED_HEADER_SIZE 24  /* wrapped session key at the start of a sealed file */
-#define KESTRELVANE_SEAL_OVERHEAD 40       /* sealed size = 8 * (L / 8) + 40 */
+#define KESTRELVANE_SEALED_HEADER_SIZE 24 /* wrapped session key at the start of a sealed file */
+#define KESTRELVANE_SEAL_OVERHEAD 40      /* sealed size = 8 * (L / 8) + 40 */
 #define KESTRELVANE_MD5_SIZE 16
-#define KESTRELVANE_MAC_SIZE 8             /* MACCrypt mode 1 */
-#define KESTRELVANE_XOR_MAC_SIZE 16        /* MACCrypt mode 0 */
-#define KESTRELVANE_LMK_CHECK_SIZE 8       /* CryptLmkMac */
+#define KESTRELVANE_MAC_SIZE 8       /* MACCrypt mode 1 */
+#define KESTRELVANE_XOR_MAC_SIZE 16  /* MACCrypt mode 0 */
+#define KESTRELVANE_LMK_CHECK_SIZE 8 /* CryptLmkMac */
 
 /* Base modes. Each of the base modes 0 to 3 also accepts the ten family codes below,
  * which behave like it. */
-#define KESTRELVANE_MODE_ENCRYPT 0   /* CryptFile: headerless encryption; DesCrypt1: seal a
-                                        message; DesCrypt2: encrypt; CryptKey: wrap */
-#define KESTRELVANE_MODE_DECRYPT 1   /* the inverse of mode 0 in every function */
-#define KESTRELVANE_MODE_SEAL 2      /* CryptFile: write a sealed file */
-#define KESTRELVANE_MODE_GENERATE 2  /* CryptKey: generate a wrapped random key */
-#define KESTRELVANE_MODE_OPEN 3      /* CryptFile: open a sealed file */
+#define KESTRELVANE_MODE_ENCRYPT                                                           \
+    0                               /* CryptFile: headerless encryption; DesCrypt1: seal a \
+                                       message; DesCrypt2: encrypt; CryptKey: wrap */
+#define KESTRELVANE_MODE_DECRYPT 1  /* the inverse of mode 0 in every function */
+#define KESTRELVANE_MODE_SEAL 2     /* CryptFile: write a sealed file */
+#define KESTRELVANE_MODE_GENERATE 2 /* CryptKey: generate a wrapped random key */
+#define KESTRELVANE_MODE_OPEN 3     /* CryptFile: open a sealed file */
 
 /* Family codes: FIRST + 10 * k for k = 0..9 (for example 1010, 1020, ..., 1100). */
-#define KESTRELVANE_FAMILY_ENCRYPT_FIRST 1010   /* like mode 0 */
-#define KESTRELVANE_FAMILY_DECRYPT_FIRST 4011   /* like mode 1 */
-#define KESTRELVANE_FAMILY_SEAL_FIRST 6012      /* like CryptFile mode 2 */
-#define KESTRELVANE_FAMILY_OPEN_FIRST 8013      /* like CryptFile mode 3 */
-#define KESTRELVANE_FAMILY_GENERATE_FIRST 9012  /* like CryptKey mode 2 */
+#define KESTRELVANE_FAMILY_ENCRYPT_FIRST 1010  /* like mode 0 */
+#define KESTRELVANE_FAMILY_DECRYPT_FIRST 4011  /* like mode 1 */
+#define KESTRELVANE_FAMILY_SEAL_FIRST 6012     /* like CryptFile mode 2 */
+#define KESTRELVANE_FAMILY_OPEN_FIRST 8013     /* like CryptFile mode 3 */
+#define KESTRELVANE_FAMILY_GENERATE_FIRST 9012 /* like CryptKey mode 2 */
 #define KESTRELVANE_FAMILY_COUNT 10
 
 /* MACCrypt forms. */
-#define KESTRELVANE_MAC_XOR_FOLD 0  /* E(B1 ^ ... ^ Bn) || E(08 08 08 08 08 08 08 08) */
-#define KESTRELVANE_MAC_CBC 1       /* triple-DES CBC-MAC, ISO/IEC 9797-1 algorithm 1, pad 1 */
+#define KESTRELVANE_MAC_XOR_FOLD 0 /* E(B1 ^ ... ^ Bn) || E(08 08 08 08 08 08 08 08) */
+#define KESTRELVANE_MAC_CBC 1      /* triple-DES CBC-MAC, ISO/IEC 9797-1 algorithm 1, pad 1 */
 
 /* CryptFile pad modes. */
-#define KESTRELVANE_PAD_ZERO 0   /* zero bytes to the next block (headerless modes only) */
-#define KESTRELVANE_PAD_COUNT 1  /* 1 to 8 bytes each holding the count */
+#define KESTRELVANE_PAD_ZERO 0  /* zero bytes to the next block (headerless modes only) */
+#define KESTRELVANE_PAD_COUNT 1 /* 1 to 8 bytes each holding the count */
 
 /* Result codes. No code has two meanings. */
 #define KESTRELVANE_OK 0
-#define KESTRELVANE_E_MKEY_ABSENT (-1)          /* master-key text or its output absent */
-#define KESTRELVANE_E_MKEY_EMPTY (-2)           /* master-key text empty */
-#define KESTRELVANE_E_MKEY_LENGTH (-3)          /* master-key text length not a multiple of 4 */
-#define KESTRELVANE_E_MKEY_CHARACTER (-4)       /* master-key text outside the base64 alphabet */
-#define KESTRELVANE_E_NULL_ARGUMENT (-5)        /* a required pointer argument absent */
-#define KESTRELVANE_E_DATA_LENGTH (-6)          /* data length <= 0, or not whole blocks */
-#define KESTRELVANE_E_NO_MEMORY (-7)            /* no memory for a work copy */
-#define KESTRELVANE_E_MESSAGE_LENGTH (-8)       /* DesCrypt1 message < 40 bytes or not whole blocks */
-#define KESTRELVANE_E_MESSAGE_CHECK (-9)        /* DesCrypt1 pad count or digest test failed */
-#define KESTRELVANE_E_MODE (-10)                /* mode value not supported */
-#define KESTRELVANE_E_OUTPUT_TOO_SMALL (-11)    /* required size written to *outputLength */
-#define KESTRELVANE_E_MALFORMED (-18)           /* decrypted file malformed (CryptFile) */
-#define KESTRELVANE_E_INPUT_OPEN (-20)          /* input cannot be opened, or is no regular file */
-#define KESTRELVANE_E_OUTPUT_OPEN (-21)         /* output file cannot be opened */
-#define KESTRELVANE_E_INPUT_SIZE (-22)          /* input file size cannot be read */
-#define KESTRELVANE_E_KEY_LENGTH (-23)          /* key length neither 16 nor 24 */
-#define KESTRELVANE_E_GENERATE_LENGTH (-24)     /* CryptKey: generated length not whole blocks */
+#define KESTRELVANE_E_MKEY_ABSENT (-1)       /* master-key text or its output absent */
+#define KESTRELVANE_E_MKEY_EMPTY (-2)        /* master-key text empty */
+#define KESTRELVANE_E_MKEY_LENGTH (-3)       /* master-key text length not a multiple of 4 */
+#define KESTRELVANE_E_MKEY_CHARACTER (-4)    /* master-key text outside the base64 alphabet */
+#define KESTRELVANE_E_NULL_ARGUMENT (-5)     /* a required pointer argument absent */
+#define KESTRELVANE_E_DATA_LENGTH (-6)       /* data length <= 0, or not whole blocks */
+#define KESTRELVANE_E_NO_MEMORY (-7)         /* no memory for a work copy */
+#define KESTRELVANE_E_MESSAGE_LENGTH (-8)    /* DesCrypt1 message < 40 bytes or not whole blocks */
+#define KESTRELVANE_E_MESSAGE_CHECK (-9)     /* DesCrypt1 pad count or digest test failed */
+#define KESTRELVANE_E_MODE (-10)             /* mode value not supported */
+#define KESTRELVANE_E_OUTPUT_TOO_SMALL (-11) /* required size written to *outputLength */
+#define KESTRELVANE_E_MALFORMED (-18)        /* decrypted file malformed (CryptFile) */
+#define KESTRELVANE_E_INPUT_OPEN (-20)       /* input cannot be opened, or is no regular file */
+#define KESTRELVANE_E_OUTPUT_OPEN (-21)      /* output file cannot be opened */
+#define KESTRELVANE_E_INPUT_SIZE (-22)       /* input file size cannot be read */
+#define KESTRELVANE_E_KEY_LENGTH (-23)       /* key length neither 16 nor 24 */
+#define KESTRELVANE_E_GENERATE_LENGTH (-24)  /* CryptKey: generated length not whole blocks */
 #define KESTRELVANE_E_MKEY_DECODED_LENGTH (-26) /* stored master key not 16 or 24 bytes */
 #define KESTRELVANE_E_MKEY_ACCESS (-29)         /* internal: master-key text access refused */
 #define KESTRELVANE_E_PAD_MODE (-30)            /* pad mode not allowed for the mode */
@@ -101,9 +102,10 @@
 #define KESTRELVANE_E_WRITE_DECRYPT (-32)       /* short write while decrypting or opening */
 #define KESTRELVANE_E_SHORT_HEADER (-33)        /* sealed file shorter than its 24-byte header */
 #define KESTRELVANE_E_SAME_FILE (-34)           /* input and output are the same file */
-#define KESTRELVANE_E_NOTHING_READ (-35)        /* nothing could be read where data was expected,
-                                                 or the input could not be read */
-#define KESTRELVANE_E_NO_RANDOM (-36)           /* the system's random source failed */
+#define KESTRELVANE_E_NOTHING_READ                                                      \
+    (-35)                             /* nothing could be read where data was expected, \
+                                       or the input could not be read */
+#define KESTRELVANE_E_NO_RANDOM (-36) /* the system's random source failed */
 
 #ifdef __cplusplus
 extern "C" {

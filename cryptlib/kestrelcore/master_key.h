@@ -30,8 +30,8 @@ std::int32_t getLMK(const std::uint8_t* key, std::int32_t key_length, std::uint8
 
 // A triple-DES key extended to 24 bytes (K3 = K1 for a 16-byte key); wiped on destruction.
 struct TripleDesKey {
-  std::uint8_t bytes[kDes3KeySize3] = {};
-  ~TripleDesKey() { SecureWipe(bytes, sizeof(bytes)); }
+    std::uint8_t bytes[kDes3KeySize3] = {};
+    ~TripleDesKey() { SecureWipe(bytes, sizeof(bytes)); }
 };
 
 // Copies a 16- or 24-byte key into key, extending a 16-byte one.

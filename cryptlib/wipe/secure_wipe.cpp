@@ -5,9 +5,9 @@
 namespace kestrelvane {
 
 void SecureWipe(void* data, std::size_t size) {
-  if (data != nullptr && size != 0) {
-    explicit_bzero(data, size);
-  }
+    if (data != nullptr && size != 0) {
+        explicit_bzero(data, size);
+    }
 }
 
 }  // namespace kestrelvane

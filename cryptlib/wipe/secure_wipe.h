@@ -12,14 +12,14 @@ void SecureWipe(void* data, std::size_t size);
 // every return path.
 template <typename T>
 class WipeOnExit {
- public:
-  explicit WipeOnExit(T& object) : object_(object) {}
-  WipeOnExit(const WipeOnExit&) = delete;
-  WipeOnExit& operator=(const WipeOnExit&) = delete;
-  ~WipeOnExit() { SecureWipe(&object_, sizeof(T)); }
+public:
+    explicit WipeOnExit(T& object) : object_(object) {}
+    WipeOnExit(const WipeOnExit&) = delete;
+    WipeOnExit& operator=(const WipeOnExit&) = delete;
+    ~WipeOnExit() { SecureWipe(&object_, sizeof(T)); }
 
- private:
-  T& object_;
+private:
+    T& object_;
 };
 
 }  // namespace kestrelvane

@@ -22,9 +22,11 @@ bool WriteAll(std::FILE* file, const std::string& bytes) {
 
 }  // namespace
 
-bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter, mode_t mode) {
+bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter,
+                    mode_t mode) {
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (descriptor < 0) return false;
+    if (descriptor < 0)
+        return false;
     std::unique_ptr<std::FILE, FileCloser> file(::fdopen(descriptor, "wb+"));
     if (!file) {
         ::close(descriptor);
@@ -35,16 +37,19 @@ bool WriteBatchText(const std::string& path, const TextTable& table, std::string
     pending.reserve(kFlushSize + 4096);
     for (const TextRow& row : table) {
         for (std::size_t column = 0; column < row.size(); ++column) {
-            if (column > 0) pending.append(splitter);
+            if (column > 0)
+                pending.append(splitter);
             pending.append(row[column]);
         }
         pending.append("\r\n");
         if (pending.size() >= kFlushSize) {
-            if (!WriteAll(file.get(), pending)) return false;
+            if (!WriteAll(file.get(), pending))
+                return false;
             pending.clear();
         }
     }
-    if (!WriteAll(file.get(), pending)) return false;
+    if (!WriteAll(file.get(), pending))
+        return false;
     // Closing flushes the stdio buffer; a failure there is a failed write like any other.
     return std::fclose(file.release()) == 0;
 }

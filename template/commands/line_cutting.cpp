@@ -3,19 +3,25 @@
 namespace brindlecot {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool IsLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+bool IsTrailByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 // Calls `onSeparator(position)` for each separator outside double-byte characters.
 template <typename OnSeparator>
 void ForEachSeparator(std::string_view line, char separator, OnSeparator onSeparator) {
     for (std::size_t i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
-        if (IsLeadByte(c) && i + 1 < line.size() && IsTrailByte(static_cast<unsigned char>(line[i + 1]))) {
+        if (IsLeadByte(c) && i + 1 < line.size() &&
+            IsTrailByte(static_cast<unsigned char>(line[i + 1]))) {
             ++i;
             continue;
         }
-        if (line[i] == separator) onSeparator(i);
+        if (line[i] == separator)
+            onSeparator(i);
     }
 }
 

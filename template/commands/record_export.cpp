@@ -3,11 +3,11 @@
 #include <optional>
 
 #include "app/message_catalogue.h"
-#include "filecrypt/installed_key.h"
-#include "app/staged_file.h"
-#include "template/commands/batch_text.h"
-#include "filecrypt/installed_key_crypt.h"
 #include "app/scratch_file.h"
+#include "app/staged_file.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/installed_key_crypt.h"
+#include "template/commands/batch_text.h"
 #include "template/field_rules.h"
 #include "template/workbook/workbook.h"
 #include "template/workbook/workbook_conversion.h"
@@ -18,8 +18,10 @@ namespace {
 enum class OutputFormat { Workbook, Text, None };
 
 OutputFormat FormatOf(const Template& definition) {
-    if (definition.outXls) return OutputFormat::Workbook;
-    if (definition.outTxt) return OutputFormat::Text;
+    if (definition.outXls)
+        return OutputFormat::Workbook;
+    if (definition.outTxt)
+        return OutputFormat::Text;
     return OutputFormat::None;
 }
 
@@ -28,25 +30,30 @@ constexpr mode_t kOutputMode = 0666;
 constexpr char kStagedInfix[] = "_temp";
 
 bool EndsWithNoCase(const std::string& text, std::string_view tail) {
-    if (text.size() < tail.size()) return false;
+    if (text.size() < tail.size())
+        return false;
     for (std::size_t i = 0; i < tail.size(); ++i) {
         char c = text[text.size() - tail.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != tail[i]) return false;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != tail[i])
+            return false;
     }
     return true;
 }
 
 bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInterface& ui) {
     const WorkbookStatus status = WriteWorkbook(path, table);
-    if (!status) ShowWorkbookWriteFailure(ui, status);
+    if (!status)
+        ShowWorkbookWriteFailure(ui, status);
     return status.ok();
 }
 
 // Writes the plain output at `path`.
-bool WritePlainFile(OutputFormat format, const std::string& path, const TextTable& table, const Template& definition,
-                    UserInterface& ui) {
-    if (format == OutputFormat::Workbook) return WriteWorkbookFile(path, table, ui);
+bool WritePlainFile(OutputFormat format, const std::string& path, const TextTable& table,
+                    const Template& definition, UserInterface& ui) {
+    if (format == OutputFormat::Workbook)
+        return WriteWorkbookFile(path, table, ui);
     return WriteBatchText(path, table, definition.splitter);
 }
 
@@ -55,25 +62,32 @@ bool WritePlainFile(OutputFormat format, const std::string& path, const TextTabl
 // such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
 bool WriteStagedOutput(OutputFormat format, const std::string& target, const TextTable& table,
                        const Template& definition, UserInterface& ui) {
-    if (format == OutputFormat::Workbook && (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
+    if (format == OutputFormat::Workbook &&
+        (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
         return WriteWorkbookFile(target, table, ui);  // the bridge stages and renames itself
     }
-    std::optional<StagedFile> staged =
-        StagedFile::Create(target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
-    if (!staged) return false;
-    return WritePlainFile(format, staged->Path(), table, definition, ui) && staged->ReplaceTarget(target);
+    std::optional<StagedFile> staged = StagedFile::Create(
+        target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
+    if (!staged)
+        return false;
+    return WritePlainFile(format, staged->Path(), table, definition, ui) &&
+           staged->ReplaceTarget(target);
 }
 
 enum class SealStep { Done, WriteFailed, SealFailed };
 
 // Writes the plain output into `scratch`, seals it into a fresh file beside `target` and
 // renames that over `target`.
-SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch, const std::string& target,
-                           const TextTable& table, const Template& definition, UserInterface& ui) {
-    if (!WritePlainFile(format, scratch.path(), table, definition, ui)) return SealStep::WriteFailed;
+SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
+                           const std::string& target, const TextTable& table,
+                           const Template& definition, UserInterface& ui) {
+    if (!WritePlainFile(format, scratch.path(), table, definition, ui))
+        return SealStep::WriteFailed;
     std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
-    if (!sealed) return SealStep::SealFailed;
-    if (CryptWithInstalledKey(kCryptModeSeal, scratch.path(), sealed->Path()) != 0) return SealStep::SealFailed;
+    if (!sealed)
+        return SealStep::SealFailed;
+    if (CryptWithInstalledKey(kCryptModeSeal, scratch.path(), sealed->Path()) != 0)
+        return SealStep::SealFailed;
     return sealed->ReplaceTarget(target) ? SealStep::Done : SealStep::WriteFailed;
 }
 
@@ -86,7 +100,8 @@ bool PassesGate(TemplateEditor& editor) {
     }
     for (int row = 0; row < records.RowCount(); ++row) {
         const std::string_view error = records.ErrorText(row);
-        if (error.empty()) continue;
+        if (error.empty())
+            continue;
         editor.Say(std::string(error));
         editor.FocusRecords();
         return false;
@@ -98,25 +113,32 @@ bool PassesGate(TemplateEditor& editor) {
 
 std::string ExportFilter(const Template& definition) {
     switch (FormatOf(definition)) {
-        case OutputFormat::Workbook: return kWorkbookFilter;
-        case OutputFormat::Text: return LoadMessage(kEditorSection, "msg36");
-        case OutputFormat::None: break;
+        case OutputFormat::Workbook:
+            return kWorkbookFilter;
+        case OutputFormat::Text:
+            return LoadMessage(kEditorSection, "msg36");
+        case OutputFormat::None:
+            break;
     }
     return {};
 }
 
 std::string ExportExtension(const Template& definition) {
     switch (FormatOf(definition)) {
-        case OutputFormat::Workbook: return ".xls";
-        case OutputFormat::Text: return ".txt";
-        case OutputFormat::None: break;
+        case OutputFormat::Workbook:
+            return ".xls";
+        case OutputFormat::Text:
+            return ".txt";
+        case OutputFormat::None:
+            break;
     }
     return {};
 }
 
 std::string ExportTargetPath(const Template& definition, const std::string& chosen) {
     const std::string extension = ExportExtension(definition);
-    if (chosen.find(extension) != std::string::npos) return chosen;
+    if (chosen.find(extension) != std::string::npos)
+        return chosen;
     return chosen + extension;
 }
 
@@ -127,12 +149,14 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
     const bool pad = definition.needFill && !forWorkbook;
     for (std::size_t column = 0; column < fieldCount; ++column) {
         const FieldItem& field = definition.fields[column];
-        if (forWorkbook) table[0][column] = field.name;
+        if (forWorkbook)
+            table[0][column] = field.name;
         // By column number, not by heading: two fields may share a name, and each must
         // still carry its own values.
         const bool inGrid = field.visible && field.columnNumber >= 1;
         std::string padded = field.value;
-        if (pad) FillFieldValue(padded, field.type);
+        if (pad)
+            FillFieldValue(padded, field.type);
         for (int row = 0; row < records.RowCount(); ++row) {
             std::string& cell = table[static_cast<std::size_t>(row + firstData)][column];
             if (!inGrid) {
@@ -140,7 +164,8 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
                 continue;
             }
             cell.assign(records.Cell(row, field.columnNumber));
-            if (pad) FillFieldValue(cell, field.type);
+            if (pad)
+                FillFieldValue(cell, field.type);
         }
     }
     return table;
@@ -153,18 +178,21 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
         editor.Say(LoadMessage(kEditorSection, "msg35"));
         return ExportOutcome::Refused;
     }
-    if (!PassesGate(editor)) return ExportOutcome::Refused;
+    if (!PassesGate(editor))
+        return ExportOutcome::Refused;
 
     const std::optional<std::string> chosen = ui.ChooseFileToSave(ExportFilter(definition));
-    if (!chosen || chosen->empty()) return ExportOutcome::Cancelled;
+    if (!chosen || chosen->empty())
+        return ExportOutcome::Cancelled;
     const std::string target = ExportTargetPath(definition, *chosen);
     const OutputFormat format = FormatOf(definition);
-    const std::string scratchPath = *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt");
+    const std::string scratchPath =
+        *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt");
     // Neither the output nor the scratch file that precedes sealing may be the file the
     // records came from: writing there would destroy it.
     const std::string& imported = editor.LastImportPath();
-    if (!imported.empty() &&
-        (IsSameFile(target, imported) || (definition.outNeedEncrypt && IsSameFile(scratchPath, imported)))) {
+    if (!imported.empty() && (IsSameFile(target, imported) ||
+                              (definition.outNeedEncrypt && IsSameFile(scratchPath, imported)))) {
         editor.Say(LoadMessage(kEditorSection, "msg40"));
         return ExportOutcome::Refused;
     }
@@ -175,7 +203,8 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
         return ExportOutcome::Failed;
     }
 
-    const TextTable table = CollectRecords(definition, editor.Records(), format == OutputFormat::Workbook);
+    const TextTable table =
+        CollectRecords(definition, editor.Records(), format == OutputFormat::Workbook);
     if (!definition.outNeedEncrypt) {
         if (!WriteStagedOutput(format, target, table, definition, ui)) {
             RemoveFileIfPresent(target);
@@ -185,7 +214,8 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
     } else {
         const ScratchFile scratch(scratchPath);
         switch (WriteSealedOutput(format, scratch, target, table, definition, ui)) {
-            case SealStep::Done: break;
+            case SealStep::Done:
+                break;
             case SealStep::WriteFailed:
                 editor.Say(LoadMessage(kEditorSection, "msg41"));
                 return ExportOutcome::Failed;

@@ -5,12 +5,12 @@
 #include "app/file_content.h"
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
+#include "app/scratch_file.h"
 #include "app/startup.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
 #include "template/commands/line_cutting.h"
 #include "template/commands/record_export.h"
-#include "app/scratch_file.h"
 #include "template/field_rules.h"
 #include "template/workbook/workbook.h"
 #include "template/workbook/workbook_conversion.h"
@@ -18,7 +18,9 @@
 namespace brindlecot {
 namespace {
 
-std::string EditorMessage(const char* key) { return LoadMessage(kEditorSection, key); }
+std::string EditorMessage(const char* key) {
+    return LoadMessage(kEditorSection, key);
+}
 
 // One field of a batch line: where its value lies and which record table column gets it.
 struct LineSlot {
@@ -41,14 +43,16 @@ std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
 
 // Checks a value going into the record table: the first broken rule of a record becomes
 // its error text; an unusable type code is the template's fault and stops the caller.
-bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell, std::string& error) {
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell,
+                  std::string& error) {
     std::string message;
     const int result = TemplateEditor::CheckValue(field, cell, message);
     if (result == RuleBadType) {
         editor.Say(message);
         return false;
     }
-    if (result != RuleOk && error.empty()) error = message;
+    if (result != RuleOk && error.empty())
+        error = message;
     return true;
 }
 
@@ -56,11 +60,13 @@ enum class LineEnd { Read, Abandoned };
 
 // Cuts one line into `cells` (record table columns 1.., so cell c-1 is column c) and
 // `error`, checking values when the template has fixed widths.
-LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots, std::string_view line,
-                const std::string& splitter, std::vector<std::string>& cells, std::string& error) {
+LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots,
+                std::string_view line, const std::string& splitter, std::vector<std::string>& cells,
+                std::string& error) {
     const Template& definition = editor.Definition();
     std::vector<std::string_view> pieces;
-    if (!splitter.empty()) pieces = SplitAtSeparator(line, splitter[0]);
+    if (!splitter.empty())
+        pieces = SplitAtSeparator(line, splitter[0]);
     std::size_t offset = 0;
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
         const LineSlot& plan = slots[slot];
@@ -70,13 +76,16 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
         }
         std::string_view value;
         if (!splitter.empty()) {
-            if (slot < pieces.size()) value = pieces[slot];
+            if (slot < pieces.size())
+                value = pieces[slot];
         } else if (definition.needFill) {
             const std::size_t width = plan.width > 0 ? static_cast<std::size_t>(plan.width) : 0;
-            if (offset < line.size()) value = line.substr(offset, width);
+            if (offset < line.size())
+                value = line.substr(offset, width);
             offset += width;
         }
-        if (plan.column < 1) continue;
+        if (plan.column < 1)
+            continue;
         std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
         cell.assign(value);
         if (definition.needFill && !StoreChecked(editor, *plan.field, cell, error)) {
@@ -91,7 +100,8 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
 // Header cells of a workbook that name record table columns: the first ones, as many as
 // there are field columns. A cell naming an invisible field (a workbook this program
 // exported carries all fields) is stepped over instead of ending the import.
-bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header, std::vector<std::pair<std::size_t, int>>& mapped) {
+bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header,
+                       std::vector<std::pair<std::size_t, int>>& mapped) {
     const RecordTable& records = editor.Records();
     const std::size_t wanted = static_cast<std::size_t>(records.FieldColumnCount());
     for (std::size_t cell = 0; cell < header.size() && mapped.size() < wanted; ++cell) {
@@ -101,7 +111,8 @@ bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header, std:
             continue;
         }
         const FieldItem* named = FindFieldByName(editor.Definition(), header[cell]);
-        if (named != nullptr && !named->visible) continue;
+        if (named != nullptr && !named->visible)
+            continue;
         editor.Say(FormatMessage(EditorMessage("msg25"), {std::string_view(header[cell])}));
         return false;
     }
@@ -134,18 +145,22 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
     std::string error;
     for (const std::string_view line : lines) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         if (definition.needFill) {
-            const std::size_t separators = splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
+            const std::size_t separators =
+                splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
             if (line.size() - separators != static_cast<std::size_t>(typeLens)) {
                 editor.Say(EditorMessage("msg29"));
                 result.complete = false;
                 break;
             }
         }
-        for (std::string& cell : cells) cell.clear();
+        for (std::string& cell : cells)
+            cell.clear();
         error.clear();
-        if (CutLine(editor, slots, line, splitter, cells, error) == LineEnd::Abandoned) result.complete = false;
+        if (CutLine(editor, slots, line, splitter, cells, error) == LineEnd::Abandoned)
+            result.complete = false;
         records.AppendRow(cells, error);
         ++result.records;
     }
@@ -158,7 +173,8 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
     records.ClearRows();
     const TextRow header = table.empty() ? TextRow{} : table.front();
     std::vector<std::pair<std::size_t, int>> mapped;
-    if (!MapWorkbookHeader(editor, header, mapped)) return false;
+    if (!MapWorkbookHeader(editor, header, mapped))
+        return false;
 
     const std::size_t recordCount = table.empty() ? 0 : table.size() - 1;
     const std::size_t columnCount = static_cast<std::size_t>(records.FieldColumnCount());
@@ -168,37 +184,43 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
     std::vector<bool> fromWorkbook(editor.Definition().fields.size(), false);
     for (const auto& [headerCell, column] : mapped) {
         const FieldItem* field = editor.FieldOfColumn(column);
-        if (field == nullptr) return false;
+        if (field == nullptr)
+            return false;
         fromWorkbook[static_cast<std::size_t>(field - editor.Definition().fields.data())] = true;
         for (std::size_t record = 0; record < recordCount; ++record) {
             const TextRow& row = table[record + 1];
             std::string& cell = cells[record][static_cast<std::size_t>(column - 1)];
             cell = headerCell < row.size() ? row[headerCell] : std::string();
-            if (!StoreChecked(editor, *field, cell, errors[record])) return false;
+            if (!StoreChecked(editor, *field, cell, errors[record]))
+                return false;
         }
     }
 
     Template& definition = editor.MutableDefinition();
     for (std::size_t position = 0; position < definition.fields.size(); ++position) {
-        if (fromWorkbook[position]) continue;
+        if (fromWorkbook[position])
+            continue;
         FieldItem& field = definition.fields[position];
         if (editor.FieldOfColumn(field.columnNumber) == &field) {
             for (std::size_t record = 0; record < recordCount; ++record) {
                 std::string& cell = cells[record][static_cast<std::size_t>(field.columnNumber - 1)];
                 cell = field.value;
-                if (!StoreChecked(editor, field, cell, errors[record])) return false;
+                if (!StoreChecked(editor, field, cell, errors[record]))
+                    return false;
             }
             continue;
         }
         std::string ignored;
         if (TemplateEditor::CheckValue(field, field.value, ignored) != RuleOk) {
-            editor.Say(FormatMessage(EditorMessage("msg26"), {std::string_view(field.name), std::string_view(field.value)}));
+            editor.Say(FormatMessage(EditorMessage("msg26"), {std::string_view(field.name),
+                                                              std::string_view(field.value)}));
             return false;
         }
     }
 
     records.Reserve(static_cast<int>(recordCount));
-    for (std::size_t record = 0; record < recordCount; ++record) records.AppendRow(cells[record], errors[record]);
+    for (std::size_t record = 0; record < recordCount; ++record)
+        records.AppendRow(cells[record], errors[record]);
     return true;
 }
 
@@ -218,7 +240,8 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
         filter = EditorMessage("msg36");
     }
     const std::optional<std::string> chosen = ui.ChooseFileToOpen(filter);
-    if (!chosen || chosen->empty()) return ImportOutcome::Cancelled;
+    if (!chosen || chosen->empty())
+        return ImportOutcome::Cancelled;
 
     std::optional<ScratchFile> opened;
     std::string readPath = *chosen;
@@ -245,13 +268,16 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
             outcome = ImportOutcome::Failed;
         }
     } else if (definition.inTxt) {
-        const std::string splitter = definition.hasSplitter ? definition.splitter.substr(0, 1) : std::string();
-        const TextImportResult read = ImportTextFile(editor, readPath, definition.typeLens, splitter);
+        const std::string splitter =
+            definition.hasSplitter ? definition.splitter.substr(0, 1) : std::string();
+        const TextImportResult read =
+            ImportTextFile(editor, readPath, definition.typeLens, splitter);
         if (!read.read) {
             editor.Records().ClearRows();
             return ImportOutcome::Failed;
         }
-        if (!read.complete) outcome = ImportOutcome::Incomplete;
+        if (!read.complete)
+            outcome = ImportOutcome::Incomplete;
     }
     // The file the person chose, not the scratch copy it was opened into: only then does
     // the export refuse to write over the file just imported when it was sealed.

@@ -37,22 +37,27 @@ void TemplateEditor::IndexColumns() {
     fieldOfColumn_.assign(static_cast<std::size_t>(std::max(records_.ColumnCount(), 0)), -1);
     for (std::size_t position = 0; position < template_.fields.size(); ++position) {
         const int column = template_.fields[position].columnNumber;
-        if (column >= 1 && column < records_.ErrorColumn() && fieldOfColumn_[static_cast<std::size_t>(column)] < 0) {
+        if (column >= 1 && column < records_.ErrorColumn() &&
+            fieldOfColumn_[static_cast<std::size_t>(column)] < 0) {
             fieldOfColumn_[static_cast<std::size_t>(column)] = static_cast<int>(position);
         }
     }
 }
 
 const FieldItem* TemplateEditor::FieldOfColumn(int column) const {
-    if (column < 0 || static_cast<std::size_t>(column) >= fieldOfColumn_.size()) return nullptr;
+    if (column < 0 || static_cast<std::size_t>(column) >= fieldOfColumn_.size())
+        return nullptr;
     const int position = fieldOfColumn_[static_cast<std::size_t>(column)];
     return position < 0 ? nullptr : &template_.fields[static_cast<std::size_t>(position)];
 }
 
-void TemplateEditor::RefreshStatistics() { statisticsText_ = ComputeStatistics(template_, records_, statisticsCache_); }
+void TemplateEditor::RefreshStatistics() {
+    statisticsText_ = ComputeStatistics(template_, records_, statisticsCache_);
+}
 
 void TemplateEditor::FocusRecords() const {
-    if (focusRecords_) focusRecords_();
+    if (focusRecords_)
+        focusRecords_();
 }
 
 int TemplateEditor::CheckValue(const FieldItem& field, std::string& value, std::string& message) {
@@ -62,7 +67,8 @@ int TemplateEditor::CheckValue(const FieldItem& field, std::string& value, std::
 }
 
 void TemplateEditor::MarkRowError(int row, const std::string& message) {
-    if (records_.ErrorText(row).empty()) records_.SetErrorText(row, message);
+    if (records_.ErrorText(row).empty())
+        records_.SetErrorText(row, message);
 }
 
 bool TemplateEditor::RecheckRow(int row) {
@@ -70,7 +76,8 @@ bool TemplateEditor::RecheckRow(int row) {
     std::string message;
     for (int column = 1; column < records_.ErrorColumn(); ++column) {
         const FieldItem* field = FieldOfColumn(column);
-        if (field == nullptr) continue;
+        if (field == nullptr)
+            continue;
         value.assign(records_.Cell(row, column));
         if (CheckValue(*field, value, message) != RuleOk) {
             records_.SetErrorText(row, message);
@@ -87,7 +94,8 @@ void TemplateEditor::AddDefaultRow() {
     std::string message;
     for (int column = 1; column < records_.ErrorColumn(); ++column) {
         const FieldItem* field = FieldOfColumn(column);
-        if (field == nullptr) continue;
+        if (field == nullptr)
+            continue;
         value.clear();
         const int result = CheckValue(*field, value, message);
         if (result == RuleBadType) {
@@ -95,7 +103,8 @@ void TemplateEditor::AddDefaultRow() {
             Say(message);
             return;
         }
-        if (result != RuleOk) MarkRowError(row, message);
+        if (result != RuleOk)
+            MarkRowError(row, message);
         records_.SetCell(row, column, "");
     }
     RefreshStatistics();
@@ -104,24 +113,30 @@ void TemplateEditor::AddDefaultRow() {
 
 bool TemplateEditor::DeleteSelectedRows() {
     const std::vector<int> selected = records_.SelectedRows();
-    if (selected.empty()) return false;
-    if (!ui_.AskYesNo(caption_, LoadMessage(kEditorSection, "msg33"))) return false;
+    if (selected.empty())
+        return false;
+    if (!ui_.AskYesNo(caption_, LoadMessage(kEditorSection, "msg33")))
+        return false;
     records_.DeleteRows(selected);
     RefreshStatistics();
     RenumberRows();
     return true;
 }
 
-void TemplateEditor::RenumberRows() { records_.RenumberRows(); }
+void TemplateEditor::RenumberRows() {
+    records_.RenumberRows();
+}
 
 bool TemplateEditor::OnCellEditStart(int row, int column) const {
-    if (row < 0 || row >= records_.RowCount()) return false;
+    if (row < 0 || row >= records_.RowCount())
+        return false;
     return column > 0 && column < records_.ErrorColumn();
 }
 
 CellEditResult TemplateEditor::OnCellEditCommit(int row, int column, const std::string& text) {
     // The grid posts its notification; the row may have gone in the meantime.
-    if (row < 0 || row >= records_.RowCount()) return CellEditResult::Rejected;
+    if (row < 0 || row >= records_.RowCount())
+        return CellEditResult::Rejected;
     std::string message;
     if (const FieldItem* field = FieldOfColumn(column)) {
         std::string value = text;

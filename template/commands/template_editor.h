@@ -62,7 +62,9 @@ public:
     void Say(const std::string& text) const { ui_.ShowMessage(caption_, text); }
 
     // The dialog's way to be asked to focus its grid (after the export gate's message).
-    void SetFocusRecordsRequest(std::function<void()> request) { focusRecords_ = std::move(request); }
+    void SetFocusRecordsRequest(std::function<void()> request) {
+        focusRecords_ = std::move(request);
+    }
     void FocusRecords() const;
 
     // --- record operations ------------------------------------------------------
@@ -99,7 +101,8 @@ private:
     std::string caption_;
     Template template_;
     RecordTable records_;
-    std::vector<int> fieldOfColumn_;  // record table column -> position in template_.fields, -1 for none
+    std::vector<int>
+        fieldOfColumn_;  // record table column -> position in template_.fields, -1 for none
     std::string lastImportPath_;
     std::string statisticsText_;
     StatisticsCache statisticsCache_;  // an edit rereads only the rows that changed

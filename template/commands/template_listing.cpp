@@ -15,7 +15,8 @@ std::string SortKey(const std::string& name) {
     // characters is their pinyin order; UTF-8 bytes would order them by radical.
     std::string key = Utf8ToGbk(name).value_or(name);
     for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
     }
     return key;
 }
@@ -25,7 +26,8 @@ std::string SortKey(const std::string& name) {
 bool TemplateNameLess(const std::string& left, const std::string& right) {
     const std::string leftKey = SortKey(left);
     const std::string rightKey = SortKey(right);
-    if (leftKey != rightKey) return leftKey < rightKey;
+    if (leftKey != rightKey)
+        return leftKey < rightKey;
     return left < right;  // names equal but for case still get a fixed order
 }
 
@@ -33,19 +35,24 @@ std::vector<std::string> ListTemplateNames(const std::string& folder) {
     std::vector<std::pair<std::string, std::string>> keyed;
     std::error_code error;
     std::filesystem::directory_iterator entries(folder, error);
-    if (error) return {};
+    if (error)
+        return {};
     for (const auto& entry : entries) {
         std::error_code typeError;
-        if (!entry.is_regular_file(typeError)) continue;
+        if (!entry.is_regular_file(typeError))
+            continue;
         const std::string fileName = entry.path().filename().string();
         const std::size_t dot = fileName.rfind('.');
-        if (dot == std::string::npos || dot == 0 || fileName.compare(dot, std::string::npos, ".cfg") != 0) continue;
+        if (dot == std::string::npos || dot == 0 ||
+            fileName.compare(dot, std::string::npos, ".cfg") != 0)
+            continue;
         std::string name = fileName.substr(0, dot);
         keyed.emplace_back(SortKey(name), std::move(name));
     }
     std::sort(keyed.begin(), keyed.end());
     std::vector<std::string> names;
-    for (auto& [key, name] : keyed) names.push_back(std::move(name));
+    for (auto& [key, name] : keyed)
+        names.push_back(std::move(name));
     return names;
 }
 

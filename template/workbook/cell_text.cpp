@@ -8,8 +8,10 @@
 namespace brindlecot::workbook_detail {
 
 std::string FormatGeneralNumber(double value) {
-    if (!std::isfinite(value)) return "#NUM!";
-    if (value == 0) return "0";  // also turns -0 into 0
+    if (!std::isfinite(value))
+        return "#NUM!";
+    if (value == 0)
+        return "0";  // also turns -0 into 0
     // to_chars, unlike printf, ignores the locale: the decimal point is always '.'.
     char buffer[64];
     std::to_chars_result done{};
@@ -21,26 +23,32 @@ std::string FormatGeneralNumber(double value) {
         done = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     }
     std::string text(buffer, done.ptr);
-    if (auto e = text.find('e'); e != std::string::npos) text[e] = 'E';
+    if (auto e = text.find('e'); e != std::string::npos)
+        text[e] = 'E';
     return text;
 }
 
 DateTimeKind ClassifyBuiltInFormat(unsigned id) {
     // 14-22 everywhere; 27-36 and 50-58 are the East Asian date and time formats.
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) || (id >= 50 && id <= 58))
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) ||
+        (id >= 50 && id <= 58))
         return DateTimeKind::Date;
-    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || (id >= 45 && id <= 47)) return DateTimeKind::Time;
-    if (id == 22) return DateTimeKind::DateTime;
+    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || (id >= 45 && id <= 47))
+        return DateTimeKind::Time;
+    if (id == 22)
+        return DateTimeKind::DateTime;
     return DateTimeKind::None;
 }
 
 namespace {
 
 bool LowerEquals(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
+    if (text.size() != lower.size())
+        return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c) != lower[i]) return false;
+        if (static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c) != lower[i])
+            return false;
     }
     return true;
 }
@@ -53,10 +61,12 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
     char previous = 0;  // last date/time letter seen, to tell minutes from months
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char c = code[i];
-        if (c == ';') break;  // only the first section decides for positive numbers
-        if (c == '"') {       // literal text
+        if (c == ';')
+            break;       // only the first section decides for positive numbers
+        if (c == '"') {  // literal text
             const auto end = code.find('"', i + 1);
-            if (end == std::string_view::npos) break;
+            if (end == std::string_view::npos)
+                break;
             i = end;
             continue;
         }
@@ -66,7 +76,8 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
         }
         if (c == '[') {  // colours, conditions and locales; [h], [mm], [ss] are elapsed times
             const auto end = code.find(']', i + 1);
-            if (end == std::string_view::npos) break;
+            if (end == std::string_view::npos)
+                break;
             const std::string_view inside = code.substr(i + 1, end - i - 1);
             if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) {
                 time = true;
@@ -89,18 +100,23 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
                 break;
             case 'm': {
                 std::size_t end = i;
-                while (end < code.size() && (code[end] == 'm' || code[end] == 'M')) ++end;
+                while (end < code.size() && (code[end] == 'm' || code[end] == 'M'))
+                    ++end;
                 std::size_t next = end;
-                while (next < code.size() && (code[next] == ':' || code[next] == ' ' || code[next] == '.')) ++next;
+                while (next < code.size() &&
+                       (code[next] == ':' || code[next] == ' ' || code[next] == '.'))
+                    ++next;
                 // minutes follow hours or precede seconds; any other m is a month
-                const bool minutes = previous == 'h' || (next < code.size() && (code[next] == 's' || code[next] == 'S'));
+                const bool minutes = previous == 'h' || (next < code.size() &&
+                                                         (code[next] == 's' || code[next] == 'S'));
                 (minutes ? time : date) = true;
                 previous = 'm';
                 i = end - 1;
                 break;
             }
             case 'a':
-                if (LowerEquals(code.substr(i, 5), "am/pm") || LowerEquals(code.substr(i, 3), "a/p")) {
+                if (LowerEquals(code.substr(i, 5), "am/pm") ||
+                    LowerEquals(code.substr(i, 3), "a/p")) {
                     time = true;
                     i += LowerEquals(code.substr(i, 5), "am/pm") ? 4 : 2;
                 }
@@ -109,9 +125,12 @@ DateTimeKind ClassifyFormatCode(std::string_view code) {
                 break;
         }
     }
-    if (date && time) return DateTimeKind::DateTime;
-    if (date) return DateTimeKind::Date;
-    if (time) return DateTimeKind::Time;
+    if (date && time)
+        return DateTimeKind::DateTime;
+    if (date)
+        return DateTimeKind::Date;
+    if (time)
+        return DateTimeKind::Time;
     return DateTimeKind::None;
 }
 
@@ -123,13 +142,15 @@ std::optional<std::string> LiteralSectionText(std::string_view code, double valu
         const char c = code[i];
         if (c == '"') {
             const auto end = code.find('"', i + 1);
-            if (end == std::string_view::npos) return std::nullopt;
+            if (end == std::string_view::npos)
+                return std::nullopt;
             i = end;
         } else if (c == '\\' || c == '_' || c == '*') {
             ++i;
         } else if (c == '[') {
             const auto end = code.find(']', i + 1);
-            if (end == std::string_view::npos) return std::nullopt;
+            if (end == std::string_view::npos)
+                return std::nullopt;
             i = end;
         } else if (c == ';') {
             sections.push_back(code.substr(start, i - start));
@@ -138,10 +159,13 @@ std::optional<std::string> LiteralSectionText(std::string_view code, double valu
     }
     sections.push_back(code.substr(start));
     std::size_t chosen = 0;
-    if (value < 0 && sections.size() > 1) chosen = 1;
-    if (value == 0 && sections.size() > 2) chosen = 2;
+    if (value < 0 && sections.size() > 1)
+        chosen = 1;
+    if (value == 0 && sections.size() > 2)
+        chosen = 2;
     const std::string_view section = sections[chosen];
-    if (section.empty() || ClassifyFormatCode(section) != DateTimeKind::None) return std::nullopt;
+    if (section.empty() || ClassifyFormatCode(section) != DateTimeKind::None)
+        return std::nullopt;
 
     std::string text;
     for (std::size_t i = 0; i < section.size(); ++i) {
@@ -151,7 +175,8 @@ std::optional<std::string> LiteralSectionText(std::string_view code, double valu
             text += section.substr(i + 1, end - i - 1);
             i = end;
         } else if (c == '\\') {
-            if (i + 1 < section.size()) text += section[++i];
+            if (i + 1 < section.size())
+                text += section[++i];
         } else if (c == '_' || c == '*') {
             ++i;  // padding and fill show no text of their own
         } else if (c == '[') {
@@ -186,7 +211,8 @@ void CivilFromDays(long long days, long long& year, unsigned& month, unsigned& d
 
 std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904) {
     // Beyond 9999-12-31 (or negative) a spreadsheet shows no date; show the number.
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466) return FormatGeneralNumber(serial);
+    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
+        return FormatGeneralNumber(serial);
     long long days = static_cast<long long>(std::floor(serial));
     long long seconds = std::llround((serial - static_cast<double>(days)) * 86400.0);
     if (seconds >= 86400) {
@@ -212,9 +238,11 @@ std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904) {
     }
     char time[64] = "";
     if (kind == DateTimeKind::Time || kind == DateTimeKind::DateTime) {
-        std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+        std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                      seconds % 60);
     }
-    if (kind == DateTimeKind::DateTime) return std::string(date) + " " + time;
+    if (kind == DateTimeKind::DateTime)
+        return std::string(date) + " " + time;
     return kind == DateTimeKind::Time ? std::string(time) : std::string(date);
 }
 
@@ -222,7 +250,8 @@ namespace {
 
 bool IsAscii(const std::string& text) {
     for (unsigned char c : text)
-        if (c >= 0x80) return false;
+        if (c >= 0x80)
+            return false;
     return true;
 }
 
@@ -237,12 +266,14 @@ std::optional<std::size_t> ConvertTexts(std::vector<std::string*>& texts, Conver
     bool holdsNul = false;
     std::size_t total = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (IsAscii(*texts[i])) continue;
+        if (IsAscii(*texts[i]))
+            continue;
         pending.push_back(i);
         holdsNul = holdsNul || texts[i]->find('\0') != std::string::npos;
         total += texts[i]->size() + 1;
     }
-    if (pending.empty()) return std::nullopt;
+    if (pending.empty())
+        return std::nullopt;
     if (!holdsNul) {
         std::string joined;
         joined.reserve(total);
@@ -253,17 +284,20 @@ std::optional<std::size_t> ConvertTexts(std::vector<std::string*>& texts, Conver
         if (auto converted = convert(joined)) {
             std::vector<std::string> pieces;
             std::size_t start = 0;
-            for (std::size_t end; (end = converted->find('\0', start)) != std::string::npos; start = end + 1)
+            for (std::size_t end; (end = converted->find('\0', start)) != std::string::npos;
+                 start = end + 1)
                 pieces.emplace_back(converted->substr(start, end - start));
             if (pieces.size() == pending.size() && start == converted->size()) {
-                for (std::size_t k = 0; k < pending.size(); ++k) *texts[pending[k]] = std::move(pieces[k]);
+                for (std::size_t k = 0; k < pending.size(); ++k)
+                    *texts[pending[k]] = std::move(pieces[k]);
                 return std::nullopt;
             }
         }
     }
     for (std::size_t i : pending) {
         auto converted = convert(*texts[i]);
-        if (!converted) return i;
+        if (!converted)
+            return i;
         *texts[i] = std::move(*converted);
     }
     return std::nullopt;
@@ -284,7 +318,8 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t code = units[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
         } else if (code >= 0xD800 && code <= 0xDFFF) {
             code = 0xFFFD;
@@ -331,14 +366,17 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
         } else {
             return std::nullopt;
         }
-        if (i + length > utf8.size()) return std::nullopt;
+        if (i + length > utf8.size())
+            return std::nullopt;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
             code = (code << 6) | (next & 0x3F);
         }
         static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+        if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return std::nullopt;
         if (code >= 0x10000) {
             code -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));

@@ -1,8 +1,8 @@
 #include "template/workbook/workbook.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,8 +20,8 @@ using namespace workbook_detail;
 
 namespace {
 
-constexpr std::size_t kMaxCellCharacters = 32767;     // what both formats let a cell hold
-constexpr std::size_t kMaxTableCells = 1ull << 24;      // a used range larger than this is refused
+constexpr std::size_t kMaxCellCharacters = 32767;   // what both formats let a cell hold
+constexpr std::size_t kMaxTableCells = 1ull << 24;  // a used range larger than this is refused
 constexpr double kMaxColumnWidth = 255;
 constexpr double kDefaultColumnWidth = 8.43;
 constexpr mode_t kWorkbookFileMode = 0666;  // less the umask, like any new document
@@ -30,30 +30,37 @@ enum class FileKind { Missing, Empty, CompoundFile, Zip, Other };
 
 FileKind SniffFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return FileKind::Missing;
+    if (!in)
+        return FileKind::Missing;
     unsigned char head[8] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
     const auto got = in.gcount();
-    if (got == 0) return FileKind::Empty;
+    if (got == 0)
+        return FileKind::Empty;
     static constexpr unsigned char kCompound[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (got == 8 && std::equal(head, head + 8, kCompound)) return FileKind::CompoundFile;
-    if (got >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4) return FileKind::Zip;
+    if (got == 8 && std::equal(head, head + 8, kCompound))
+        return FileKind::CompoundFile;
+    if (got >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4)
+        return FileKind::Zip;
     return FileKind::Other;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
     constexpr std::string_view kBlanks = " \t\r\n\v\f";
     const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return {};
+    if (first == std::string_view::npos)
+        return {};
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 std::string LowerExtension(const std::string& path) {
     const auto slash = path.rfind('/');
     const auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
     std::string extension = path.substr(dot);
-    for (auto& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (auto& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return extension;
 }
 
@@ -61,8 +68,10 @@ std::string LowerExtension(const std::string& path) {
 std::size_t Utf16Length(const std::string& utf8) {
     std::size_t units = 0;
     for (unsigned char c : utf8) {
-        if ((c & 0xC0) != 0x80) ++units;
-        if (c >= 0xF0) ++units;  // outside the basic plane: a surrogate pair
+        if ((c & 0xC0) != 0x80)
+            ++units;
+        if (c >= 0xF0)
+            ++units;  // outside the basic plane: a surrogate pair
     }
     return units;
 }
@@ -77,7 +86,8 @@ std::string CellReference(std::size_t row, std::size_t column) {
 }
 
 std::string DescribeWorkbookFailure(const WorkbookStatus& status) {
-    if (status.ok()) return {};
+    if (status.ok())
+        return {};
     return status.cell.empty() ? status.detail : status.cell + ": " + status.detail;
 }
 
@@ -90,7 +100,8 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
         case FileKind::Empty:
             return Failure(WorkbookError::NotAWorkbook, "the file is empty");
         case FileKind::Other:
-            return Failure(WorkbookError::NotAWorkbook, "the file is neither an xls nor an xlsx workbook");
+            return Failure(WorkbookError::NotAWorkbook,
+                           "the file is neither an xls nor an xlsx workbook");
         case FileKind::CompoundFile:
             sheet = ReadXlsSheet(path);
             break;
@@ -98,18 +109,22 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
             sheet = ReadXlsxSheet(path);
             break;
     }
-    if (!sheet.status.ok()) return sheet.status;
+    if (!sheet.status.ok())
+        return sheet.status;
 
     // Keep only cells that show something; their bounding box is the used range.
     SheetCells cells;
     cells.reserve(sheet.cells.size());
     for (auto& cell : sheet.cells) {
         const std::string_view trimmed = TrimBlanks(cell.text);
-        if (trimmed.empty()) continue;
-        if (trimmed.size() != cell.text.size()) cell.text = std::string(trimmed);
+        if (trimmed.empty())
+            continue;
+        if (trimmed.size() != cell.text.size())
+            cell.text = std::string(trimmed);
         cells.push_back(std::move(cell));
     }
-    if (cells.empty()) return {};
+    if (cells.empty())
+        return {};
     std::uint32_t firstColumn = cells[0].column;
     std::uint32_t lastColumn = cells[0].column;
     for (const auto& cell : cells) {
@@ -119,10 +134,12 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
 
     std::vector<std::string*> texts;
     texts.reserve(cells.size());
-    for (auto& cell : cells) texts.push_back(&cell.text);
+    for (auto& cell : cells)
+        texts.push_back(&cell.text);
     if (auto bad = ConvertUtf8TextsToGbk(texts)) {
         const auto& cell = cells[*bad];
-        return Failure(WorkbookError::NotGbk, "the cell holds a character that GBK cannot represent",
+        return Failure(WorkbookError::NotGbk,
+                       "the cell holds a character that GBK cannot represent",
                        CellReference(cell.row, cell.column));
     }
 
@@ -130,16 +147,19 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
     const auto inSheetOrder = [](const SheetCell& a, const SheetCell& b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     };
-    if (!std::is_sorted(cells.begin(), cells.end(), inSheetOrder)) std::stable_sort(cells.begin(), cells.end(), inSheetOrder);
+    if (!std::is_sorted(cells.begin(), cells.end(), inSheetOrder))
+        std::stable_sort(cells.begin(), cells.end(), inSheetOrder);
     const std::size_t width = lastColumn - firstColumn + 1;
     std::size_t rowCount = 0;
     for (std::size_t i = 0; i < cells.size(); ++i)
-        if (i == 0 || cells[i].row != cells[i - 1].row) ++rowCount;
+        if (i == 0 || cells[i].row != cells[i - 1].row)
+            ++rowCount;
     if (rowCount * width > kMaxTableCells)
         return Failure(WorkbookError::TooLarge, "the sheet's used range is too large to read");
     table.reserve(rowCount);
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i == 0 || cells[i].row != cells[i - 1].row) table.emplace_back(width);
+        if (i == 0 || cells[i].row != cells[i - 1].row)
+            table.emplace_back(width);
         table.back()[cells[i].column - firstColumn] = std::move(cells[i].text);
     }
     return {};
@@ -149,10 +169,12 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
     const std::string extension = LowerExtension(path);
     const bool xls = extension == ".xls";
     if (!xls && extension != ".xlsx")
-        return Failure(WorkbookError::UnsupportedType, "the workbook name must end in .xls or .xlsx");
+        return Failure(WorkbookError::UnsupportedType,
+                       "the workbook name must end in .xls or .xlsx");
 
     std::size_t columns = 0;
-    for (const auto& row : table) columns = std::max(columns, row.size());
+    for (const auto& row : table)
+        columns = std::max(columns, row.size());
     const std::size_t maxRows = xls ? kXlsMaxRows : kXlsxMaxRows;
     const std::size_t maxColumns = xls ? kXlsMaxColumns : kXlsxMaxColumns;
     if (table.size() > maxRows)
@@ -160,9 +182,10 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
                                                     " rows; this workbook format holds at most " +
                                                     std::to_string(maxRows));
     if (columns > maxColumns)
-        return Failure(WorkbookError::TooLarge, "the table has " + std::to_string(columns) +
-                                                    " columns; this workbook format holds at most " +
-                                                    std::to_string(maxColumns));
+        return Failure(WorkbookError::TooLarge,
+                       "the table has " + std::to_string(columns) +
+                           " columns; this workbook format holds at most " +
+                           std::to_string(maxColumns));
 
     // Widths from GBK byte lengths: a GBK character takes two bytes exactly where it is
     // drawn two columns wide, so bytes measure the text's width in characters.
@@ -173,12 +196,14 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
     for (std::size_t r = 0; r < utf8.size(); ++r) {
         for (std::size_t c = 0; c < utf8[r].size(); ++c) {
             widths[c] = std::max(widths[c], static_cast<double>(utf8[r][c].size()));
-            if (utf8[r][c].empty()) continue;
+            if (utf8[r][c].empty())
+                continue;
             texts.push_back(&utf8[r][c]);
             where.emplace_back(r, c);
         }
     }
-    for (auto& width : widths) width = width == 0 ? kDefaultColumnWidth : std::min(width + 2, kMaxColumnWidth);
+    for (auto& width : widths)
+        width = width == 0 ? kDefaultColumnWidth : std::min(width + 2, kMaxColumnWidth);
     if (auto bad = ConvertGbkTextsToUtf8(texts))
         return Failure(WorkbookError::NotGbk, "the text is not valid GBK",
                        CellReference(where[*bad].first, where[*bad].second));
@@ -188,12 +213,17 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
                            CellReference(where[i].first, where[i].second));
 
     // Written beside the target and renamed over it only when complete; removed otherwise.
-    std::optional<StagedFile> temporary = StagedFile::Create(path + ".partial-", "", kWorkbookFileMode);
-    if (!temporary) return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
+    std::optional<StagedFile> temporary =
+        StagedFile::Create(path + ".partial-", "", kWorkbookFileMode);
+    if (!temporary)
+        return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
     SheetToWrite sheet{&utf8, columns, std::move(widths)};
-    WorkbookStatus status = xls ? WriteXlsFile(temporary->Path(), sheet) : WriteXlsxFile(temporary->Path(), sheet);
-    if (!status.ok()) return status;
-    if (!temporary->ReplaceTarget(path)) return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
+    WorkbookStatus status =
+        xls ? WriteXlsFile(temporary->Path(), sheet) : WriteXlsxFile(temporary->Path(), sheet);
+    if (!status.ok())
+        return status;
+    if (!temporary->ReplaceTarget(path))
+        return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
     return {};
 }
 

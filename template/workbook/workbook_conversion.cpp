@@ -13,10 +13,12 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-void ShowWithDetail(UserInterface& ui, std::string_view section, std::string_view key, const WorkbookStatus& status) {
+void ShowWithDetail(UserInterface& ui, std::string_view section, std::string_view key,
+                    const WorkbookStatus& status) {
     std::string text = LoadMessage(section, key);
     const std::string detail = DescribeWorkbookFailure(status);
-    if (!detail.empty()) text += (text.empty() ? "" : "\n") + detail;
+    if (!detail.empty())
+        text += (text.empty() ? "" : "\n") + detail;
     ui.ShowMessage(kWorkbookMessageCaption, text);
 }
 
@@ -24,14 +26,16 @@ void ShowWithDetail(UserInterface& ui, std::string_view section, std::string_vie
 
 bool WriteDelimitedText(const std::string& path, const TextTable& table, char separator) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb+"));
-    if (!file) return false;
+    if (!file)
+        return false;
     std::string line;
     bool written = true;
     for (const auto& row : table) {
         line.clear();
         for (std::size_t j = 0; j < row.size(); ++j) {
             line += row[j];
-            if (separator != '\0' && j + 1 < row.size()) line += separator;
+            if (separator != '\0' && j + 1 < row.size())
+                line += separator;
         }
         line += "\r\n";
         written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
@@ -40,8 +44,8 @@ bool WriteDelimitedText(const std::string& path, const TextTable& table, char se
     return std::fclose(raw) == 0 && written;
 }
 
-bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath, const std::string& textPath,
-                           char separator) {
+bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath,
+                           const std::string& textPath, char separator) {
     TextTable table;
     const WorkbookStatus status = ReadWorkbook(workbookPath, table);
     if (!status.ok()) {
@@ -62,11 +66,14 @@ TextTable SplitDelimitedText(const std::string& text, char separator) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         start = end + 1;
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         TextRow& row = rows.emplace_back();
         if (separator == '\0') {
             row.emplace_back(line);
@@ -90,10 +97,11 @@ TextTable SplitDelimitedText(const std::string& text, char separator) {
     return rows;
 }
 
-bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath, const std::string& workbookPath,
-                           char separator) {
+bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath,
+                           const std::string& workbookPath, char separator) {
     const std::optional<std::string> text = ReadWholeFile(textPath);
-    if (!text) return false;
+    if (!text)
+        return false;
     const WorkbookStatus status = WriteWorkbook(workbookPath, SplitDelimitedText(*text, separator));
     if (!status.ok()) {
         ShowWithDetail(ui, "DialogSingleFileCrypt", "msg8", status);

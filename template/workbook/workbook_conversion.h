@@ -20,8 +20,8 @@ bool WriteDelimitedText(const std::string& path, const TextTable& table, char se
 // the first included, as delimited text at `textPath`. On failure the text file is
 // removed, "stdafx" msg9 (reading) or msg10 (writing) is shown application-captioned
 // (a reading failure with its detail line below), and the answer is false.
-bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath, const std::string& textPath,
-                           char separator);
+bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath,
+                           const std::string& textPath, char separator);
 
 // The reverse, for decrypted text: every non-empty line (CR LF or LF ends) becomes one row,
 // cut into cells at every `separator` byte that is not the second byte of a two-byte GBK
@@ -30,8 +30,8 @@ bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath, c
 // written with WriteWorkbook (format from the workbook path's extension). False when the
 // text file cannot be read (no message) or the workbook cannot be written ("DialogSingle-
 // FileCrypt" msg8, application-captioned, with the detail line below).
-bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath, const std::string& workbookPath,
-                           char separator);
+bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath,
+                           const std::string& workbookPath, char separator);
 
 // Cuts delimited text into rows as ConvertTextToWorkbook does (exposed for import and tests).
 TextTable SplitDelimitedText(const std::string& text, char separator);

@@ -89,7 +89,9 @@ public:
         U16(static_cast<std::uint16_t>(v));
         U16(static_cast<std::uint16_t>(v >> 16));
     }
-    void Bytes(const std::uint8_t* data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
+    void Bytes(const std::uint8_t* data, std::size_t size) {
+        bytes_.insert(bytes_.end(), data, data + size);
+    }
     void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
     void PutU16At(std::size_t offset, std::uint16_t v) {
         bytes_[offset] = static_cast<std::uint8_t>(v);
@@ -111,12 +113,15 @@ private:
 class ByteReader {
 public:
     ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool Has(std::size_t offset, std::size_t count) const { return offset <= size_ && count <= size_ - offset; }
+    bool Has(std::size_t offset, std::size_t count) const {
+        return offset <= size_ && count <= size_ - offset;
+    }
     std::uint16_t U16(std::size_t offset) const {
         return static_cast<std::uint16_t>(data_[offset] | (data_[offset + 1] << 8));
     }
     std::uint32_t U32(std::size_t offset) const {
-        return static_cast<std::uint32_t>(U16(offset)) | (static_cast<std::uint32_t>(U16(offset + 2)) << 16);
+        return static_cast<std::uint32_t>(U16(offset)) |
+               (static_cast<std::uint32_t>(U16(offset + 2)) << 16);
     }
     std::size_t size() const { return size_; }
     const std::uint8_t* data() const { return data_; }
@@ -127,9 +132,10 @@ private:
 };
 
 // The compound-file (OLE2) container: writing a single stream, reading one by name.
-bool WriteCompoundFile(const std::string& path, std::string_view streamName, const std::vector<std::uint8_t>& stream);
-std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(const std::vector<std::uint8_t>& file,
-                                                                std::u16string_view streamName);
+bool WriteCompoundFile(const std::string& path, std::string_view streamName,
+                       const std::vector<std::uint8_t>& stream);
+std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(
+    const std::vector<std::uint8_t>& file, std::u16string_view streamName);
 
 // Strict structural check of a compound file: header, sector chains, every directory entry.
 // FreeXL trusts these structures; files that fail here never reach it.

@@ -21,17 +21,21 @@ struct FreeXlCloser {
 
 // A BIFF8 unicode string (count, flags, characters) held within [at, end).
 std::string ReadBiffString(const ByteReader& in, std::size_t at, std::size_t end) {
-    if (at + 3 > end) return {};
+    if (at + 3 > end)
+        return {};
     const std::uint16_t count = in.U16(at);
     const std::uint8_t flags = in.data()[at + 2];
     const bool wide = (flags & 0x01) != 0;
     at += 3;
-    if (flags & 0x08) at += 2;  // rich-text run count
-    if (flags & 0x04) at += 4;  // phonetic block size
+    if (flags & 0x08)
+        at += 2;  // rich-text run count
+    if (flags & 0x04)
+        at += 4;  // phonetic block size
     std::u16string units;
     const std::size_t step = wide ? 2 : 1;
     for (std::size_t k = 0; k < count && at + step <= end; ++k, at += step)
-        units.push_back(wide ? static_cast<char16_t>(in.U16(at)) : static_cast<char16_t>(in.data()[at]));
+        units.push_back(wide ? static_cast<char16_t>(in.U16(at))
+                             : static_cast<char16_t>(in.data()[at]));
     return Utf16ToUtf8(units);
 }
 
@@ -60,18 +64,28 @@ BiffGlobals ScanGlobals(const std::vector<std::uint8_t>& stream) {
         const std::uint16_t type = in.U16(offset);
         const std::uint16_t length = in.U16(offset + 2);
         const std::size_t data = offset + 4;
-        if (!in.Has(data, length)) break;
-        if (type == 0x0085 && length >= 6) sheets.push_back({stream[data + 5] == 0, in.U32(data)});
-        if (type == 0x003D && length >= 12) activeTab = in.U16(data + 10);
-        if (type == 0x0022 && length >= 2) globals.date1904 = in.U16(data) == 1;
-        if (type == 0x041E && length >= 5) globals.formats[in.U16(data)] = ReadBiffString(in, data + 2, data + length);
-        if (type == 0x00E0 && length >= 4) globals.formatOfXf.push_back(in.U16(data + 2));
-        if (type == 0x000A) break;
+        if (!in.Has(data, length))
+            break;
+        if (type == 0x0085 && length >= 6)
+            sheets.push_back({stream[data + 5] == 0, in.U32(data)});
+        if (type == 0x003D && length >= 12)
+            activeTab = in.U16(data + 10);
+        if (type == 0x0022 && length >= 2)
+            globals.date1904 = in.U16(data) == 1;
+        if (type == 0x041E && length >= 5)
+            globals.formats[in.U16(data)] = ReadBiffString(in, data + 2, data + length);
+        if (type == 0x00E0 && length >= 4)
+            globals.formatOfXf.push_back(in.U16(data + 2));
+        if (type == 0x000A)
+            break;
         offset = data + length;
     }
-    if (activeTab >= sheets.size() || !sheets[activeTab].worksheet) activeTab = 0;
-    for (std::size_t i = 0; i < activeTab; ++i) globals.worksheetIndex += sheets[i].worksheet ? 1 : 0;
-    if (activeTab < sheets.size() && sheets[activeTab].worksheet) globals.offset = sheets[activeTab].offset;
+    if (activeTab >= sheets.size() || !sheets[activeTab].worksheet)
+        activeTab = 0;
+    for (std::size_t i = 0; i < activeTab; ++i)
+        globals.worksheetIndex += sheets[i].worksheet ? 1 : 0;
+    if (activeTab < sheets.size() && sheets[activeTab].worksheet)
+        globals.offset = sheets[activeTab].offset;
     return globals;
 }
 
@@ -80,25 +94,36 @@ std::string FormattedNumber(const BiffGlobals& globals, std::uint16_t xf, double
     if (xf < globals.formatOfXf.size()) {
         const std::uint16_t id = globals.formatOfXf[xf];
         const auto custom = globals.formats.find(id);
-        const DateTimeKind kind = custom != globals.formats.end() ? ClassifyFormatCode(custom->second)
-                                                                  : ClassifyBuiltInFormat(id);
-        if (kind != DateTimeKind::None) return FormatSerialDate(value, kind, globals.date1904);
+        const DateTimeKind kind = custom != globals.formats.end()
+                                      ? ClassifyFormatCode(custom->second)
+                                      : ClassifyBuiltInFormat(id);
+        if (kind != DateTimeKind::None)
+            return FormatSerialDate(value, kind, globals.date1904);
         if (custom != globals.formats.end())
-            if (auto literal = LiteralSectionText(custom->second, value)) return *literal;
+            if (auto literal = LiteralSectionText(custom->second, value))
+                return *literal;
     }
     return FormatGeneralNumber(value);
 }
 
 std::string ErrorText(std::uint8_t code) {
     switch (code) {
-        case 0x00: return "#NULL!";
-        case 0x07: return "#DIV/0!";
-        case 0x0F: return "#VALUE!";
-        case 0x17: return "#REF!";
-        case 0x1D: return "#NAME?";
-        case 0x24: return "#NUM!";
-        case 0x2A: return "#N/A";
-        default: return "#N/A";
+        case 0x00:
+            return "#NULL!";
+        case 0x07:
+            return "#DIV/0!";
+        case 0x0F:
+            return "#VALUE!";
+        case 0x17:
+            return "#REF!";
+        case 0x1D:
+            return "#NAME?";
+        case 0x24:
+            return "#NUM!";
+        case 0x2A:
+            return "#N/A";
+        default:
+            return "#N/A";
     }
 }
 
@@ -106,12 +131,15 @@ std::string ErrorText(std::uint8_t code) {
 // and within the format's size. FreeXL trusts the framing; streams that fail never reach it.
 bool IsSoundBiffStream(const std::vector<std::uint8_t>& stream) {
     const ByteReader in(stream.data(), stream.size());
-    if (!in.Has(0, 8) || in.U16(0) != 0x0809 || in.U16(4) != 0x0600) return false;
+    if (!in.Has(0, 8) || in.U16(0) != 0x0809 || in.U16(4) != 0x0600)
+        return false;
     for (std::size_t offset = 0; in.Has(offset, 4);) {
         const std::uint16_t type = in.U16(offset);
         const std::uint16_t length = in.U16(offset + 2);
-        if (type == 0 && length == 0) break;  // padding after the last record
-        if (length > 8224 || !in.Has(offset + 4, length)) return false;
+        if (type == 0 && length == 0)
+            break;  // padding after the last record
+        if (length > 8224 || !in.Has(offset + 4, length))
+            return false;
         offset += 4 + std::size_t{length};
     }
     return true;
@@ -123,31 +151,38 @@ bool IsSoundBiffStream(const std::vector<std::uint8_t>& stream) {
 class SstWalker {
 public:
     SstWalker(const ByteReader& in, std::vector<std::pair<std::size_t, std::size_t>> segments)
-        : in_(in), segments_(std::move(segments)), at_(segments_.empty() ? 0 : segments_[0].first) {}
+        : in_(in),
+          segments_(std::move(segments)),
+          at_(segments_.empty() ? 0 : segments_[0].first) {}
 
     bool Walk(std::uint32_t count) {
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (Left() == 0 && !Next()) return false;
-            if (Left() < 3) return false;  // a string header is never split
+            if (Left() == 0 && !Next())
+                return false;
+            if (Left() < 3)
+                return false;  // a string header is never split
             const std::uint16_t characters = in_.U16(at_);
             std::uint8_t flags = in_.data()[at_ + 2];
             at_ += 3;
             std::size_t runs = 0;
             std::size_t phonetic = 0;
             if (flags & 0x08) {
-                if (Left() < 2) return false;
+                if (Left() < 2)
+                    return false;
                 runs = in_.U16(at_);
                 at_ += 2;
             }
             if (flags & 0x04) {
-                if (Left() < 4) return false;
+                if (Left() < 4)
+                    return false;
                 phonetic = in_.U32(at_);
                 at_ += 4;
             }
             for (std::size_t remaining = characters; remaining > 0;) {
                 const std::size_t unit = (flags & 0x01) ? 2 : 1;
                 if (Left() < unit) {
-                    if (Left() != 0 || !Next() || Left() < 1) return false;
+                    if (Left() != 0 || !Next() || Left() < 1)
+                        return false;
                     flags = in_.data()[at_++];  // a continued string repeats its flags
                     continue;
                 }
@@ -155,21 +190,26 @@ public:
                 at_ += take * unit;
                 remaining -= take;
             }
-            if (!Skip(runs * 4) || !Skip(phonetic)) return false;
+            if (!Skip(runs * 4) || !Skip(phonetic))
+                return false;
         }
         return true;
     }
 
 private:
-    std::size_t Left() const { return segment_ < segments_.size() ? segments_[segment_].second - at_ : 0; }
+    std::size_t Left() const {
+        return segment_ < segments_.size() ? segments_[segment_].second - at_ : 0;
+    }
     bool Next() {
-        if (segment_ + 1 >= segments_.size()) return false;
+        if (segment_ + 1 >= segments_.size())
+            return false;
         at_ = segments_[++segment_].first;
         return true;
     }
     bool Skip(std::size_t bytes) {
         while (bytes > 0) {
-            if (Left() == 0 && !Next()) return false;
+            if (Left() == 0 && !Next())
+                return false;
             const std::size_t take = std::min(bytes, Left());
             at_ += take;
             bytes -= take;
@@ -178,7 +218,8 @@ private:
     }
 
     const ByteReader& in_;
-    std::vector<std::pair<std::size_t, std::size_t>> segments_;  // [begin, end) of each record's data
+    std::vector<std::pair<std::size_t, std::size_t>>
+        segments_;  // [begin, end) of each record's data
     std::size_t segment_ = 0;
     std::size_t at_;
 };
@@ -188,7 +229,8 @@ private:
 bool AreSoundBiffStrings(const std::vector<std::uint8_t>& stream) {
     const ByteReader in(stream.data(), stream.size());
     const auto fits = [&](std::size_t at, std::size_t end, std::size_t countBytes) {
-        if (at + countBytes + 1 > end) return false;
+        if (at + countBytes + 1 > end)
+            return false;
         const std::size_t count = countBytes == 1 ? in.data()[at] : in.U16(at);
         const bool wide = (in.data()[at + countBytes] & 1) != 0;
         return at + countBytes + 1 + count * (wide ? 2 : 1) <= end;
@@ -197,12 +239,14 @@ bool AreSoundBiffStrings(const std::vector<std::uint8_t>& stream) {
     for (std::size_t offset = 0; in.Has(offset, 4);) {
         const std::uint16_t type = in.U16(offset);
         const std::uint16_t length = in.U16(offset + 2);
-        if (type == 0 && length == 0) break;
+        if (type == 0 && length == 0)
+            break;
         const std::size_t data = offset + 4;
         const std::size_t end = data + length;
         switch (type) {
             case 0x00FC: {  // SST and its CONTINUE records
-                if (length < 8) return false;
+                if (length < 8)
+                    return false;
                 uniqueStrings = in.U32(data + 4);
                 std::vector<std::pair<std::size_t, std::size_t>> segments{{data + 8, end}};
                 std::size_t next = end;
@@ -212,23 +256,29 @@ bool AreSoundBiffStrings(const std::vector<std::uint8_t>& stream) {
                     next += 4 + size;
                 }
                 SstWalker walker(in, std::move(segments));
-                if (!walker.Walk(uniqueStrings)) return false;
+                if (!walker.Walk(uniqueStrings))
+                    return false;
                 break;
             }
             case 0x0085:  // BOUNDSHEET
-                if (length < 8 || !fits(data + 6, end, 1)) return false;
+                if (length < 8 || !fits(data + 6, end, 1))
+                    return false;
                 break;
             case 0x041E:  // FORMAT
-                if (length < 5 || !fits(data + 2, end, 2)) return false;
+                if (length < 5 || !fits(data + 2, end, 2))
+                    return false;
                 break;
             case 0x0031:  // FONT
-                if (length < 16 || !fits(data + 14, end, 1)) return false;
+                if (length < 16 || !fits(data + 14, end, 1))
+                    return false;
                 break;
             case 0x0204:  // LABEL
-                if (length < 9 || !fits(data + 6, end, 2)) return false;
+                if (length < 9 || !fits(data + 6, end, 2))
+                    return false;
                 break;
             case 0x00FD:  // LABELSST
-                if (length < 10 || in.U32(data + 6) >= uniqueStrings) return false;
+                if (length < 10 || in.U32(data + 6) >= uniqueStrings)
+                    return false;
                 break;
             default:
                 break;
@@ -242,8 +292,10 @@ using CellKey = std::pair<std::uint32_t, std::uint32_t>;
 
 // Cells FreeXL leaves empty: booleans and errors (BOOLERR) and the cached results of
 // formulas.
-std::map<CellKey, std::string> CellsFreeXlSkips(const std::vector<std::uint8_t>& stream, const BiffGlobals& globals) {
-    if (!globals.offset) return {};
+std::map<CellKey, std::string> CellsFreeXlSkips(const std::vector<std::uint8_t>& stream,
+                                                const BiffGlobals& globals) {
+    if (!globals.offset)
+        return {};
     std::map<CellKey, std::string> cells;
     const ByteReader in(stream.data(), stream.size());
     std::optional<CellKey> pendingString;
@@ -251,27 +303,38 @@ std::map<CellKey, std::string> CellsFreeXlSkips(const std::vector<std::uint8_t>&
         const std::uint16_t type = in.U16(offset);
         const std::uint16_t length = in.U16(offset + 2);
         const std::size_t data = offset + 4;
-        if (!in.Has(data, length)) break;
+        if (!in.Has(data, length))
+            break;
         if (type == 0x0205 && length >= 8) {  // BOOLERR
             const std::uint8_t value = stream[data + 6];
-            cells[{in.U16(data), in.U16(data + 2)}] = stream[data + 7] ? ErrorText(value) : value ? "TRUE" : "FALSE";
-        } else if (type == 0x0006 && length >= 14 && in.U16(data + 12) != 0xFFFF) {  // FORMULA, number
+            cells[{in.U16(data), in.U16(data + 2)}] = stream[data + 7] ? ErrorText(value)
+                                                      : value          ? "TRUE"
+                                                                       : "FALSE";
+        } else if (type == 0x0006 && length >= 14 &&
+                   in.U16(data + 12) != 0xFFFF) {  // FORMULA, number
             double value = 0;
-            std::uint64_t bits = static_cast<std::uint64_t>(in.U32(data + 6)) | (static_cast<std::uint64_t>(in.U32(data + 10)) << 32);
+            std::uint64_t bits = static_cast<std::uint64_t>(in.U32(data + 6)) |
+                                 (static_cast<std::uint64_t>(in.U32(data + 10)) << 32);
             std::memcpy(&value, &bits, sizeof value);
-            cells[{in.U16(data), in.U16(data + 2)}] = FormattedNumber(globals, in.U16(data + 4), value);
+            cells[{in.U16(data), in.U16(data + 2)}] =
+                FormattedNumber(globals, in.U16(data + 4), value);
         } else if (type == 0x0006 && length >= 14) {  // FORMULA, other result
             const CellKey key{in.U16(data), in.U16(data + 2)};
             const std::uint8_t kind = stream[data + 6];
             const std::uint8_t value = stream[data + 8];
-            if (kind == 1) cells[key] = value ? "TRUE" : "FALSE";
-            if (kind == 2) cells[key] = ErrorText(value);
-            if (kind == 0) pendingString = key;
+            if (kind == 1)
+                cells[key] = value ? "TRUE" : "FALSE";
+            if (kind == 2)
+                cells[key] = ErrorText(value);
+            if (kind == 0)
+                pendingString = key;
         } else if (type == 0x0207 && pendingString) {  // STRING after a text formula
             cells[*pendingString] = ReadBiffString(in, data, data + length);
         }
-        if (type != 0x0006) pendingString.reset();
-        if (type == 0x000A) break;
+        if (type != 0x0006)
+            pendingString.reset();
+        if (type == 0x000A)
+            break;
         offset = data + length;
     }
     return cells;
@@ -282,19 +345,23 @@ std::map<CellKey, std::string> CellsFreeXlSkips(const std::vector<std::uint8_t>&
 SheetReadResult ReadXlsSheet(const std::string& path) {
     SheetReadResult result;
     std::ifstream input(path, std::ios::binary);
-    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(input)),
+                                         std::istreambuf_iterator<char>());
 
-    auto stream = IsSoundCompoundFile(file) ? ReadCompoundFileStream(file, u"Workbook") : std::nullopt;
+    auto stream =
+        IsSoundCompoundFile(file) ? ReadCompoundFileStream(file, u"Workbook") : std::nullopt;
     if (!stream || !IsSoundBiffStream(*stream) || !AreSoundBiffStrings(*stream)) {
-        result.status = Failure(WorkbookError::Malformed, "the file is not a sound BIFF8 workbook (damaged or truncated)");
+        result.status = Failure(WorkbookError::Malformed,
+                                "the file is not a sound BIFF8 workbook (damaged or truncated)");
         return result;
     }
     const void* raw = nullptr;
     const int opened = freexl_open(path.c_str(), &raw);
     std::unique_ptr<const void, FreeXlCloser> handle(raw);
     if (opened != FREEXL_OK || !raw) {
-        result.status = Failure(WorkbookError::Malformed,
-                                "the workbook cannot be decoded (FreeXL error " + std::to_string(opened) + ")");
+        result.status =
+            Failure(WorkbookError::Malformed,
+                    "the workbook cannot be decoded (FreeXL error " + std::to_string(opened) + ")");
         return result;
     }
     unsigned sheets = 0;
@@ -303,7 +370,8 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
         return result;
     }
     unsigned password = 0;
-    if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password == FREEXL_BIFF_OBFUSCATED) {
+    if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
+        password == FREEXL_BIFF_OBFUSCATED) {
         result.status = Failure(WorkbookError::Malformed, "the workbook is password protected");
         return result;
     }
@@ -321,7 +389,8 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue value{};
             if (freexl_get_cell_value(raw, r, c, &value) != FREEXL_OK) {
-                result.status = Failure(WorkbookError::Malformed, "a cell cannot be read", CellReference(r, c));
+                result.status =
+                    Failure(WorkbookError::Malformed, "a cell cannot be read", CellReference(r, c));
                 return result;
             }
             std::string shown;
@@ -337,15 +406,18 @@ SheetReadResult ReadXlsSheet(const std::string& path) {
                 case FREEXL_CELL_DATE:
                 case FREEXL_CELL_DATETIME:
                 case FREEXL_CELL_TIME:
-                    if (value.value.text_value) shown = value.value.text_value;
+                    if (value.value.text_value)
+                        shown = value.value.text_value;
                     break;
                 default:
                     break;
             }
             if (shown.empty() && value.type == FREEXL_CELL_NULL) {
-                if (auto it = skipped.find({r, c}); it != skipped.end()) shown = it->second;
+                if (auto it = skipped.find({r, c}); it != skipped.end())
+                    shown = it->second;
             }
-            if (!shown.empty()) result.cells.push_back(SheetCell{r, c, std::move(shown)});
+            if (!shown.empty())
+                result.cells.push_back(SheetCell{r, c, std::move(shown)});
         }
     }
     return result;

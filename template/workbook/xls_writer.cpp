@@ -11,7 +11,7 @@ namespace brindlecot::workbook_detail {
 namespace {
 
 constexpr std::size_t kMaxRecordData = 8224;
-constexpr std::uint16_t kTextXf = 16;  // the cell XF written after the 15 style XFs and XF 15
+constexpr std::uint16_t kTextXf = 16;      // the cell XF written after the 15 style XFs and XF 15
 constexpr std::uint16_t kTextFormat = 49;  // built-in "@"
 
 enum Record : std::uint16_t {
@@ -63,15 +63,17 @@ void Bof(RecordWriter& w, std::uint16_t kind) {
     w.End();
 }
 
-void SimpleRecord(RecordWriter& w, std::uint16_t type, std::initializer_list<std::uint16_t> values) {
+void SimpleRecord(RecordWriter& w, std::uint16_t type,
+                  std::initializer_list<std::uint16_t> values) {
     w.Begin(type);
-    for (auto v : values) w.out().U16(v);
+    for (auto v : values)
+        w.out().U16(v);
     w.End();
 }
 
 void Font(RecordWriter& w) {
     w.Begin(kFont);
-    w.out().U16(200);     // 10 points
+    w.out().U16(200);  // 10 points
     w.out().U16(0);
     w.out().U16(0x7FFF);  // automatic colour
     w.out().U16(400);     // normal weight
@@ -83,7 +85,8 @@ void Font(RecordWriter& w) {
     static constexpr char16_t kName[] = u"\u5B8B\u4F53";  // SimSun
     w.out().U8(2);
     w.out().U8(1);
-    for (int i = 0; i < 2; ++i) w.out().U16(kName[i]);
+    for (int i = 0; i < 2; ++i)
+        w.out().U16(kName[i]);
     w.End();
 }
 
@@ -108,7 +111,8 @@ class StringIndex {
 public:
     explicit StringIndex(std::size_t expected) {
         std::size_t capacity = 16;
-        while (capacity < expected * 2) capacity *= 2;
+        while (capacity < expected * 2)
+            capacity *= 2;
         slots_.assign(capacity, Slot{});
     }
 
@@ -121,7 +125,8 @@ public:
                 slot = Slot{hash, &text, next};
                 return {next, true};
             }
-            if (slot.hash == hash && *slot.text == text) return {slot.index, false};
+            if (slot.hash == hash && *slot.text == text)
+                return {slot.index, false};
         }
     }
 
@@ -137,7 +142,8 @@ private:
 // The shared-string table. A string never starts without its whole header (count and
 // flags) and first character in the same record; when its characters run over into a
 // CONTINUE record, that record repeats the flags byte before the rest of the characters.
-void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings, std::uint32_t totalCells) {
+void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings,
+                   std::uint32_t totalCells) {
     const std::uint32_t unique = static_cast<std::uint32_t>(strings.size());
     const std::uint32_t perBucket = std::max<std::uint32_t>(8, (unique + 127) / 128);
     struct Bucket {
@@ -158,7 +164,8 @@ void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings, 
             w.Begin(kContinue);
         }
         if (i % perBucket == 0)
-            buckets.push_back({static_cast<std::uint32_t>(w.out().size()), static_cast<std::uint16_t>(w.OffsetInRecord())});
+            buckets.push_back({static_cast<std::uint32_t>(w.out().size()),
+                               static_cast<std::uint16_t>(w.OffsetInRecord())});
         w.out().U16(static_cast<std::uint16_t>(s.size()));
         w.out().U8(wide ? 1 : 0);
         std::size_t done = 0;
@@ -199,7 +206,8 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     // Shared strings in order of first use, and each non-empty cell's index.
     std::size_t filled = 0;
     for (const auto& row : rows)
-        for (const auto& text : row) filled += text.empty() ? 0 : 1;
+        for (const auto& text : row)
+            filled += text.empty() ? 0 : 1;
     StringIndex indexOf(filled);
     std::vector<std::u16string> strings;
     std::vector<std::uint32_t> cellString;
@@ -207,11 +215,14 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             const std::string& text = rows[r][c];
-            if (text.empty()) continue;
+            if (text.empty())
+                continue;
             auto [index, added] = indexOf.Insert(text, static_cast<std::uint32_t>(strings.size()));
             if (added) {
                 auto units = Utf8ToUtf16(text);
-                if (!units) return Failure(WorkbookError::NotGbk, "text cannot be encoded", CellReference(r, c));
+                if (!units)
+                    return Failure(WorkbookError::NotGbk, "text cannot be encoded",
+                                   CellReference(r, c));
                 strings.push_back(std::move(*units));
             }
             cellString.push_back(index);
@@ -223,9 +234,11 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     SimpleRecord(w, kCodePage, {1200});  // strings are UTF-16
     SimpleRecord(w, kWindow1, {0, 0, 0x4000, 0x2000, 0x0038, 0, 0, 1, 0x0258});
     SimpleRecord(w, kDate1904, {0});
-    for (int i = 0; i < 4; ++i) Font(w);  // font index 4 does not exist in BIFF
+    for (int i = 0; i < 4; ++i)
+        Font(w);  // font index 4 does not exist in BIFF
     Xf(w, 0, true, 0);
-    for (int i = 1; i < 15; ++i) Xf(w, 0, true, 0xF4);
+    for (int i = 1; i < 15; ++i)
+        Xf(w, 0, true, 0xF4);
     Xf(w, 0, false, 0);
     Xf(w, kTextFormat, false, 0x04);
     SimpleRecord(w, kStyle, {0x8000, 0xFF00});  // built-in "Normal" on XF 0
@@ -247,8 +260,11 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     SimpleRecord(w, kDefColWidth, {8});
     for (std::size_t c = 0; c < sheet.columnCount; ++c) {
         const double width = c < sheet.columnWidths.size() ? sheet.columnWidths[c] : 8.43;
-        const auto units = static_cast<std::uint16_t>(std::clamp(std::lround(width * 256), 256L, 255L * 256));
-        SimpleRecord(w, kColInfo, {static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(c), units, kTextXf, 0, 0});
+        const auto units =
+            static_cast<std::uint16_t>(std::clamp(std::lround(width * 256), 256L, 255L * 256));
+        SimpleRecord(
+            w, kColInfo,
+            {static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(c), units, kTextXf, 0, 0});
     }
     w.Begin(kDimensions);
     w.out().U32(0);
@@ -260,7 +276,8 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     std::size_t next = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            if (rows[r][c].empty()) continue;
+            if (rows[r][c].empty())
+                continue;
             w.Begin(kLabelSst);
             w.out().U16(static_cast<std::uint16_t>(r));
             w.out().U16(static_cast<std::uint16_t>(c));

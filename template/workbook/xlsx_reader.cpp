@@ -16,9 +16,10 @@ namespace {
 
 constexpr std::uint32_t kMaxRows = 1048576;
 constexpr std::uint32_t kMaxColumns = 16384;
-constexpr std::size_t kMaxCells = 50'000'000;        // far beyond any batch; stops a decompression bomb
+constexpr std::size_t kMaxCells = 50'000'000;  // far beyond any batch; stops a decompression bomb
 constexpr std::uint64_t kMaxPartBytes = 4ull << 30;  // uncompressed bytes of one part
-constexpr std::size_t kMaxTextBytes = 1 << 20;       // one text node; a cell holds at most 32,767 characters
+constexpr std::size_t kMaxTextBytes =
+    1 << 20;  // one text node; a cell holds at most 32,767 characters
 
 // Names without their namespace prefix: parts are read by local names, whatever prefix a
 // producer chose (a namespace-aware parse would hand over the full URI with every name,
@@ -31,7 +32,8 @@ std::string_view LocalName(const char* name) {
 
 const char* Attribute(const char** attributes, std::string_view local) {
     for (int i = 0; attributes[i]; i += 2)
-        if (LocalName(attributes[i]) == local) return attributes[i + 1];
+        if (LocalName(attributes[i]) == local)
+            return attributes[i + 1];
     return nullptr;
 }
 
@@ -42,13 +44,15 @@ bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
 
 // "_xHHHH_" escapes characters that XML cannot carry (control characters).
 std::string DecodeEscapes(std::string text) {
-    if (text.find("_x") == std::string::npos) return text;
+    if (text.find("_x") == std::string::npos)
+        return text;
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
             unsigned code = 0;
-            const auto [end, error] = std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
+            const auto [end, error] =
+                std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
             if (error == std::errc{} && end == text.data() + i + 6) {
                 if (code < 0x80) {
                     out += static_cast<char>(code);
@@ -76,12 +80,15 @@ public:
     virtual void Start(std::string_view name, const char** attributes) = 0;
     virtual void End(std::string_view name) = 0;
     void Text(const char* data, int length) {
-        if (!capturing_) return;
-        if (text_.size() + static_cast<std::size_t>(length) > kMaxTextBytes) return Fail("text too long");
+        if (!capturing_)
+            return;
+        if (text_.size() + static_cast<std::size_t>(length) > kMaxTextBytes)
+            return Fail("text too long");
         text_.append(data, static_cast<std::size_t>(length));
     }
     void Fail(std::string reason) {
-        if (failure_.empty()) failure_ = std::move(reason);
+        if (failure_.empty())
+            failure_ = std::move(reason);
     }
     const std::string& failure() const { return failure_; }
 
@@ -109,17 +116,20 @@ struct ParseContext {
 void OnStart(void* data, const char* name, const char** attributes) {
     auto* context = static_cast<ParseContext*>(data);
     context->handler->Start(LocalName(name), attributes);
-    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+    if (!context->handler->failure().empty())
+        XML_StopParser(context->parser, XML_FALSE);
 }
 void OnEnd(void* data, const char* name) {
     auto* context = static_cast<ParseContext*>(data);
     context->handler->End(LocalName(name));
-    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+    if (!context->handler->failure().empty())
+        XML_StopParser(context->parser, XML_FALSE);
 }
 void OnText(void* data, const char* text, int length) {
     auto* context = static_cast<ParseContext*>(data);
     context->handler->Text(text, length);
-    if (!context->handler->failure().empty()) XML_StopParser(context->parser, XML_FALSE);
+    if (!context->handler->failure().empty())
+        XML_StopParser(context->parser, XML_FALSE);
 }
 void OnDoctype(void* data, const char*, const char*, const char*, int) {
     // Workbook parts have no document type; refusing one rules out entity tricks.
@@ -131,8 +141,10 @@ void OnDoctype(void* data, const char*, const char*, const char*, int) {
 enum class PartOutcome { Parsed, Missing, Damaged };
 
 // Streams one part of the package through `handler`.
-PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, std::string& reason) {
-    if (unzLocateFile(zip, name.c_str(), 2) != UNZ_OK) return PartOutcome::Missing;
+PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler,
+                      std::string& reason) {
+    if (unzLocateFile(zip, name.c_str(), 2) != UNZ_OK)
+        return PartOutcome::Missing;
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
         reason = name + ": cannot be opened";
         return PartOutcome::Damaged;
@@ -153,7 +165,8 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
     std::uint64_t total = 0;
     bool good = true;
     for (;;) {
-        const int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        const int got =
+            unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (got < 0) {
             reason = name + ": damaged compressed data";
             good = false;
@@ -166,12 +179,14 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
             break;
         }
         if (XML_Parse(parser.get(), buffer.data(), got, got == 0) != XML_STATUS_OK) {
-            reason = !handler.failure().empty() ? name + ": " + handler.failure()
-                                                : name + ": " + XML_ErrorString(XML_GetErrorCode(parser.get()));
+            reason = !handler.failure().empty()
+                         ? name + ": " + handler.failure()
+                         : name + ": " + XML_ErrorString(XML_GetErrorCode(parser.get()));
             good = false;
             break;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
     }
     const int closed = unzCloseCurrentFile(zip);
     if (good && closed != UNZ_OK) {
@@ -183,23 +198,27 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
 
 // Relationship targets are relative to the folder of the part that owns them.
 std::string ResolveTarget(const std::string& ownerFolder, std::string target) {
-    if (!target.empty() && target[0] == '/') return target.substr(1);
+    if (!target.empty() && target[0] == '/')
+        return target.substr(1);
     std::string path = ownerFolder + target;
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start <= path.size()) {
         auto end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
+        if (end == std::string::npos)
+            end = path.size();
         const std::string piece = path.substr(start, end - start);
         if (piece == "..") {
-            if (!parts.empty()) parts.pop_back();
+            if (!parts.empty())
+                parts.pop_back();
         } else if (!piece.empty() && piece != ".") {
             parts.push_back(piece);
         }
         start = end + 1;
     }
     std::string joined;
-    for (const auto& p : parts) joined += (joined.empty() ? "" : "/") + p;
+    for (const auto& p : parts)
+        joined += (joined.empty() ? "" : "/") + p;
     return joined;
 }
 
@@ -210,7 +229,8 @@ std::string FolderOf(const std::string& part) {
 
 std::string RelationshipsOf(const std::string& part) {
     const auto slash = part.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
     return folder + "_rels/" + part.substr(slash == std::string::npos ? 0 : slash + 1) + ".rels";
 }
 
@@ -227,11 +247,13 @@ class RelationshipsHandler : public XmlHandler {
 public:
     std::map<std::string, Relationship> byId;
     void Start(std::string_view name, const char** attributes) override {
-        if (name != "Relationship") return;
+        if (name != "Relationship")
+            return;
         const char* id = Attribute(attributes, "Id");
         const char* type = Attribute(attributes, "Type");
         const char* target = Attribute(attributes, "Target");
-        if (id && type && target) byId.emplace(id, Relationship{type, target});
+        if (id && type && target)
+            byId.emplace(id, Relationship{type, target});
     }
     void End(std::string_view) override {}
 };
@@ -248,11 +270,13 @@ public:
         } else if (name == "workbookView" && !sawView_) {
             sawView_ = true;
             std::uint64_t tab = 0;
-            if (const char* value = Attribute(attributes, "activeTab"); value && ParseUnsigned(value, tab))
+            if (const char* value = Attribute(attributes, "activeTab");
+                value && ParseUnsigned(value, tab))
                 activeTab = static_cast<std::size_t>(tab);
         } else if (name == "workbookPr") {
             const char* value = Attribute(attributes, "date1904");
-            date1904 = value && (std::string_view(value) == "1" || std::string_view(value) == "true");
+            date1904 =
+                value && (std::string_view(value) == "1" || std::string_view(value) == "true");
         }
     }
     void End(std::string_view) override {}
@@ -275,20 +299,25 @@ public:
             std::uint64_t id = 0;
             const char* idText = Attribute(attributes, "numFmtId");
             const char* code = Attribute(attributes, "formatCode");
-            if (idText && code && ParseUnsigned(idText, id)) custom_[id] = NumberStyle{ClassifyFormatCode(code), code};
+            if (idText && code && ParseUnsigned(idText, id))
+                custom_[id] = NumberStyle{ClassifyFormatCode(code), code};
         } else if (name == "cellXfs") {
             inCellXfs_ = true;
         } else if (name == "xf" && inCellXfs_) {
             std::uint64_t id = 0;
             const char* idText = Attribute(attributes, "numFmtId");
-            if (!idText || !ParseUnsigned(idText, id)) id = 0;
+            if (!idText || !ParseUnsigned(idText, id))
+                id = 0;
             const auto it = custom_.find(id);
-            styleOfXf.push_back(it != custom_.end() ? it->second
-                                                    : NumberStyle{ClassifyBuiltInFormat(static_cast<unsigned>(id)), {}});
+            styleOfXf.push_back(
+                it != custom_.end()
+                    ? it->second
+                    : NumberStyle{ClassifyBuiltInFormat(static_cast<unsigned>(id)), {}});
         }
     }
     void End(std::string_view name) override {
-        if (name == "cellXfs") inCellXfs_ = false;
+        if (name == "cellXfs")
+            inCellXfs_ = false;
     }
 
 private:
@@ -301,11 +330,14 @@ private:
 class StringItemCollector {
 public:
     void Start(std::string_view name, bool& capturing) {
-        if (name == "rPh") ++phonetic_;
-        if (name == "t" && phonetic_ == 0) capturing = true;
+        if (name == "rPh")
+            ++phonetic_;
+        if (name == "t" && phonetic_ == 0)
+            capturing = true;
     }
     void End(std::string_view name, bool& capturing, std::string& text, std::string& item) {
-        if (name == "rPh" && phonetic_ > 0) --phonetic_;
+        if (name == "rPh" && phonetic_ > 0)
+            --phonetic_;
         if (name == "t" && capturing) {
             item += text;
             text.clear();
@@ -330,7 +362,8 @@ public:
     }
     void End(std::string_view name) override {
         if (name == "si") {
-            if (strings.size() >= kMaxCells) return Fail("too many strings");
+            if (strings.size() >= kMaxCells)
+                return Fail("too many strings");
             strings.push_back(DecodeEscapes(std::move(item_)));
             item_.clear();
             inItem_ = false;
@@ -353,8 +386,10 @@ bool ParseCellReference(std::string_view reference, std::uint32_t& row, std::uin
         ++i;
     }
     std::uint64_t rowNumber = 0;
-    if (i == 0 || !ParseUnsigned(reference.substr(i), rowNumber)) return false;
-    if (col > kMaxColumns || rowNumber == 0 || rowNumber > kMaxRows) return false;
+    if (i == 0 || !ParseUnsigned(reference.substr(i), rowNumber))
+        return false;
+    if (col > kMaxColumns || rowNumber == 0 || rowNumber > kMaxRows)
+        return false;
     row = static_cast<std::uint32_t>(rowNumber - 1);
     column = col - 1;
     return true;
@@ -362,7 +397,8 @@ bool ParseCellReference(std::string_view reference, std::uint32_t& row, std::uin
 
 class SheetHandler : public XmlHandler {
 public:
-    SheetHandler(const std::vector<std::string>& strings, const std::vector<NumberStyle>& styles, bool date1904)
+    SheetHandler(const std::vector<std::string>& strings, const std::vector<NumberStyle>& styles,
+                 bool date1904)
         : strings_(strings), styles_(styles), date1904_(date1904) {}
     SheetCells cells;
 
@@ -374,12 +410,14 @@ public:
         } else if (name == "row") {
             std::uint64_t number = 0;
             if (const char* r = Attribute(attributes, "r")) {
-                if (!ParseUnsigned(r, number) || number == 0 || number > kMaxRows) return Fail("bad row number");
+                if (!ParseUnsigned(r, number) || number == 0 || number > kMaxRows)
+                    return Fail("bad row number");
                 row_ = static_cast<std::uint32_t>(number - 1);
             } else {
                 row_ = nextRow_;
             }
-            if (row_ >= kMaxRows) return Fail("too many rows");
+            if (row_ >= kMaxRows)
+                return Fail("too many rows");
             nextRow_ = row_ + 1;
             nextColumn_ = 0;
         } else if (name == "c") {
@@ -389,12 +427,15 @@ public:
             const char* r = Attribute(attributes, "r");
             if (r) {
                 std::uint32_t row = 0;
-                if (!ParseCellReference(r, row, column_)) return Fail(std::string("bad cell reference ") + r);
-                if (row != row_) return Fail(std::string("cell outside its row ") + r);
+                if (!ParseCellReference(r, row, column_))
+                    return Fail(std::string("bad cell reference ") + r);
+                if (row != row_)
+                    return Fail(std::string("cell outside its row ") + r);
             } else {
                 column_ = nextColumn_;
             }
-            if (column_ >= kMaxColumns) return Fail("too many columns");
+            if (column_ >= kMaxColumns)
+                return Fail("too many columns");
             nextColumn_ = column_ + 1;
             const char* t = Attribute(attributes, "t");
             type_ = t ? t : "n";
@@ -412,7 +453,8 @@ public:
     }
 
     void End(std::string_view name) override {
-        if (!inData_) return;
+        if (!inData_)
+            return;
         if (name == "sheetData") {
             inData_ = false;
         } else if (inCell_ && name == "v") {
@@ -426,9 +468,12 @@ public:
         } else if (name == "c" && inCell_) {
             inCell_ = false;
             std::string shown;
-            if (!Display(shown)) return;
-            if (shown.empty()) return;
-            if (cells.size() >= kMaxCells) return Fail("too many cells");
+            if (!Display(shown))
+                return;
+            if (shown.empty())
+                return;
+            if (cells.size() >= kMaxCells)
+                return Fail("too many cells");
             cells.push_back(SheetCell{row_, column_, std::move(shown)});
         }
     }
@@ -439,14 +484,16 @@ private:
             shown = DecodeEscapes(std::move(inline_));
         } else if (type_ == "s") {
             std::uint64_t index = 0;
-            if (value_.empty()) return true;
+            if (value_.empty())
+                return true;
             if (!ParseUnsigned(value_, index) || index >= strings_.size()) {
                 Fail("shared string index out of range in " + CellReference(row_, column_));
                 return false;
             }
             shown = strings_[static_cast<std::size_t>(index)];
         } else if (type_ == "b") {
-            if (!value_.empty()) shown = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
+            if (!value_.empty())
+                shown = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
         } else if (type_ == "str" || type_ == "e") {
             shown = DecodeEscapes(std::move(value_));
         } else if (type_ == "d") {
@@ -460,12 +507,15 @@ private:
     std::string Number(const std::string& text) const {
         double number = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-        if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return text;
+        if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+            return text;
         if (style_ < styles_.size()) {
             const NumberStyle& style = styles_[static_cast<std::size_t>(style_)];
-            if (style.kind != DateTimeKind::None) return FormatSerialDate(number, style.kind, date1904_);
+            if (style.kind != DateTimeKind::None)
+                return FormatSerialDate(number, style.kind, date1904_);
             if (!style.customCode.empty())
-                if (auto literal = LiteralSectionText(style.customCode, number)) return *literal;
+                if (auto literal = LiteralSectionText(style.customCode, number))
+                    return *literal;
         }
         return FormatGeneralNumber(number);
     }
@@ -487,7 +537,9 @@ private:
     StringItemCollector collector_;
 };
 
-WorkbookStatus Damaged(std::string reason) { return Failure(WorkbookError::Malformed, std::move(reason)); }
+WorkbookStatus Damaged(std::string reason) {
+    return Failure(WorkbookError::Malformed, std::move(reason));
+}
 
 }  // namespace
 
@@ -495,7 +547,8 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
     SheetReadResult result;
     Zip zip(unzOpen64(path.c_str()));
     if (!zip) {
-        result.status = Damaged("the package's zip directory cannot be read (truncated or damaged)");
+        result.status =
+            Damaged("the package's zip directory cannot be read (truncated or damaged)");
         return result;
     }
     std::string reason;
@@ -507,16 +560,21 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
         return result;
     }
     for (const auto& [id, rel] : packageRels.byId)
-        if (EndsWith(rel.type, "/officeDocument")) workbookPart = ResolveTarget("", rel.target);
+        if (EndsWith(rel.type, "/officeDocument"))
+            workbookPart = ResolveTarget("", rel.target);
 
     WorkbookHandler book;
-    if (auto outcome = ParsePart(zip.get(), workbookPart, book, reason); outcome != PartOutcome::Parsed) {
-        result.status = Damaged(outcome == PartOutcome::Missing ? "no workbook part in the package" : reason);
+    if (auto outcome = ParsePart(zip.get(), workbookPart, book, reason);
+        outcome != PartOutcome::Parsed) {
+        result.status =
+            Damaged(outcome == PartOutcome::Missing ? "no workbook part in the package" : reason);
         return result;
     }
     RelationshipsHandler bookRels;
-    if (ParsePart(zip.get(), RelationshipsOf(workbookPart), bookRels, reason) != PartOutcome::Parsed) {
-        result.status = Damaged(reason.empty() ? "the workbook's relationships are missing" : reason);
+    if (ParsePart(zip.get(), RelationshipsOf(workbookPart), bookRels, reason) !=
+        PartOutcome::Parsed) {
+        result.status =
+            Damaged(reason.empty() ? "the workbook's relationships are missing" : reason);
         return result;
     }
     if (book.sheetIds.empty()) {
@@ -535,18 +593,23 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
     StylesHandler styles;
     for (const auto& [id, rel] : bookRels.byId) {
         XmlHandler* handler = nullptr;
-        if (EndsWith(rel.type, "/sharedStrings")) handler = &shared;
-        if (EndsWith(rel.type, "/styles")) handler = &styles;
-        if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason) == PartOutcome::Damaged) {
+        if (EndsWith(rel.type, "/sharedStrings"))
+            handler = &shared;
+        if (EndsWith(rel.type, "/styles"))
+            handler = &styles;
+        if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason) ==
+                           PartOutcome::Damaged) {
             result.status = Damaged(reason);
             return result;
         }
     }
 
     SheetHandler sheet(shared.strings, styles.styleOfXf, book.date1904);
-    if (auto outcome = ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet, reason);
+    if (auto outcome =
+            ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet, reason);
         outcome != PartOutcome::Parsed) {
-        result.status = Damaged(outcome == PartOutcome::Missing ? "the active sheet's part is missing" : reason);
+        result.status = Damaged(
+            outcome == PartOutcome::Missing ? "the active sheet's part is missing" : reason);
         return result;
     }
     result.cells = std::move(sheet.cells);

@@ -1,5 +1,5 @@
-#include "app/app_path.h"
 #include "app/crypto_binding.h"
+#include "app/app_path.h"
 #include "tests/support/test_files.h"
 
 #include <dlfcn.h>
@@ -13,7 +13,8 @@ constexpr std::string_view kDriver = "driver/libKestrelvane.so";
 // Asks the dynamic loader, without loading anything, whether the file is loaded now.
 bool IsLoaded(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) return false;
+    if (handle == nullptr)
+        return false;
     dlclose(handle);
     return true;
 }

@@ -6,9 +6,9 @@ namespace brindlecot {
 namespace {
 
 // Byte values from the GB 2312 / GBK code tables.
-constexpr std::string_view kZhongWenGbk = "\xD6\xD0\xCE\xC4";                  // 中文
+constexpr std::string_view kZhongWenGbk = "\xD6\xD0\xCE\xC4";  // 中文
 constexpr std::string_view kZhongWenUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";
-constexpr std::string_view kTraditionalGbk = "\x99\x6E\xB0\xB8";               // 檔案
+constexpr std::string_view kTraditionalGbk = "\x99\x6E\xB0\xB8";  // 檔案
 constexpr std::string_view kTraditionalUtf8 = "\xE6\xAA\x94\xE6\xA1\x88";
 
 TEST(GbkTextTest, KnownCharactersConvertBothWays) {
@@ -24,10 +24,12 @@ TEST(GbkTextTest, EveryTwoByteGbkCharacterRoundTrips) {
     int converted = 0;
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
-            if (trail == 0x7F) continue;
+            if (trail == 0x7F)
+                continue;
             const std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
             const auto utf8 = GbkToUtf8(gbk);
-            if (!utf8) continue;  // unassigned code point
+            if (!utf8)
+                continue;  // unassigned code point
             ++converted;
             ASSERT_EQ(Utf8ToGbk(*utf8), gbk) << std::hex << lead << ' ' << trail;
         }
@@ -36,16 +38,22 @@ TEST(GbkTextTest, EveryTwoByteGbkCharacterRoundTrips) {
 }
 
 TEST(GbkTextTest, TextGbkCannotHoldIsRefusedNotReplaced) {
-    EXPECT_FALSE(Utf8ToGbk("\xF0\x9F\x98\x80"));                 // an emoji
-    EXPECT_FALSE(Utf8ToGbk(std::string{kZhongWenUtf8} + "\xED\x95\x9C"));  // a Hangul syllable after valid text
-    EXPECT_FALSE(Utf8ToGbk("\xFF"));                             // not UTF-8
-    EXPECT_FALSE(Utf8ToGbk("\xE4\xB8"));                         // cut UTF-8 sequence
+    EXPECT_FALSE(Utf8ToGbk("\xF0\x9F\x98\x80"));  // an emoji
+    EXPECT_FALSE(Utf8ToGbk(std::string{kZhongWenUtf8} +
+                           "\xED\x95\x9C"));  // a Hangul syllable after valid text
+    EXPECT_FALSE(Utf8ToGbk("\xFF"));          // not UTF-8
+    EXPECT_FALSE(Utf8ToGbk("\xE4\xB8"));      // cut UTF-8 sequence
 }
 
 TEST(GbkTextTest, InvalidGbkIsRefusedOrShownWithReplacementCharacters) {
-    EXPECT_FALSE(GbkToUtf8("\xD6"));          // lead byte without its second byte
-    EXPECT_FALSE(GbkToUtf8("a\xFF" "b"));
-    EXPECT_EQ(GbkToUtf8ForDisplay("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_FALSE(GbkToUtf8("\xD6"));  // lead byte without its second byte
+    EXPECT_FALSE(
+        GbkToUtf8("a\xFF"
+                  "b"));
+    EXPECT_EQ(GbkToUtf8ForDisplay("a\xFF"
+                                  "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(GbkToUtf8ForDisplay(std::string{kZhongWenGbk} + "\xD6"),
               std::string{kZhongWenUtf8} + "\xEF\xBF\xBD");
 }

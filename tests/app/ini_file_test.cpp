@@ -1,5 +1,5 @@
-#include "app/app_path.h"
 #include "app/ini_file.h"
+#include "app/app_path.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,9 @@ protected:
     std::string Text(std::string_view section, std::string_view key, std::size_t size = 256) {
         return ReadIniString(section, key, "<default>", size, "test.ini");
     }
-    int Number(std::string_view section, std::string_view key) { return ReadIniInt(section, key, -99, "test.ini"); }
+    int Number(std::string_view section, std::string_view key) {
+        return ReadIniInt(section, key, -99, "test.ini");
+    }
 
     testing::TempFolder folder_;
 };
@@ -99,11 +101,16 @@ TEST_F(IniFileTest, GbkSecondBytesAreNotTakenForAsciiSyntaxOrFoldedCase) {
     // 0x81 0x5D has ']' as second byte; 0x81 0x41 and 0x81 0x61 differ only in what would
     // be the case of an ASCII letter.
     WriteIni(
-        "[\x81\x5D" "x]\nkey=bracket\n"
+        "[\x81\x5D"
+        "x]\nkey=bracket\n"
         "[\x81\x41]\nkey=upper\n"
         "[\x81\x61]\nkey=lower\n"
-        "[k]\n\xB1\x7C=" "bar\n");
-    EXPECT_EQ(Text("\x81\x5D" "x", "key"), "bracket");
+        "[k]\n\xB1\x7C="
+        "bar\n");
+    EXPECT_EQ(Text("\x81\x5D"
+                   "x",
+                   "key"),
+              "bracket");
     EXPECT_EQ(Text("\x81\x41", "key"), "upper");
     EXPECT_EQ(Text("\x81\x61", "key"), "lower");
     EXPECT_EQ(Text("k", "\xB1\x7C"), "bar");

@@ -1,5 +1,5 @@
-#include "app/app_path.h"
 #include "app/message_catalogue.h"
+#include "app/app_path.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,8 @@ TEST_F(MessageCatalogueTest, AnyOtherModeChoosesTraditional) {
 
 TEST_F(MessageCatalogueTest, LongTextsAreCutTo255Bytes) {
     const std::string longText(300, 'x');
-    folder_.Write("language/msgSimChi.ini", "[S]\nmsg1=" + longText + "\nmsg2=" + std::string(255, 'y') + "\n");
+    folder_.Write("language/msgSimChi.ini",
+                  "[S]\nmsg1=" + longText + "\nmsg2=" + std::string(255, 'y') + "\n");
     SelectMessageCatalogue();
     EXPECT_EQ(LoadMessage("S", "msg1"), std::string(255, 'x'));
     EXPECT_EQ(LoadMessage("S", "msg2"), std::string(255, 'y'));

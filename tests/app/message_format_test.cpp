@@ -19,10 +19,13 @@ TEST(FormatMessageTest, WellFormedTextsMatchTheCLibrary) {
     EXPECT_EQ(FormatMessage("%s %s repeats %d", {"Name", "index", -12LL}), expected);
 
     std::snprintf(expected, sizeof expected, "typeLens %d, fields %d; 100%%", 0, INT_MAX);
-    EXPECT_EQ(FormatMessage("typeLens %d, fields %d; 100%%", {0LL, static_cast<long long>(INT_MAX)}), expected);
+    EXPECT_EQ(
+        FormatMessage("typeLens %d, fields %d; 100%%", {0LL, static_cast<long long>(INT_MAX)}),
+        expected);
 
     // GBK bytes pass through untouched around and inside the arguments.
-    std::snprintf(expected, sizeof expected, "\xD7\xD6\xB6\xCE\xA1\xB0%s\xA1\xB1", "\xD6\xD0\xCE\xC4");
+    std::snprintf(expected, sizeof expected, "\xD7\xD6\xB6\xCE\xA1\xB0%s\xA1\xB1",
+                  "\xD6\xD0\xCE\xC4");
     EXPECT_EQ(FormatMessage("\xD7\xD6\xB6\xCE\xA1\xB0%s\xA1\xB1", {"\xD6\xD0\xCE\xC4"}), expected);
 }
 

@@ -24,7 +24,8 @@ struct Key {
 std::vector<Key> AllKeys() {
     std::vector<Key> keys;
     auto add = [&keys](const char* section, int from, int to, const char* conversions = "") {
-        for (int i = from; i <= to; ++i) keys.push_back({section, "msg" + std::to_string(i), conversions});
+        for (int i = from; i <= to; ++i)
+            keys.push_back({section, "msg" + std::to_string(i), conversions});
     };
     add("Brindlecot", 1, 2);
     add("BrindlecotDlg", 1, 6);
@@ -61,7 +62,8 @@ std::vector<Key> AllKeys() {
 std::string Conversions(const std::string& text) {
     std::string found;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') continue;
+        if (text[i] != '%')
+            continue;
         if (i + 1 < text.size() && text[i + 1] == '%') {
             ++i;
         } else if (i + 1 < text.size() && (text[i + 1] == 's' || text[i + 1] == 'd')) {
@@ -98,7 +100,8 @@ TEST_P(ShippedCatalogueTest, EveryKeyIsPresentShortAndHasTheRightConversions) {
 }
 
 TEST_P(ShippedCatalogueTest, FileDialogFiltersAreWellFormed) {
-    for (const auto& [section, key] : {std::pair{"DialogModelDlg", "msg36"}, {"DialogSingleFileCrypt", "msg9"},
+    for (const auto& [section, key] : {std::pair{"DialogModelDlg", "msg36"},
+                                       {"DialogSingleFileCrypt", "msg9"},
                                        {"DialogSingleFileCrypt", "msg10"}}) {
         SCOPED_TRACE(std::string{section} + "/" + key);
         const std::string filter = ReadIniString(section, key, "", 256, Catalogue());
@@ -110,20 +113,24 @@ TEST_P(ShippedCatalogueTest, FileDialogFiltersAreWellFormed) {
     }
     // The output browse adds no extension for the first type, "txt" for the second and
     // "xls" for the third.
-    const std::string output = ReadIniString("DialogSingleFileCrypt", "msg10", "", 256, Catalogue());
+    const std::string output =
+        ReadIniString("DialogSingleFileCrypt", "msg10", "", 256, Catalogue());
     EXPECT_NE(output.find("|*.*|"), std::string::npos);
     EXPECT_LT(output.find("|*.*|"), output.find("|*.txt|"));
     EXPECT_LT(output.find("|*.txt|"), output.find("|*.xls||"));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, ShippedCatalogueTest, ::testing::Values("msgSimChi.ini", "msgTraChi.ini"));
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ShippedCatalogueTest,
+                         ::testing::Values("msgSimChi.ini", "msgTraChi.ini"));
 
 TEST(ShippedLanguageChoiceTest, ShipsTheSimplifiedCatalogueAsDefault) {
     SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
     SelectMessageCatalogue();
     EXPECT_EQ(MessageCatalogueName(), "language/msgSimChi.ini");
-    EXPECT_NE(LoadMessage("Brindlecot", "msg2"), ReadIniString("Brindlecot", "msg2", "", 256, "language/msgTraChi.ini"));
-    EXPECT_EQ(LoadMessage("Brindlecot", "msg2"), ReadIniString("Brindlecot", "msg2", "", 256, "language/msgSimChi.ini"));
+    EXPECT_NE(LoadMessage("Brindlecot", "msg2"),
+              ReadIniString("Brindlecot", "msg2", "", 256, "language/msgTraChi.ini"));
+    EXPECT_EQ(LoadMessage("Brindlecot", "msg2"),
+              ReadIniString("Brindlecot", "msg2", "", 256, "language/msgSimChi.ini"));
 }
 
 }  // namespace

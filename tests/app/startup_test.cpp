@@ -1,6 +1,6 @@
+#include "app/startup.h"
 #include "app/app_path.h"
 #include "app/crypto_binding.h"
-#include "app/startup.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +23,12 @@ public:
         events_.push_back("question " + caption + ": " + text);
         return false;
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override {
+        return std::nullopt;
+    }
 
 private:
     Events& events_;
@@ -34,8 +38,10 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetAppFolder(folder_.path().string());
-        folder_.Write("language/msgSimChi.ini", "[Brindlecot]\nmsg1=sim no gui\nmsg2=sim no library\n");
-        folder_.Write("language/msgTraChi.ini", "[Brindlecot]\nmsg1=tra no gui\nmsg2=tra no library\n");
+        folder_.Write("language/msgSimChi.ini",
+                      "[Brindlecot]\nmsg1=sim no gui\nmsg2=sim no library\n");
+        folder_.Write("language/msgTraChi.ini",
+                      "[Brindlecot]\nmsg1=tra no gui\nmsg2=tra no library\n");
     }
     void TearDown() override { UnbindCryptoLibrary(); }
 
@@ -47,10 +53,12 @@ protected:
             return guiAvailable;
         };
         steps.prepareKeyFileCipher = [this] {
-            events_.push_back(BoundCryptFile() ? "cipher, library bound" : "cipher, library missing");
+            events_.push_back(BoundCryptFile() ? "cipher, library bound"
+                                               : "cipher, library missing");
         };
         steps.runMainDialog = [this] {
-            events_.push_back(BoundCryptFile() ? "dialog, library bound" : "dialog, library missing");
+            events_.push_back(BoundCryptFile() ? "dialog, library bound"
+                                               : "dialog, library missing");
         };
         return RunStartup(ui, steps);
     }

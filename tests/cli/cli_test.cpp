@@ -54,7 +54,8 @@ protected:
         const fs::path root = folder_.path() / "app";
         fs::create_directories(root / "driver");
         fs::copy_file(stage / "brindlecot-cli", root / "brindlecot-cli");
-        fs::copy_file(stage / "driver" / "libKestrelvane.so", root / "driver" / "libKestrelvane.so");
+        fs::copy_file(stage / "driver" / "libKestrelvane.so",
+                      root / "driver" / "libKestrelvane.so");
         fs::copy(stage / "conf", root / "conf", fs::copy_options::recursive);
         fs::copy(stage / "language", root / "language", fs::copy_options::recursive);
         fs::create_directories(folder_.path() / "work");
@@ -65,7 +66,8 @@ protected:
 
     CliRun Cli(const std::vector<std::string>& arguments) const {
         std::string command = Quote((folder_.path() / "app" / "brindlecot-cli").string());
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
+        for (const std::string& argument : arguments)
+            command += " " + Quote(argument);
         const std::string out = (folder_.path() / "stdout").string();
         const std::string err = (folder_.path() / "stderr").string();
         command += " >" + Quote(out) + " 2>" + Quote(err);
@@ -79,10 +81,16 @@ protected:
         return run;
     }
 
-    std::string Work(const std::string& name) const { return (folder_.path() / "work" / name).string(); }
-    std::string App(const std::string& name) const { return (folder_.path() / "app" / name).string(); }
+    std::string Work(const std::string& name) const {
+        return (folder_.path() / "work" / name).string();
+    }
+    std::string App(const std::string& name) const {
+        return (folder_.path() / "app" / name).string();
+    }
 
-    static std::string Text(const char* section, const char* key) { return GbkToUtf8ForDisplay(LoadMessage(section, key)); }
+    static std::string Text(const char* section, const char* key) {
+        return GbkToUtf8ForDisplay(LoadMessage(section, key));
+    }
 
     void InstallKey() {
         const CliRun run = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
@@ -90,30 +98,42 @@ protected:
     }
     static char KeyCheck();
 
-    void ExpectNoScratchFiles() const { EXPECT_EQ(LeftoverScratchFiles(folder_.path()), std::vector<std::string>{}); }
+    void ExpectNoScratchFiles() const {
+        EXPECT_EQ(LeftoverScratchFiles(folder_.path()), std::vector<std::string>{});
+    }
 
     TempFolder folder_;
 };
 
-char CliTest::KeyCheck() { return "0123456789ABCDEF"[KeyCheckDigit("3A5C0F1").value()]; }
+char CliTest::KeyCheck() {
+    return "0123456789ABCDEF"[KeyCheckDigit("3A5C0F1").value()];
+}
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // --- usage ------------------------------------------------------------------------
 
 TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatuses) {
     const CliRun run = Cli({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"list", "check TEMPLATE", "install-key KEY", "export TEMPLATE INPUT OUTPUT",
-                             "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "Exit status"}) {
+    for (const char* word :
+         {"list", "check TEMPLATE", "install-key KEY", "export TEMPLATE INPUT OUTPUT",
+          "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "Exit status"}) {
         EXPECT_TRUE(Contains(run.out, word)) << word;
     }
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {
     for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"check"}, {"export", "a", "b"},
-                                               {"seal", "a", "b", "c"}, {"--fast", "list"}, {"list", "extra"}}) {
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"check"},
+                                               {"export", "a", "b"},
+                                               {"seal", "a", "b", "c"},
+                                               {"--fast", "list"},
+                                               {"list", "extra"}}) {
         const CliRun run = Cli(arguments);
         EXPECT_EQ(run.status, 2) << (arguments.empty() ? "(none)" : arguments[0]);
         EXPECT_TRUE(Contains(run.err, "brindlecot-cli:"));
@@ -155,7 +175,8 @@ TEST_F(CliTest, CheckReportsAMissingTemplateAndTheLoadersMessage) {
 }
 
 TEST_F(CliTest, InstallKeyAppliesTheKeyRulesAndWritesKeyConf) {
-    const CliRun wrongDigit = Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
+    const CliRun wrongDigit =
+        Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
     EXPECT_EQ(wrongDigit.status, 1);
     EXPECT_TRUE(Contains(wrongDigit.err, Text("DialogCryptKey", "msg5")));
     const CliRun shortKey = Cli({"install-key", "ABC"});
@@ -175,7 +196,8 @@ TextTable GbkTable(const std::vector<std::vector<std::string>>& rows) {
     TextTable table;
     for (const auto& row : rows) {
         TextRow converted;
-        for (const std::string& cell : row) converted.push_back(Gbk(cell));
+        for (const std::string& cell : row)
+            converted.push_back(Gbk(cell));
         table.push_back(converted);
     }
     return table;
@@ -183,7 +205,10 @@ TextTable GbkTable(const std::vector<std::vector<std::string>>& rows) {
 
 TEST_F(CliTest, ExportsAWorkbookAsASealedFixedWidthBatch) {
     InstallKey();
-    ASSERT_TRUE(WriteWorkbook(Work("pay.xls"), GbkTable({kPayrollHeader, {"6222000011112222333", "张三", "123456", "2024-03-15"}})).ok());
+    ASSERT_TRUE(WriteWorkbook(Work("pay.xls"),
+                              GbkTable({kPayrollHeader,
+                                        {"6222000011112222333", "张三", "123456", "2024-03-15"}}))
+                    .ok());
     const CliRun run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg43")));
@@ -192,9 +217,15 @@ TEST_F(CliTest, ExportsAWorkbookAsASealedFixedWidthBatch) {
     const CliRun opened = Cli({"open", Work("pay.txt"), Work("plain.txt")});
     ASSERT_EQ(opened.status, 0) << opened.err;
     std::string full;
-    for (int i = 0; i < 8; ++i) full += "\xA1\xA1";
-    const std::string expected = "6222020200001234567" "6222000011112222333" + Gbk("张三") + std::string(26, ' ') +
-                                 "000000000123456" "20240315" + Gbk("工资") + full + std::string(30, ' ') + "\r\n";
+    for (int i = 0; i < 8; ++i)
+        full += "\xA1\xA1";
+    const std::string expected =
+        "6222020200001234567"
+        "6222000011112222333" +
+        Gbk("张三") + std::string(26, ' ') +
+        "000000000123456"
+        "20240315" +
+        Gbk("工资") + full + std::string(30, ' ') + "\r\n";
     EXPECT_EQ(expected.size(), 143u);
     EXPECT_EQ(ReadFileBytes(Work("plain.txt")), expected);
     ExpectNoScratchFiles();
@@ -206,26 +237,33 @@ TEST_F(CliTest, EveryErrorRowIsListedAndNothingIsWritten) {
                                                          {"6222000011112222333", "张三", "100", ""},
                                                          {"62220000111122x", "李四", "100", ""},
                                                          {"6222000011112222333", "王五", "100", ""},
-                                                         {"6222000011112222333", "", "100", ""}})).ok());
+                                                         {"6222000011112222333", "", "100", ""}}))
+                    .ok());
     const CliRun run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay.txt")});
     EXPECT_EQ(run.status, 1);
     FieldItem account;
     account.name = Gbk("收款账号");
     FieldItem payee;
     payee.name = Gbk("收款人户名");
-    EXPECT_TRUE(Contains(run.err, "row 2: " + GbkToUtf8ForDisplay(RuleMessage(RuleNotNumeric, account)))) << run.err;
-    EXPECT_TRUE(Contains(run.err, "row 4: " + GbkToUtf8ForDisplay(RuleMessage(RuleRequiredEmpty, payee)))) << run.err;
+    EXPECT_TRUE(
+        Contains(run.err, "row 2: " + GbkToUtf8ForDisplay(RuleMessage(RuleNotNumeric, account))))
+        << run.err;
+    EXPECT_TRUE(
+        Contains(run.err, "row 4: " + GbkToUtf8ForDisplay(RuleMessage(RuleRequiredEmpty, payee))))
+        << run.err;
     EXPECT_FALSE(Contains(run.err, "row 1:"));
     EXPECT_FALSE(Contains(run.err, "row 3:"));
     EXPECT_FALSE(fs::exists(Work("pay.txt")));
     ExpectNoScratchFiles();
 }
 
-const std::string kTransferLines = Gbk("6222000011112222|张三|100.5|工商银行|工资\n6222000011113333|李四|2000|建设银行|\n");
+const std::string kTransferLines =
+    Gbk("6222000011112222|张三|100.5|工商银行|工资\n6222000011113333|李四|2000|建设银行|\n");
 
 TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) {
     WriteFileBytes(Work("in.txt"), kTransferLines);
-    const std::string expected = Gbk("6222000011112222|张三|100.5|工商银行|工资\r\n6222000011113333|李四|2000|建设银行|\r\n");
+    const std::string expected = Gbk(
+        "6222000011112222|张三|100.5|工商银行|工资\r\n6222000011113333|李四|2000|建设银行|\r\n");
     CliRun run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), expected);
@@ -259,19 +297,22 @@ TEST_F(CliTest, SeparatedValuesAreCheckedEvenWhereTheTemplateDoesNotFixWidths) {
 }
 
 TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
-    WriteFileBytes(Work("fixed.cfg"),
-                   "$mode typeLens=23 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
-                   "splite=\"\" statistics= $tableItem "
-                   "[A] index=1 value= type=10\"N\" visible=true isRequisite=true "
-                   "[B] index=2 value=AB type=5\"X\" visible=false isRequisite=false "
-                   "[C] index=3 value= type=8\"X\" visible=true isRequisite=false $End\n");
+    WriteFileBytes(
+        Work("fixed.cfg"),
+        "$mode typeLens=23 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
+        "splite=\"\" statistics= $tableItem "
+        "[A] index=1 value= type=10\"N\" visible=true isRequisite=true "
+        "[B] index=2 value=AB type=5\"X\" visible=false isRequisite=false "
+        "[C] index=3 value= type=8\"X\" visible=true isRequisite=false $End\n");
     WriteFileBytes(Work("in.txt"), "0000000123AB   XY      \r\n0000000456AB   Z       \n");
     const CliRun run = Cli({"export", Work("fixed.cfg"), Work("in.txt"), Work("out")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n0000000456AB   Z       \r\n");
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")),
+              "0000000123AB   XY      \r\n0000000456AB   Z       \r\n");
 
     WriteFileBytes(Work("short.txt"), "0000000123AB   XY      \r\n0000000456AB   Z\r\n");
-    const CliRun shortLine = Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
+    const CliRun shortLine =
+        Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
     EXPECT_EQ(shortLine.status, 1);
     EXPECT_TRUE(Contains(shortLine.err, Text("DialogModelDlg", "msg29")));
     EXPECT_FALSE(fs::exists(Work("short-out.txt")));
@@ -279,18 +320,20 @@ TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
 
 TEST_F(CliTest, OpensASealedInputFirstWhereTheTemplateAsks) {
     InstallKey();
-    WriteFileBytes(Work("sealed-in.cfg"),
-                   "$mode typeLens=12 in=txt out=txt inNeedDescrypt=true outNeedEncrypt=false needFill=true "
-                   "splite=\"|\" statistics= $tableItem "
-                   "[A] index=1 value= type=4\"N\" visible=true isRequisite=true "
-                   "[B] index=2 value= type=8\"X\" visible=true isRequisite=false $End\n");
+    WriteFileBytes(
+        Work("sealed-in.cfg"),
+        "$mode typeLens=12 in=txt out=txt inNeedDescrypt=true outNeedEncrypt=false needFill=true "
+        "splite=\"|\" statistics= $tableItem "
+        "[A] index=1 value= type=4\"N\" visible=true isRequisite=true "
+        "[B] index=2 value= type=8\"X\" visible=true isRequisite=false $End\n");
     WriteFileBytes(Work("plain.txt"), "0042|abc     \r\n");
     ASSERT_EQ(Cli({"seal", Work("plain.txt"), Work("in.sealed")}).status, 0);
     const CliRun run = Cli({"export", Work("sealed-in.cfg"), Work("in.sealed"), Work("out")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0042|abc     \r\n");
 
-    const CliRun notSealed = Cli({"export", Work("sealed-in.cfg"), Work("plain.txt"), Work("out2")});
+    const CliRun notSealed =
+        Cli({"export", Work("sealed-in.cfg"), Work("plain.txt"), Work("out2")});
     EXPECT_EQ(notSealed.status, 1);
     EXPECT_TRUE(Contains(notSealed.err, Text("DialogModelDlg", "msg37")));
     EXPECT_FALSE(fs::exists(Work("out2.txt")));
@@ -298,15 +341,18 @@ TEST_F(CliTest, OpensASealedInputFirstWhereTheTemplateAsks) {
 }
 
 TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
-    ASSERT_TRUE(WriteWorkbook(Work("claims.xlsx"),
-                              GbkTable({{"姓名", "报销单号", "员工号", "报销金额", "报销日期", "借款冲抵"},
-                                        {"张三", "BX-001", "00001234", "12.5", "2024/01/02", "0"}})).ok());
+    ASSERT_TRUE(
+        WriteWorkbook(Work("claims.xlsx"),
+                      GbkTable({{"姓名", "报销单号", "员工号", "报销金额", "报销日期", "借款冲抵"},
+                                {"张三", "BX-001", "00001234", "12.5", "2024/01/02", "0"}}))
+            .ok());
     const CliRun run = Cli({"export", "费用报销汇总", Work("claims.xlsx"), Work("claims-out")});
     ASSERT_EQ(run.status, 0) << run.err;
     TextTable table;
     ASSERT_TRUE(ReadWorkbook(Work("claims-out.xls"), table).ok());
-    EXPECT_EQ(table, GbkTable({{"报销单号", "员工号", "姓名", "部门", "报销金额", "借款冲抵", "报销日期"},
-                               {"BX-001", "00001234", "张三", "", "12.50", "0.00", "20240102"}}));
+    EXPECT_EQ(table,
+              GbkTable({{"报销单号", "员工号", "姓名", "部门", "报销金额", "借款冲抵", "报销日期"},
+                        {"BX-001", "00001234", "张三", "", "12.50", "0.00", "20240102"}}));
 }
 
 TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {

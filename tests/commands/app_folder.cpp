@@ -18,7 +18,9 @@ using testing::Gbk;
 using testing::WriteFileBytes;
 
 std::string TemplateText(const TemplateSpec& spec) {
-    const auto flag = [](bool value) { return value ? "true" : "false"; };
+    const auto flag = [](bool value) {
+        return value ? "true" : "false";
+    };
     std::string text = "$mode\n";
     text += "typeLens=" + std::to_string(spec.typeLens) + "\n";
     text += "in=" + spec.in + "\nout=" + spec.out + "\n";
@@ -28,9 +30,9 @@ std::string TemplateText(const TemplateSpec& spec) {
     text += "splite=\"" + spec.splitter + "\"\n";
     text += "statistics=" + spec.statistics + "\n\n$tableItem\n";
     for (const FieldSpec& field : spec.fields) {
-        text += "[" + Gbk(field.name) + "] index=" + std::to_string(field.index) + " value=" + Gbk(field.value) +
-                " type=" + field.type + " visible=" + flag(field.visible) + " isRequisite=" + flag(field.required) +
-                "\n";
+        text += "[" + Gbk(field.name) + "] index=" + std::to_string(field.index) +
+                " value=" + Gbk(field.value) + " type=" + field.type +
+                " visible=" + flag(field.visible) + " isRequisite=" + flag(field.required) + "\n";
     }
     return text + "$End\n";
 }
@@ -46,8 +48,10 @@ void AppFolderTest::SetUp() {
     fs::create_directories(root / "conf");
     fs::create_directories(root / "driver");
     fs::create_directories(root / "work");
-    fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", root / "language", fs::copy_options::recursive);
-    fs::create_symlink(fs::path(BRINDLECOT_STAGE_DIR) / "driver" / "libKestrelvane.so", root / "driver" / "libKestrelvane.so");
+    fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", root / "language",
+             fs::copy_options::recursive);
+    fs::create_symlink(fs::path(BRINDLECOT_STAGE_DIR) / "driver" / "libKestrelvane.so",
+                       root / "driver" / "libKestrelvane.so");
     SetAppFolder(root.string());
     SelectMessageCatalogue();
     ASSERT_TRUE(BindCryptoLibrary()) << "the staged library is needed: build target Kestrelvane";
@@ -70,16 +74,20 @@ void AppFolderTest::InstallTestKey() {
     ASSERT_EQ(InstallAcceptedKey(ValidTestKey()), KeyInstallOutcome::Installed);
 }
 
-std::string AppFolderTest::Work(const std::string& name) const { return (folder_.path() / "work" / name).string(); }
+std::string AppFolderTest::Work(const std::string& name) const {
+    return (folder_.path() / "work" / name).string();
+}
 
 std::vector<std::string> AppFolderTest::WorkFiles() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_.path() / "work")) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_.path() / "work"))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::unique_ptr<TemplateEditor> AppFolderTest::OpenEditor(const std::string& name, const TemplateSpec& spec) {
+std::unique_ptr<TemplateEditor> AppFolderTest::OpenEditor(const std::string& name,
+                                                          const TemplateSpec& spec) {
     auto editor = std::make_unique<TemplateEditor>(ui_);
     const std::string path = WriteTemplate(name, spec);
     if (!editor->Open(path, Gbk(name))) {
@@ -93,6 +101,8 @@ void AppFolderTest::AddRecord(TemplateEditor& editor, const std::vector<std::str
     editor.Records().AppendRow(cells);
 }
 
-std::string AppFolderTest::EditorText(const char* key) { return LoadMessage("DialogModelDlg", key); }
+std::string AppFolderTest::EditorText(const char* key) {
+    return LoadMessage("DialogModelDlg", key);
+}
 
 }  // namespace brindlecot::testing_support

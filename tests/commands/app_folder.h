@@ -15,9 +15,13 @@
 namespace brindlecot::testing_support {
 
 struct FieldSpec {
-    FieldSpec(std::string name, int index, std::string type, bool visible = true, bool required = false,
-              std::string value = {})
-        : name(std::move(name)), index(index), type(std::move(type)), visible(visible), required(required),
+    FieldSpec(std::string name, int index, std::string type, bool visible = true,
+              bool required = false, std::string value = {})
+        : name(std::move(name)),
+          index(index),
+          type(std::move(type)),
+          visible(visible),
+          required(required),
           value(std::move(value)) {}
 
     std::string name;  // UTF-8 here, GBK in the file

@@ -4,8 +4,8 @@
 
 #include "app/crypto_binding.h"
 #include "filecrypt/installed_key.h"
-#include "template/commands/batch_text.h"
 #include "filecrypt/installed_key_crypt.h"
+#include "template/commands/batch_text.h"
 #include "template/commands/record_export.h"
 #include "template/workbook/workbook.h"
 #include "tests/commands/app_folder.h"
@@ -34,12 +34,15 @@ protected:
     // Exports the one record 123 / XY of ThreeFieldSpec to work/<chosen>.
     ExportOutcome ExportOneRecord(const TemplateSpec& spec, const std::string& chosen) {
         editor_ = OpenEditor("batch", spec);
-        if (!editor_) return ExportOutcome::Failed;
+        if (!editor_)
+            return ExportOutcome::Failed;
         AddRecord(*editor_, {"123", "XY"});
         ui_.fileToSave = Work(chosen);
         return ExportRecords(*editor_);
     }
-    std::string LastText() const { return ui_.messages.empty() ? std::string() : ui_.messages.back().text; }
+    std::string LastText() const {
+        return ui_.messages.empty() ? std::string() : ui_.messages.back().text;
+    }
 
     std::unique_ptr<TemplateEditor> editor_;
 };
@@ -73,9 +76,9 @@ TEST_F(ExportTest, GbkValuesAreWrittenAsHeldAndFullWidthFieldsAreFilledWithFullW
     ui_.fileToSave = Work("gbk.txt");
     ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
     EXPECT_EQ(ReadFileBytes(Work("gbk.txt")),
-              "\xA3\xE1\xA3\xE2\xA1\xA1"   // ab in full width, one full-width blank
-              "\xD5\xC5\xA1\xA1"           // 张 and one full-width blank
-              "\xD5\xC5\xC8\xFD  "         // 张三 and two blanks
+              "\xA3\xE1\xA3\xE2\xA1\xA1"  // ab in full width, one full-width blank
+              "\xD5\xC5\xA1\xA1"          // 张 and one full-width blank
+              "\xD5\xC5\xC8\xFD  "        // 张三 and two blanks
               "\r\n");
 }
 
@@ -151,7 +154,8 @@ TEST_F(ExportTest, GateRefusesAnEmptyTableBeforeAskingForAFile) {
 TEST_F(ExportTest, GateShowsTheFirstErrorRowFocusesTheRecordsAndWritesNothing) {
     auto editor = OpenEditor("batch", ThreeFieldSpec());
     ASSERT_NE(editor, nullptr);
-    for (int row = 0; row < 50; ++row) AddRecord(*editor, {"1", "ok"});
+    for (int row = 0; row < 50; ++row)
+        AddRecord(*editor, {"1", "ok"});
     editor->Records().SetErrorText(17, "first");
     editor->Records().SetErrorText(30, "second");
     int focused = 0;

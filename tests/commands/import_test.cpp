@@ -39,18 +39,24 @@ protected:
     }
     static std::vector<Cells> Rows(const TemplateEditor& editor) {
         std::vector<Cells> rows;
-        for (int row = 0; row < editor.Records().RowCount(); ++row) rows.push_back(editor.Records().FieldCells(row));
+        for (int row = 0; row < editor.Records().RowCount(); ++row)
+            rows.push_back(editor.Records().FieldCells(row));
         return rows;
     }
-    std::string LastText() const { return ui_.messages.empty() ? std::string() : ui_.messages.back().text; }
+    std::string LastText() const {
+        return ui_.messages.empty() ? std::string() : ui_.messages.back().text;
+    }
 };
 
 TEST_F(ImportTest, FixedWidthLinesWithCrLfOrLfAndEmptyLinesBetween) {
     auto editor = OpenEditor("fixed", TwoFieldSpec());
     ASSERT_NE(editor, nullptr);
-    WriteFileBytes(Work("in.txt"), "0000000123XY      \r\n\r\n\n0000000456ABCDEFGH\n12345678x9Z       ");
+    WriteFileBytes(Work("in.txt"),
+                   "0000000123XY      \r\n\r\n\n0000000456ABCDEFGH\n12345678x9Z       ");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
-    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000123", "XY"}, {"0000000456", "ABCDEFGH"}, {"12345678x9", "Z"}}));
+    EXPECT_EQ(Rows(*editor),
+              (std::vector<Cells>{
+                  {"0000000123", "XY"}, {"0000000456", "ABCDEFGH"}, {"12345678x9", "Z"}}));
     const RecordTable& records = editor->Records();
     EXPECT_EQ(records.DisplayText(2, 0), "3");  // empty lines got no numbers
     EXPECT_FALSE(records.IsErrorRow(0));
@@ -72,7 +78,8 @@ TEST_F(ImportTest, SeparatedFixedWidthLineCountsItsLengthWithoutTheSeparators) {
 TEST_F(ImportTest, LineOfTheWrongLengthEndsTheImportKeepingTheRowsBefore) {
     auto editor = OpenEditor("fixed", TwoFieldSpec());
     ASSERT_NE(editor, nullptr);
-    WriteFileBytes(Work("in.txt"), "0000000001A       \r\n0000000002B        \r\n0000000003C       \r\n");
+    WriteFileBytes(Work("in.txt"),
+                   "0000000001A       \r\n0000000002B        \r\n0000000003C       \r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
     EXPECT_EQ(LastText(), EditorText("msg29"));
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000001", "A"}}));
@@ -85,14 +92,16 @@ TEST_F(ImportTest, InvisibleFieldsInTheLineAreSteppedOverNotShiftedIntoTheNextCo
         TemplateSpec spec;
         spec.typeLens = 15;
         spec.splitter = splitter;
-        spec.fields = {{"A", 1, "5\"X\""}, {"Hidden", 2, "5\"X\"", false, false, "HH"}, {"C", 3, "5\"N\""}};
+        spec.fields = {
+            {"A", 1, "5\"X\""}, {"Hidden", 2, "5\"X\"", false, false, "HH"}, {"C", 3, "5\"N\""}};
         auto editor = OpenEditor("hidden" + splitter, spec);
         ASSERT_NE(editor, nullptr);
         AddRecord(*editor, {"left", "00042"});
         ui_.fileToSave = Work("round" + splitter);
         ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
         ASSERT_EQ(ImportFile(*editor, "round" + splitter + ".txt"), ImportOutcome::Imported);
-        EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"left", "00042"}})) << "splitter '" << splitter << "'";
+        EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"left", "00042"}}))
+            << "splitter '" << splitter << "'";
         EXPECT_FALSE(editor->Records().IsErrorRow(0));
     }
 }
@@ -172,20 +181,24 @@ TEST_F(ImportTest, TextExportImportsBackToTheSameRecords) {
     TemplateSpec spec;
     spec.typeLens = 38;
     spec.splitter = "|";
-    spec.fields = {{"账号", 1, "10\"N\"", true, true}, {"户名", 2, "8\"E\""},
-                   {"分", 3, "12\"N\""}, {"日期", 4, "YYYYMMDD"}};
+    spec.fields = {{"账号", 1, "10\"N\"", true, true},
+                   {"户名", 2, "8\"E\""},
+                   {"分", 3, "12\"N\""},
+                   {"日期", 4, "YYYYMMDD"}};
     auto editor = OpenEditor("roundtrip", spec);
     ASSERT_NE(editor, nullptr);
     const std::vector<Cells> records = {{"0000000001", Gbk("张三"), "000000001250", "20240229"},
                                         {"0000000002", Gbk("李四"), "000000100000", "20231231"}};
-    for (const Cells& record : records) AddRecord(*editor, record);
+    for (const Cells& record : records)
+        AddRecord(*editor, record);
     ui_.fileToSave = Work("batch");
     ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
     ASSERT_EQ(ImportFile(*editor, "batch.txt"), ImportOutcome::Imported);
     std::vector<Cells> read = Rows(*editor);
     ASSERT_EQ(read.size(), 2u);
     // Full-width text comes back as written: full-width, with its full-width fill.
-    for (Cells& row : read) row[1] = row[1].substr(0, 4);
+    for (Cells& row : read)
+        row[1] = row[1].substr(0, 4);
     EXPECT_EQ(read, records);
     EXPECT_FALSE(editor->Records().IsErrorRow(0));
     EXPECT_FALSE(editor->Records().IsErrorRow(1));
@@ -209,14 +222,14 @@ TemplateSpec WorkbookSpec() {
 TEST_F(ImportTest, WorkbookValuesGoByHeadingAndMissingColumnsGetTheTemplateValue) {
     auto editor = OpenEditor("book", WorkbookSpec());
     ASSERT_NE(editor, nullptr);
-    ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("户名"), Gbk("账号")},
-                                               {"Li", "12"},
-                                               {"", ""},
-                                               {"Wang", "x3"}}).ok());
+    ASSERT_TRUE(WriteWorkbook(Work("in.xls"),
+                              {{Gbk("户名"), Gbk("账号")}, {"Li", "12"}, {"", ""}, {"Wang", "x3"}})
+                    .ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Imported);
     EXPECT_EQ(ui_.openFilters.at(0), kWorkbookFilter);
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"12", "Li", "0.00"}, {"x3", "Wang", "0.00"}}));
-    EXPECT_EQ(editor->Records().ErrorText(1), RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
+    EXPECT_EQ(editor->Records().ErrorText(1),
+              RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
     EXPECT_EQ(editor->Records().DisplayText(1, 0), "2");
 }
 
@@ -224,7 +237,8 @@ TEST_F(ImportTest, WorkbookColumnsBeyondTheVisibleFieldsAreNotLookedAt) {
     auto editor = OpenEditor("book", WorkbookSpec());
     ASSERT_NE(editor, nullptr);
     ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号"), Gbk("户名"), Gbk("金额"), "Notes"},
-                                               {"1", "A", "5", "anything"}}).ok());
+                                               {"1", "A", "5", "anything"}})
+                    .ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Imported);
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"1", "A", "5.00"}}));
 }
@@ -247,7 +261,8 @@ TEST_F(ImportTest, InvisibleFieldWhoseTemplateValueBreaksItsRuleEmptiesTheTable)
     ASSERT_NE(editor, nullptr);
     ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号")}, {"1"}}).ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg26"), {std::string_view(Gbk("备注")), std::string_view("TOOLONG")}));
+    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg26"), {std::string_view(Gbk("备注")),
+                                                              std::string_view("TOOLONG")}));
     EXPECT_EQ(editor->Records().RowCount(), 0);
 }
 
@@ -357,7 +372,8 @@ TEST_F(ImportTest, SealedWorkbookExportImportsAgain) {
     spec.outNeedEncrypt = true;
     auto editor = OpenEditor("sealedbook", spec);
     ASSERT_NE(editor, nullptr);
-    for (int row = 0; row < 30; ++row) AddRecord(*editor, {std::to_string(row), "n" + std::to_string(row), "1.00"});
+    for (int row = 0; row < 30; ++row)
+        AddRecord(*editor, {std::to_string(row), "n" + std::to_string(row), "1.00"});
     const std::vector<Cells> written = Rows(*editor);
     ui_.fileToSave = Work("book");
     ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);

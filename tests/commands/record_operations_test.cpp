@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/message_format.h"
-#include "tests/commands/app_folder.h"
 #include "template/field_rules.h"
+#include "tests/commands/app_folder.h"
 
 namespace brindlecot {
 namespace {
@@ -40,7 +40,8 @@ TEST_F(RecordOperationsTest, NewRowIsEmptyAndMarkedByItsRequiredFieldAndLeftOutO
     const RecordTable& records = editor_->Records();
     ASSERT_EQ(records.RowCount(), 1);
     EXPECT_EQ(records.DisplayText(0, 0), "1");
-    for (int column = 1; column < records.ErrorColumn(); ++column) EXPECT_EQ(records.Cell(0, column), "");
+    for (int column = 1; column < records.ErrorColumn(); ++column)
+        EXPECT_EQ(records.Cell(0, column), "");
     EXPECT_EQ(records.ErrorText(0), RuleText(RuleRequiredEmpty, 1));
     EXPECT_EQ(records.Colour(0), kErrorRowColour);
     // The only row is broken, so the statistics part is the blank line after the count.
@@ -71,14 +72,18 @@ TEST_F(RecordOperationsTest, UnusableTypeCodeStopsTheNewRowWithAMessageAndNoStat
     EXPECT_EQ(ui_.messages[0].caption, Gbk("badtype"));
     EXPECT_EQ(ui_.messages[0].text, RuleMessage(RuleBadType, editor->Definition().fields[1]));
     EXPECT_EQ(editor->Records().RowCount(), 1);  // the row stays as far as it got
-    EXPECT_EQ(editor->Records().ErrorText(0), RuleMessage(RuleRequiredEmpty, editor->Definition().fields[0]));
+    EXPECT_EQ(editor->Records().ErrorText(0),
+              RuleMessage(RuleRequiredEmpty, editor->Definition().fields[0]));
     EXPECT_EQ(editor->StatisticsText(), "");
 }
 
-TEST_F(RecordOperationsTest, DeletingThreeSelectedRowsOfFourHundredKeepsTheOthersInOrderRenumbered) {
+TEST_F(RecordOperationsTest,
+       DeletingThreeSelectedRowsOfFourHundredKeepsTheOthersInOrderRenumbered) {
     RecordTable& records = editor_->Records();
-    for (int row = 0; row < 400; ++row) AddRecord(*editor_, {"1", "r" + std::to_string(row)});
-    for (const int row : {399, 5, 200}) records.SetRowSelected(row, true);
+    for (int row = 0; row < 400; ++row)
+        AddRecord(*editor_, {"1", "r" + std::to_string(row)});
+    for (const int row : {399, 5, 200})
+        records.SetRowSelected(row, true);
 
     ui_.answerYes = true;
     ASSERT_TRUE(editor_->DeleteSelectedRows());
@@ -89,7 +94,8 @@ TEST_F(RecordOperationsTest, DeletingThreeSelectedRowsOfFourHundredKeepsTheOther
     ASSERT_EQ(records.RowCount(), 397);
     std::vector<std::string> expected;
     for (int row = 0; row < 400; ++row) {
-        if (row != 5 && row != 200 && row != 399) expected.push_back("r" + std::to_string(row));
+        if (row != 5 && row != 200 && row != 399)
+            expected.push_back("r" + std::to_string(row));
     }
     for (int row = 0; row < 397; ++row) {
         EXPECT_EQ(records.Cell(row, 2), expected[static_cast<std::size_t>(row)]);
@@ -100,7 +106,8 @@ TEST_F(RecordOperationsTest, DeletingThreeSelectedRowsOfFourHundredKeepsTheOther
 
 TEST_F(RecordOperationsTest, DeletingNeedsASelectionAndAYes) {
     RecordTable& records = editor_->Records();
-    for (int row = 0; row < 3; ++row) AddRecord(*editor_, {"1"});
+    for (int row = 0; row < 3; ++row)
+        AddRecord(*editor_, {"1"});
     EXPECT_FALSE(editor_->DeleteSelectedRows());
     EXPECT_TRUE(ui_.questions.empty());  // nothing selected: not even asked
 
@@ -135,8 +142,8 @@ TEST_F(RecordOperationsTest, EditBreakingItsRuleKeepsTheOldTextAndSaysWhy) {
 
 TEST_F(RecordOperationsTest, PassingEditWhileAnotherCellIsBrokenRewritesTheErrorColumn) {
     RecordTable& records = editor_->Records();
-    editor_->AddDefaultRow();                 // account empty: required message
-    records.SetCell(0, 3, "1,000");           // an amount the rules refuse, as an unchecked import leaves it
+    editor_->AddDefaultRow();        // account empty: required message
+    records.SetCell(0, 3, "1,000");  // an amount the rules refuse, as an unchecked import leaves it
     ASSERT_EQ(records.ErrorText(0), RuleText(RuleRequiredEmpty, 1));
 
     EXPECT_EQ(editor_->OnCellEditCommit(0, 1, " 123 "), CellEditResult::RowStillBroken);
@@ -148,7 +155,8 @@ TEST_F(RecordOperationsTest, PassingEditWhileAnotherCellIsBrokenRewritesTheError
     EXPECT_EQ(records.Cell(0, 3), "12.50");
     EXPECT_EQ(records.ErrorText(0), "");
     EXPECT_EQ(records.Colour(0), kNormalRowColour);
-    EXPECT_NE(editor_->StatisticsText().find("12.50"), std::string::npos) << editor_->StatisticsText();
+    EXPECT_NE(editor_->StatisticsText().find("12.50"), std::string::npos)
+        << editor_->StatisticsText();
 }
 
 TEST_F(RecordOperationsTest, EditRevealingAnUncheckedBrokenRowTakesItOutOfTheTotals) {

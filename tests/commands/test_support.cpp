@@ -23,7 +23,8 @@ std::optional<std::string> ScriptedUserInterface::ChooseFileToSave(const std::st
 
 std::vector<std::string> ScriptedUserInterface::Texts() const {
     std::vector<std::string> texts;
-    for (const Shown& shown : messages) texts.push_back(shown.text);
+    for (const Shown& shown : messages)
+        texts.push_back(shown.text);
     return texts;
 }
 

@@ -27,13 +27,18 @@ public:
     }
     bool AskYesNo(const std::string& caption, const std::string& text) override {
         shown.push_back({"question", caption, text});
-        if (answers.empty()) return true;
+        if (answers.empty())
+            return true;
         const bool answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override {
+        return std::nullopt;
+    }
 
     std::vector<Shown> shown;
     std::deque<bool> answers;
@@ -42,9 +47,11 @@ public:
 // A catalogue whose every text names its own section and key ("DialogCryptKey/msg3"), so
 // a test sees exactly which message was chosen.
 inline std::string LabelledCatalogue() {
-    const std::vector<std::pair<std::string, int>> sections = {
-        {"Brindlecot", 2}, {"BrindlecotDlg", 6}, {"DialogCryptKey", 10},
-        {"DialogSingleFileCrypt", 22}, {"stdafx", 12}};
+    const std::vector<std::pair<std::string, int>> sections = {{"Brindlecot", 2},
+                                                               {"BrindlecotDlg", 6},
+                                                               {"DialogCryptKey", 10},
+                                                               {"DialogSingleFileCrypt", 22},
+                                                               {"stdafx", 12}};
     std::string text;
     for (const auto& [section, count] : sections) {
         text += "[" + section + "]\r\n";
@@ -61,7 +68,8 @@ inline RecordingUi::Shown Message(const std::string& section, const std::string&
 
 inline mode_t PermissionBits(const std::string& path) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return 0;
+    if (::stat(path.c_str(), &status) != 0)
+        return 0;
     return status.st_mode & 07777;
 }
 

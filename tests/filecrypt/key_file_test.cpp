@@ -26,19 +26,24 @@ constexpr std::array<unsigned char, 24> kKeyFileKeys = {
     0x29, 0x75, 0x1A, 0xB0, 0x9B, 0x73, 0x29, 0x00, 0x37, 0x4F, 0xEF, 0xE8};
 
 // OpenSSL's DES-EDE3 in ECB without padding; `plain` must be whole blocks.
-std::string OpenSslEde3(const std::array<unsigned char, 24>& keys, const std::string& input, bool encrypt) {
+std::string OpenSslEde3(const std::array<unsigned char, 24>& keys, const std::string& input,
+                        bool encrypt) {
     EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
     std::string output(input.size() + 8, '\0');
     int length = 0;
     int finalLength = 0;
     const bool ok =
-        EVP_CipherInit_ex(context, EVP_des_ede3_ecb(), nullptr, keys.data(), nullptr, encrypt ? 1 : 0) == 1 &&
+        EVP_CipherInit_ex(context, EVP_des_ede3_ecb(), nullptr, keys.data(), nullptr,
+                          encrypt ? 1 : 0) == 1 &&
         EVP_CIPHER_CTX_set_padding(context, 0) == 1 &&
         EVP_CipherUpdate(context, reinterpret_cast<unsigned char*>(output.data()), &length,
-                         reinterpret_cast<const unsigned char*>(input.data()), static_cast<int>(input.size())) == 1 &&
-        EVP_CipherFinal_ex(context, reinterpret_cast<unsigned char*>(output.data()) + length, &finalLength) == 1;
+                         reinterpret_cast<const unsigned char*>(input.data()),
+                         static_cast<int>(input.size())) == 1 &&
+        EVP_CipherFinal_ex(context, reinterpret_cast<unsigned char*>(output.data()) + length,
+                           &finalLength) == 1;
     EVP_CIPHER_CTX_free(context);
-    if (!ok) throw std::runtime_error("OpenSSL DES-EDE3 failed");
+    if (!ok)
+        throw std::runtime_error("OpenSSL DES-EDE3 failed");
     output.resize(static_cast<std::size_t>(length + finalLength));
     return output;
 }
@@ -48,7 +53,9 @@ std::string ZeroPadded(std::string text) {
     return text;
 }
 
-std::string AsString(const SecretBytes& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string AsString(const SecretBytes& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -59,11 +66,13 @@ std::string ValidKey(const std::string& prefix) {
 }
 
 TEST(KeyFileCipher, MatchesOpenSslTripleDesEcbOverZeroPaddedBlocks) {
-    for (const std::string& plain : {std::string("1"), std::string("12345678"), std::string("123456789"),
-                                    std::string(255, 'K'), std::string("\x00\xFF\x80zz", 5)}) {
+    for (const std::string& plain :
+         {std::string("1"), std::string("12345678"), std::string("123456789"),
+          std::string(255, 'K'), std::string("\x00\xFF\x80zz", 5)}) {
         SecretBytes encrypted;
         ASSERT_EQ(KeyFileEncrypt(Bytes(plain), encrypted), 0);
-        EXPECT_EQ(AsString(encrypted), OpenSslEde3(kKeyFileKeys, ZeroPadded(plain), true)) << plain.size();
+        EXPECT_EQ(AsString(encrypted), OpenSslEde3(kKeyFileKeys, ZeroPadded(plain), true))
+            << plain.size();
         SecretBytes decrypted;
         ASSERT_EQ(KeyFileDecrypt({encrypted.data(), encrypted.size()}, decrypted), 0);
         EXPECT_EQ(AsString(decrypted), ZeroPadded(plain));
@@ -134,9 +143,11 @@ TEST_F(KeyConfTest, InstallingAgainReplacesKeyConfAndTightensItsMode) {
     ASSERT_EQ(InstallKey(ValidKey("0000000"), ui_), KeyInstallOutcome::Installed);
     ::chmod(KeyConfPath().c_str(), 0644);
     std::string second = ValidKey("FEDCBA9");
-    for (char& c : second) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : second)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(InstallKey(second, ui_), KeyInstallOutcome::Installed);
-    EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, ValidKey("FEDCBA9"), true));
+    EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()),
+              OpenSslEde3(kKeyFileKeys, ValidKey("FEDCBA9"), true));
     EXPECT_EQ(testing::PermissionBits(KeyConfPath()), 0600u);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
 }
@@ -147,12 +158,16 @@ TEST_F(KeyConfTest, EveryRefusedEntryShowsItsMessageAndChangesNothing) {
     const std::string keyConfBefore = testing::ReadFileBytes(KeyConfPath());
     std::string wrongDigit = ValidKey("1111111");
     wrongDigit.back() = wrongDigit.back() == '0' ? '1' : '0';
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "msg2"}, {"1234567", "msg3"}, {"123456789", "msg3"}, {"1234567Z", "msg4"}, {wrongDigit, "msg5"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"", "msg2"},
+                                                                    {"1234567", "msg3"},
+                                                                    {"123456789", "msg3"},
+                                                                    {"1234567Z", "msg4"},
+                                                                    {wrongDigit, "msg5"}};
     for (const auto& [entry, key] : cases) {
         ui_.shown.clear();
         EXPECT_EQ(InstallKey(entry, ui_), KeyInstallOutcome::NotInstalled) << entry;
-        EXPECT_EQ(ui_.shown, std::vector<RecordingUi::Shown>{Message("DialogCryptKey", key)}) << entry;
+        EXPECT_EQ(ui_.shown, std::vector<RecordingUi::Shown>{Message("DialogCryptKey", key)})
+            << entry;
         EXPECT_EQ(CurrentInstalledKey().Text(), installed);
         EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     }
@@ -165,7 +180,8 @@ TEST_F(KeyConfTest, AnsweringNoKeepsTheDialogOpenAndChangesNothing) {
     EXPECT_EQ(InstallKey(ValidKey("2222222"), ui_), KeyInstallOutcome::NotInstalled);
     EXPECT_TRUE(CurrentInstalledKey().Empty());
     EXPECT_FALSE(std::filesystem::exists(KeyConfPath()));
-    EXPECT_EQ(ui_.shown.back(), (RecordingUi::Shown{"question", "DialogCryptKey/msg1", "DialogCryptKey/msg6"}));
+    EXPECT_EQ(ui_.shown.back(),
+              (RecordingUi::Shown{"question", "DialogCryptKey/msg1", "DialogCryptKey/msg6"}));
 }
 
 // Lets writes into files grow only up to `bytes` while it lives.
@@ -202,7 +218,8 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     EXPECT_EQ(outcome, KeyInstallOutcome::NotSaved);
     // Reported, and the key that keyConf still holds stays the installed one: every
     // command reloads keyConf, so a key only in memory would never be used.
-    EXPECT_EQ(ui_.shown.back(), (RecordingUi::Shown{"message", "DialogCryptKey/msg1", "DialogCryptKey/msg10"}));
+    EXPECT_EQ(ui_.shown.back(),
+              (RecordingUi::Shown{"message", "DialogCryptKey/msg1", "DialogCryptKey/msg10"}));
     EXPECT_EQ(CurrentInstalledKey().Text(), first);
     EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
@@ -260,7 +277,8 @@ TEST_F(KeyConfTest, AKeyConfFromOtherCipherKeysLoadsWhatOurKeysDecryptItTo) {
         const std::string foreign = OpenSslEde3(otherKeys, key, true);
         WriteKeyConfBytes(foreign);
         const std::string decrypted = OpenSslEde3(kKeyFileKeys, foreign, false);
-        const std::string expected = decrypted.substr(0, decrypted.find_first_of(std::string("\0\r\n", 3)));
+        const std::string expected =
+            decrypted.substr(0, decrypted.find_first_of(std::string("\0\r\n", 3)));
         ASSERT_TRUE(CurrentInstalledKey().Replace("OLDKEY00"));
         EXPECT_EQ(LoadInstalledKey(), !expected.empty());
         EXPECT_EQ(CurrentInstalledKey().Text(), expected);

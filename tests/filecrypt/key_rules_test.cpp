@@ -16,9 +16,11 @@ bool IsoMod17_16Valid(const std::string& digits) {
     int product = 16;
     for (std::size_t i = 0; i < digits.size(); ++i) {
         const auto value = static_cast<int>(alphabet.find(digits[i]));
-        if (value < 0) return false;
+        if (value < 0)
+            return false;
         const int sum = product + value;
-        if (i + 1 == digits.size()) return sum % 16 == 1;
+        if (i + 1 == digits.size())
+            return sum % 16 == 1;
         const int reduced = sum % 16 == 0 ? 16 : sum % 16;
         product = (2 * reduced) % 17;
     }
@@ -26,12 +28,14 @@ bool IsoMod17_16Valid(const std::string& digits) {
 }
 
 std::vector<std::string> SamplePrefixes() {
-    std::vector<std::string> prefixes = {"0000000", "1234567", "ABCDEF0", "FFFFFFF", "8000001", "0F0F0F0"};
+    std::vector<std::string> prefixes = {"0000000", "1234567", "ABCDEF0",
+                                         "FFFFFFF", "8000001", "0F0F0F0"};
     std::mt19937 generator(20261207);
     std::uniform_int_distribution<int> digit(0, 15);
     for (int i = 0; i < 40; ++i) {
         std::string prefix;
-        for (int j = 0; j < 7; ++j) prefix += "0123456789ABCDEF"[digit(generator)];
+        for (int j = 0; j < 7; ++j)
+            prefix += "0123456789ABCDEF"[digit(generator)];
         prefixes.push_back(prefix);
     }
     return prefixes;
@@ -76,13 +80,17 @@ TEST(CheckKeyEntry, AppliesTheRulesInOrder) {
     EXPECT_EQ(CheckKeyEntry("1234567G").problem, KeyEntryProblem::NotHexadecimal);
     EXPECT_EQ(CheckKeyEntry(" 1234567").problem, KeyEntryProblem::NotHexadecimal);
     // Eight bytes, two of them one GBK character.
-    EXPECT_EQ(CheckKeyEntry("\xB0\xB2" "123456").problem, KeyEntryProblem::NotHexadecimal);
+    EXPECT_EQ(CheckKeyEntry("\xB0\xB2"
+                            "123456")
+                  .problem,
+              KeyEntryProblem::NotHexadecimal);
 }
 
 TEST(CheckKeyEntry, LowerCaseIsAcceptedAndInstalledInUpperCase) {
     const std::string upper = WithCheckDigit("ABCDEF0");
     std::string lower = upper;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const KeyEntryCheck check = CheckKeyEntry(lower);
     EXPECT_EQ(check.problem, KeyEntryProblem::None);
     EXPECT_EQ(check.key, upper);
@@ -93,8 +101,10 @@ TEST(CheckKeyEntry, SevenZerosTakeOnlyTheirOwnCheckDigit) {
     EXPECT_TRUE(IsoMod17_16Valid(good));
     EXPECT_EQ(CheckKeyEntry(good).problem, KeyEntryProblem::None);
     for (char other : std::string("0123456789abcdefABCDEF")) {
-        if (std::toupper(static_cast<unsigned char>(other)) == good.back()) continue;
-        EXPECT_EQ(CheckKeyEntry("0000000" + std::string(1, other)).problem, KeyEntryProblem::WrongCheckDigit);
+        if (std::toupper(static_cast<unsigned char>(other)) == good.back())
+            continue;
+        EXPECT_EQ(CheckKeyEntry("0000000" + std::string(1, other)).problem,
+                  KeyEntryProblem::WrongCheckDigit);
     }
 }
 

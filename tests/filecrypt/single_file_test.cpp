@@ -21,13 +21,18 @@ using testing::RecordingUi;
 using Shown = RecordingUi::Shown;
 using Names = std::vector<std::string>;
 
-std::string ValidKey(const std::string& prefix) { return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)]; }
+std::string ValidKey(const std::string& prefix) {
+    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
+}
 
-std::size_t SealedSize(std::size_t plainSize) { return plainSize / 8 * 8 + 40; }
+std::size_t SealedSize(std::size_t plainSize) {
+    return plainSize / 8 * 8 + 40;
+}
 
 std::string PatternBytes(std::size_t size) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + 7) % 256);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + 7) % 256);
     return bytes;
 }
 
@@ -72,12 +77,13 @@ TEST_F(FileCryptConfigTest, EntryValuesFollowTheirRules) {
     };
     const std::vector<Case> cases = {
         {"$FILE bChange=FALSE splite=\",\"", false, ','},
-        {"$File bChange= splite=\"\"", true, '\0'},          // empty value: true; empty quotes: no separator
-        {"$file bChange=no splite=|", true, '\0'},             // no quote: separator unchanged
-        {"$file xbChangey=false splite=\"\t", false, '\0'},    // tab ends the token
-        {"$file bChange=1 splite=\";", true, ';'},             // no closing quote: to the end
-        {"$file bChange=true xsplitez=\"ab\"", true, 'a'},     // the first byte counts
-        {"$file bChange=a=b splite=\"=\"", true, '='},         // value after the first '='
+        {"$File bChange= splite=\"\"", true,
+         '\0'},                                     // empty value: true; empty quotes: no separator
+        {"$file bChange=no splite=|", true, '\0'},  // no quote: separator unchanged
+        {"$file xbChangey=false splite=\"\t", false, '\0'},          // tab ends the token
+        {"$file bChange=1 splite=\";", true, ';'},                   // no closing quote: to the end
+        {"$file bChange=true xsplitez=\"ab\"", true, 'a'},           // the first byte counts
+        {"$file bChange=a=b splite=\"=\"", true, '='},               // value after the first '='
         {"comment $filex bChange=false splite=\"|\"", false, '\0'},  // $filex opens no block
     };
     for (const Case& c : cases) {
@@ -96,12 +102,13 @@ TEST_F(FileCryptConfigTest, LaterBlocksOverwriteButAnEmptySpliteKeepsTheSeparato
 }
 
 TEST_F(FileCryptConfigTest, ABlockWithoutBChangeShowsMsg11AndKeepsWhatWasRead) {
-    const FileCryptSettings settings = Parse("$file bChange=true splite=\"|\" $file splite=\",\" $file bChange=false");
+    const FileCryptSettings settings =
+        Parse("$file bChange=true splite=\"|\" $file splite=\",\" $file bChange=false");
     EXPECT_TRUE(settings.bChange);
     EXPECT_EQ(settings.separator, '|');
     EXPECT_EQ(ui_.shown, std::vector<Shown>{Message("DialogSingleFileCrypt", "msg11")});
     ui_.shown.clear();
-    Parse("$file");  // the file ends where the entry should be
+    Parse("$file");               // the file ends where the entry should be
     Parse("$file bChange true");  // no equals sign
     EXPECT_EQ(ui_.shown, (std::vector<Shown>{Message("DialogSingleFileCrypt", "msg11"),
                                              Message("DialogSingleFileCrypt", "msg11")}));
@@ -143,7 +150,9 @@ protected:
     void TearDown() override { CurrentInstalledKey().Clear(); }
 
     std::string In(const std::string& name) const { return (work_ / name).string(); }
-    std::string Write(const std::string& name, const std::string& bytes) const { return work_.Write(name, bytes); }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        return work_.Write(name, bytes);
+    }
     Names Listing() const { return work_.Entries(); }
 
     bool Seal(const std::string& in, const std::string& out, FileCryptSettings settings = {}) {
@@ -273,7 +282,10 @@ TEST_F(SingleFileTest, PathChecksRunInOrderAndTouchNothing) {
         {In("missing.txt"), In("out.txt"), {}, "msg15"},
         {In("folder"), In("out.txt"), {}, "msg15"},
         {In("in.txt"), In("in.txt"), {}, "msg16"},
-        {In("in.txt"), work_.path().string() + "/./in.txt", {}, "msg16"},  // two spellings of one file
+        {In("in.txt"),
+         work_.path().string() + "/./in.txt",
+         {},
+         "msg16"},  // two spellings of one file
         {In("book.xls"), In("out.txt"), convert, "msg17"},
         {In("book.xls"), In("out"), convert, "msg17"},
         {In("book.xls"), In("out.XLS"), convert, "msg17"},
@@ -346,7 +358,8 @@ TEST_F(SingleFileTest, AnOutputThatIsAFolderFailsAndStaysAFolder) {
 // ---------------------------------------------------------------------------------------
 // Sealing and opening with the workbook conversion
 
-const TextTable kBook = {{"name", "amount", "note"}, {"\xD5\xC5\xC8\xFD", "000123", ""}, {"x|y", "1.50", "z"}};
+const TextTable kBook = {
+    {"name", "amount", "note"}, {"\xD5\xC5\xC8\xFD", "000123", ""}, {"x|y", "1.50", "z"}};
 
 TEST_F(SingleFileTest, AWorkbookIsSealedAsDelimitedTextAndOpensAsTheSameWorkbook) {
     ASSERT_TRUE(WriteWorkbook(In("a.xls"), kBook).ok());
@@ -400,7 +413,8 @@ TEST_F(SingleFileTest, AWorkbookThatCannotBeReadShowsTheConversionMessageOnly) {
 TEST_F(SingleFileTest, OpenedTextThatCannotBecomeAWorkbookShowsMsg8AndKeepsTheOutput) {
     // More columns than a .xls sheet holds.
     std::string wide;
-    for (int i = 0; i < 300; ++i) wide += "c|";
+    for (int i = 0; i < 300; ++i)
+        wide += "c|";
     Write("wide.txt", wide + "\r\n");
     ASSERT_TRUE(Seal("wide.txt", "wide.xls"));
     Write("out.xls", "previous workbook");

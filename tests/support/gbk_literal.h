@@ -16,7 +16,8 @@ namespace brindlecot::testing {
 // by iconv rather than written by hand.
 inline std::string Gbk(std::string_view utf8) {
     std::optional<std::string> gbk = Utf8ToGbk(utf8);
-    if (!gbk) throw std::runtime_error("not representable in GBK: " + std::string(utf8));
+    if (!gbk)
+        throw std::runtime_error("not representable in GBK: " + std::string(utf8));
     return *gbk;
 }
 

@@ -25,7 +25,8 @@ TEST(StatisticsFlags, FindsKeywordsAnywhere) {
 TEST(ParseStatistics, ReadsEntries) {
     std::vector<StatisticsEntry> entries;
     const std::string yuan = Gbk("元");
-    ASSERT_EQ(ParseStatistics("3|sum,avg|0|" + yuan + "-7|max|1|x", entries), StatisticsParseError::None);
+    ASSERT_EQ(ParseStatistics("3|sum,avg|0|" + yuan + "-7|max|1|x", entries),
+              StatisticsParseError::None);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0], (StatisticsEntry{3, StatSum | StatAvg, false, yuan}));
     EXPECT_EQ(entries[1], (StatisticsEntry{7, StatMax, true, "x"}));
@@ -50,7 +51,8 @@ TEST(ParseStatistics, ReadsEntries) {
 }
 
 TEST(ParseStatistics, RefusesMalformedValues) {
-    for (const std::string value : {"1|sum|0", "1|sum|0|x|y", "", "-", "1|sum|0|x-", "1|sum|0|x--2|sum|0|y"}) {
+    for (const std::string value :
+         {"1|sum|0", "1|sum|0|x|y", "", "-", "1|sum|0|x-", "1|sum|0|x--2|sum|0|y"}) {
         std::vector<StatisticsEntry> entries;
         EXPECT_EQ(ParseStatistics(value, entries), StatisticsParseError::Malformed) << value;
     }
@@ -62,16 +64,20 @@ TEST(ParseStatistics, RefusesMalformedValues) {
 
 TEST(ParseStatistics, RefusesValuesBeyondTheTables) {
     std::string hundred;
-    for (int i = 0; i < 100; ++i) hundred += (i ? "-" : "") + std::to_string(i) + "|sum|0|x";
+    for (int i = 0; i < 100; ++i)
+        hundred += (i ? "-" : "") + std::to_string(i) + "|sum|0|x";
     std::vector<StatisticsEntry> entries;
     EXPECT_EQ(ParseStatistics(hundred, entries), StatisticsParseError::None);
     EXPECT_EQ(entries.size(), 100u);
     entries.clear();
-    EXPECT_EQ(ParseStatistics(hundred + "-100|sum|0|x", entries), StatisticsParseError::TooManyEntries);
+    EXPECT_EQ(ParseStatistics(hundred + "-100|sum|0|x", entries),
+              StatisticsParseError::TooManyEntries);
 
     entries.clear();
-    EXPECT_EQ(ParseStatistics("1|sum|0|" + std::string(99, 'a'), entries), StatisticsParseError::None);
-    EXPECT_EQ(ParseStatistics("1|sum|0|" + std::string(100, 'a'), entries), StatisticsParseError::LabelTooLong);
+    EXPECT_EQ(ParseStatistics("1|sum|0|" + std::string(99, 'a'), entries),
+              StatisticsParseError::None);
+    EXPECT_EQ(ParseStatistics("1|sum|0|" + std::string(100, 'a'), entries),
+              StatisticsParseError::LabelTooLong);
 }
 
 class ComputeStatisticsTest : public testing::CatalogueTest {
@@ -116,11 +122,13 @@ protected:
     }
 
     // The figures as the catalogue pieces put them together, one piece per flag.
-    static std::string Pieces(std::string text, const std::vector<std::pair<const char*, std::string>>& pieces,
+    static std::string Pieces(std::string text,
+                              const std::vector<std::pair<const char*, std::string>>& pieces,
                               const std::string& label) {
         for (const auto& [key, amount] : pieces) {
-            text = FormatMessage(LoadMessage("DialogModelDlg", key),
-                                 {std::string_view(text), std::string_view(amount), std::string_view(label)});
+            text = FormatMessage(
+                LoadMessage("DialogModelDlg", key),
+                {std::string_view(text), std::string_view(amount), std::string_view(label)});
         }
         return text;
     }
@@ -143,7 +151,8 @@ TEST_F(ComputeStatisticsTest, SumsAmountsOfRowsWithoutErrors) {
     AddRow("99999", "broken");
     AddRow("0.29");
     const std::string text = ComputeStatistics(definition_, table_);
-    EXPECT_EQ(text, Pieces(CountLine(4) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "1,010.79"}}, yuan));
+    EXPECT_EQ(text,
+              Pieces(CountLine(4) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "1,010.79"}}, yuan));
     EXPECT_NE(text.find("1,010.79"), std::string::npos);
 }
 
@@ -152,9 +161,10 @@ TEST_F(ComputeStatisticsTest, AllFourFiguresInOrder) {
     AddRow("1");
     AddRow("4");
     AddRow("2");
-    EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
-                     {{"msg21", "7.00"}, {"msg22", "2.33"}, {"msg23", "4.00"}, {"msg24", "1.00"}}, "u"));
+    EXPECT_EQ(
+        ComputeStatistics(definition_, table_),
+        Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
+               {{"msg21", "7.00"}, {"msg22", "2.33"}, {"msg23", "4.00"}, {"msg24", "1.00"}}, "u"));
 }
 
 TEST_F(ComputeStatisticsTest, HundredthsFlagReadsCellsAsTheyAre) {
@@ -182,7 +192,8 @@ TEST_F(ComputeStatisticsTest, EmptyAndNonNumericCellsCountAsZeroRows) {
     AddRow("3");
     AddRow("abc");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ", {{"msg22", "1.00"}, {"msg24", "0.00"}}, "u"));
+              Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
+                     {{"msg22", "1.00"}, {"msg24", "0.00"}}, "u"));
 }
 
 TEST_F(ComputeStatisticsTest, NegativeAndLargeFigures) {
@@ -213,7 +224,8 @@ TEST_F(ComputeStatisticsTest, TwoEntriesEachOnTheirOwnLine) {
     UseStatistics("2|sum|0|a-2|max|0|b");
     AddRow("2");
     AddRow("3");
-    const std::string first = Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "5.00"}}, "a");
+    const std::string first =
+        Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "5.00"}}, "a");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
               Pieces(first + "\r\n" + Gbk("金额") + ": ", {{"msg23", "3.00"}}, "b"));
 }
@@ -230,23 +242,40 @@ TEST_F(ComputeStatisticsTest, CachedRecomputationFollowsEveryChange) {
     UseStatistics("2|sum,avg,max,min|0|a-1|sum|1|b");
     std::mt19937 random(11);
     StatisticsCache cache;
-    for (int i = 0; i < 50; ++i) AddRow(std::to_string(random() % 1000) + ".5");
+    for (int i = 0; i < 50; ++i)
+        AddRow(std::to_string(random() % 1000) + ".5");
     for (int step = 0; step < 600; ++step) {
         const int rows = table_.RowCount();
         const int row = rows > 0 ? static_cast<int>(random() % rows) : 0;
         switch (random() % 8) {
-            case 0: table_.DeleteRow(row); break;
-            case 1: table_.InsertRow(row); break;
-            case 2: table_.SetErrorText(row, table_.IsErrorRow(row) ? "" : "e"); break;
-            case 3: table_.DeleteRows(std::vector<int>{row, row / 2}); break;
-            case 4: UseStatistics(step % 2 ? "2|max|1|c" : "2|sum,avg,max,min|0|a-1|sum|1|b"); break;
-            default: table_.SetCell(row, 1 + static_cast<int>(random() % 2), std::to_string(random() % 10000)); break;
+            case 0:
+                table_.DeleteRow(row);
+                break;
+            case 1:
+                table_.InsertRow(row);
+                break;
+            case 2:
+                table_.SetErrorText(row, table_.IsErrorRow(row) ? "" : "e");
+                break;
+            case 3:
+                table_.DeleteRows(std::vector<int>{row, row / 2});
+                break;
+            case 4:
+                UseStatistics(step % 2 ? "2|max|1|c" : "2|sum,avg,max,min|0|a-1|sum|1|b");
+                break;
+            default:
+                table_.SetCell(row, 1 + static_cast<int>(random() % 2),
+                               std::to_string(random() % 10000));
+                break;
         }
         if (step % 97 == 0) {
             RecordTable copy = table_;  // a copy must not be mistaken for the cached table
-            ASSERT_EQ(ComputeStatistics(definition_, copy, cache), ComputeStatistics(definition_, copy));
+            ASSERT_EQ(ComputeStatistics(definition_, copy, cache),
+                      ComputeStatistics(definition_, copy));
         }
-        ASSERT_EQ(ComputeStatistics(definition_, table_, cache), ComputeStatistics(definition_, table_)) << step;
+        ASSERT_EQ(ComputeStatistics(definition_, table_, cache),
+                  ComputeStatistics(definition_, table_))
+            << step;
     }
 }
 

@@ -222,7 +222,9 @@ TEST(TextRoutines, TrimRemoveExtractMeasure) {
     std::string text = "  a b  ";
     EXPECT_EQ(TrimBlanks(text), 3);
     EXPECT_EQ(text, "a b");
-    text = "\xA1\xA1" "a\xA1\xA1";
+    text =
+        "\xA1\xA1"
+        "a\xA1\xA1";
     EXPECT_EQ(TrimBlanks(text), 5);
     text = "ab \r\n cd";
     EXPECT_EQ(TrimBlanks(text), 2);
@@ -299,7 +301,8 @@ TEST(TextRoutines, SplitKeyValue) {
 std::string CentsByPrintf(const std::string& amount) {
     std::string plain;
     for (const char c : amount) {
-        if (c != ',') plain += c;
+        if (c != ',')
+            plain += c;
     }
     char buffer[512];
     std::snprintf(buffer, sizeof buffer, "%f", std::strtod(plain.c_str(), nullptr) * 100);
@@ -326,9 +329,23 @@ TEST(AmountRoutines, AmountToCents) {
 TEST(AmountRoutines, AmountToCentsMatchesTheCLibraryOnRandomAmounts) {
     ASSERT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
     std::mt19937_64 random(20261207);
-    const std::vector<std::string> fixed = {"0.29", "1.15", "4.35", "0.57", "9.99", "0.999999999",
-                                            "12.3456789999", "1,0,0.1", " 12", "+3.5", "-0.001",
-                                            "1e20", "inf", ".", "abc", "0x1p4", "99999999999999999.99"};
+    const std::vector<std::string> fixed = {"0.29",
+                                            "1.15",
+                                            "4.35",
+                                            "0.57",
+                                            "9.99",
+                                            "0.999999999",
+                                            "12.3456789999",
+                                            "1,0,0.1",
+                                            " 12",
+                                            "+3.5",
+                                            "-0.001",
+                                            "1e20",
+                                            "inf",
+                                            ".",
+                                            "abc",
+                                            "0x1p4",
+                                            "99999999999999999.99"};
     std::vector<std::string> amounts = fixed;
     for (int i = 0; i < 20000; ++i) {
         const std::uint64_t units = random() % 100000000000ULL;
@@ -336,9 +353,11 @@ TEST(AmountRoutines, AmountToCentsMatchesTheCLibraryOnRandomAmounts) {
         std::string text = std::to_string(units);
         if (decimals > 0) {
             text += '.';
-            for (unsigned d = 0; d < decimals; ++d) text += static_cast<char>('0' + random() % 10);
+            for (unsigned d = 0; d < decimals; ++d)
+                text += static_cast<char>('0' + random() % 10);
         }
-        if (random() % 4 == 0 && text.size() > 4) text.insert(1, ",");
+        if (random() % 4 == 0 && text.size() > 4)
+            text.insert(1, ",");
         amounts.push_back(text);
     }
     for (const std::string& amount : amounts) {

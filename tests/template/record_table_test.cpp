@@ -15,7 +15,8 @@ using testing::Gbk;
 
 std::vector<RecordColumn> Columns(int fields) {
     std::vector<RecordColumn> columns{{"#", 50}};
-    for (int i = 1; i <= fields; ++i) columns.push_back({"f" + std::to_string(i), 120});
+    for (int i = 1; i <= fields; ++i)
+        columns.push_back({"f" + std::to_string(i), 120});
     columns.push_back({"error", 300});
     return columns;
 }
@@ -32,7 +33,8 @@ TEST(RecordTable, MatchesASimpleModelUnderRandomEdits) {
     table.SetColumns(Columns(fields));
     std::vector<std::vector<std::string>> model;  // field cells then the error text
     std::mt19937 random(7);
-    const std::vector<std::string> texts = {"", "a", Gbk("张三"), std::string(300, 'x'), "12.50", "\r\n", "20240131"};
+    const std::vector<std::string> texts = {"",      "a",    Gbk("张三"), std::string(300, 'x'),
+                                            "12.50", "\r\n", "20240131"};
     for (int step = 0; step < 4000; ++step) {
         const int op = static_cast<int>(random() % 10);
         const int rows = static_cast<int>(model.size());
@@ -49,15 +51,17 @@ TEST(RecordTable, MatchesASimpleModelUnderRandomEdits) {
             model.erase(model.begin() + at);
         } else if (op == 4 && step % 7 == 0) {
             std::vector<int> doomed;
-            for (int i = 0; i < 3; ++i) doomed.push_back(static_cast<int>(random() % rows));
+            for (int i = 0; i < 3; ++i)
+                doomed.push_back(static_cast<int>(random() % rows));
             doomed.push_back(-1);
             doomed.push_back(rows);
             const std::set<int> unique(doomed.begin(), doomed.end());
-            const int expected = static_cast<int>(std::count_if(unique.begin(), unique.end(),
-                                                                [rows](int r) { return r >= 0 && r < rows; }));
+            const int expected = static_cast<int>(std::count_if(
+                unique.begin(), unique.end(), [rows](int r) { return r >= 0 && r < rows; }));
             ASSERT_EQ(table.DeleteRows(doomed), expected);
             for (auto it = unique.rbegin(); it != unique.rend(); ++it) {
-                if (*it >= 0 && *it < rows) model.erase(model.begin() + *it);
+                if (*it >= 0 && *it < rows)
+                    model.erase(model.begin() + *it);
             }
         } else {
             const int row = static_cast<int>(random() % rows);
@@ -68,7 +72,8 @@ TEST(RecordTable, MatchesASimpleModelUnderRandomEdits) {
         }
         ASSERT_EQ(table.RowCount(), static_cast<int>(model.size()));
         if (step % 50 == 0) {
-            for (int row = 0; row < table.RowCount(); ++row) ASSERT_EQ(Row(table, row), model[row]) << step;
+            for (int row = 0; row < table.RowCount(); ++row)
+                ASSERT_EQ(Row(table, row), model[row]) << step;
         }
     }
 }
@@ -95,7 +100,8 @@ TEST(RecordTable, AppendWithCellsAndOutOfRangeArguments) {
 TEST(RecordTable, RowNumbersAndColoursFollowTheRows) {
     RecordTable table;
     table.SetColumns(Columns(1));
-    for (int i = 0; i < 400; ++i) table.SetCell(table.AppendRow(), 1, std::to_string(i));
+    for (int i = 0; i < 400; ++i)
+        table.SetCell(table.AppendRow(), 1, std::to_string(i));
     table.SetErrorText(10, "broken");
     EXPECT_EQ(table.Colour(10), kErrorRowColour);
     EXPECT_EQ(table.Colour(11), kNormalRowColour);
@@ -104,7 +110,8 @@ TEST(RecordTable, RowNumbersAndColoursFollowTheRows) {
     const std::vector<int> selected = {399, 3, 200};
     EXPECT_EQ(table.DeleteRows(selected), 3);
     ASSERT_EQ(table.RowCount(), 397);
-    for (int row = 0; row < 397; ++row) EXPECT_EQ(table.DisplayText(row, 0), std::to_string(row + 1));
+    for (int row = 0; row < 397; ++row)
+        EXPECT_EQ(table.DisplayText(row, 0), std::to_string(row + 1));
     EXPECT_EQ(table.Cell(3, 1), "4");
     EXPECT_EQ(table.Cell(198, 1), "199");
     EXPECT_EQ(table.Cell(199, 1), "201");
@@ -118,7 +125,8 @@ TEST(RecordTable, RowNumbersAndColoursFollowTheRows) {
 TEST(RecordTable, SelectionMovesWithItsRows) {
     RecordTable table;
     table.SetColumns(Columns(1));
-    for (int i = 0; i < 6; ++i) table.SetCell(table.AppendRow(), 1, std::to_string(i));
+    for (int i = 0; i < 6; ++i)
+        table.SetCell(table.AppendRow(), 1, std::to_string(i));
     table.SetRowSelected(1, true);
     table.SetRowSelected(4, true);
     table.SetRowSelected(5, true);
@@ -146,7 +154,8 @@ public:
     void Reset() override { events.push_back("reset"); }
 
     void Log(const char* what, int first, int last) {
-        events.push_back(std::string(what) + " " + std::to_string(first) + "-" + std::to_string(last));
+        events.push_back(std::string(what) + " " + std::to_string(first) + "-" +
+                         std::to_string(last));
     }
     std::vector<std::string> events;
 };
@@ -156,7 +165,8 @@ TEST(RecordTable, TellsItsViewAboutEveryChange) {
     RecordingObserver view;
     table.SetObserver(&view);
     table.SetColumns(Columns(2));
-    for (int i = 0; i < 5; ++i) table.AppendRow();
+    for (int i = 0; i < 5; ++i)
+        table.AppendRow();
     table.SetCell(1, 2, "v");
     table.SetErrorText(1, "e");  // the whole row changes colour
     table.SetErrorText(1, "f");  // still an error row: only the cell
@@ -169,15 +179,27 @@ TEST(RecordTable, TellsItsViewAboutEveryChange) {
         RecordTable::BulkChange nested(table);
         table.InsertRow(0);
     }
-    EXPECT_EQ(view.events, (std::vector<std::string>{
-                               "about-reset", "reset",
-                               "about-insert 0-0", "insert 0-0", "about-insert 1-1", "insert 1-1",
-                               "about-insert 2-2", "insert 2-2", "about-insert 3-3", "insert 3-3",
-                               "about-insert 4-4", "insert 4-4",
-                               "cells 1-1 2-2", "cells 1-1 0-3", "cells 1-1 3-3",
-                               "about-remove 2-3", "remove 2-3",
-                               "about-reset", "reset",
-                               "about-reset", "reset"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"about-reset",
+                                                     "reset",
+                                                     "about-insert 0-0",
+                                                     "insert 0-0",
+                                                     "about-insert 1-1",
+                                                     "insert 1-1",
+                                                     "about-insert 2-2",
+                                                     "insert 2-2",
+                                                     "about-insert 3-3",
+                                                     "insert 3-3",
+                                                     "about-insert 4-4",
+                                                     "insert 4-4",
+                                                     "cells 1-1 2-2",
+                                                     "cells 1-1 0-3",
+                                                     "cells 1-1 3-3",
+                                                     "about-remove 2-3",
+                                                     "remove 2-3",
+                                                     "about-reset",
+                                                     "reset",
+                                                     "about-reset",
+                                                     "reset"}));
     table.SetObserver(nullptr);
 }
 

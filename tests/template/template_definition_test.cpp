@@ -32,7 +32,8 @@ protected:
     }
 
     // Loads through the person-facing path and checks the one message against the catalogue.
-    void ExpectRefusal(const std::string& content, const std::string& key, const std::vector<Argument>& arguments) {
+    void ExpectRefusal(const std::string& content, const std::string& key,
+                       const std::vector<Argument>& arguments) {
         const TemplateLoadResult result = Read(content);
         ASSERT_FALSE(result.loaded);
         ASSERT_TRUE(result.error.has_value());
@@ -118,8 +119,10 @@ TEST_F(LoadTemplateTest, OnlyTheTokenSequenceCounts) {
 
 TEST_F(LoadTemplateTest, SeparatorAndFormatValues) {
     auto mode = [](const std::string& in, const std::string& splite) {
-        return "$mode typeLens=0 in=" + in + " out=csv inNeedDescrypt=false outNeedEncrypt=false "
-               "needFill=false splite=" + splite + " statistics= $tableItem";
+        return "$mode typeLens=0 in=" + in +
+               " out=csv inNeedDescrypt=false outNeedEncrypt=false "
+               "needFill=false splite=" +
+               splite + " statistics= $tableItem";
     };
     ASSERT_TRUE(Read(mode("XLS,txt", "|")).loaded);
     EXPECT_TRUE(definition_.inXls);
@@ -150,9 +153,9 @@ TEST_F(LoadTemplateTest, FieldBlockWithoutModeBlockOrEnd) {
 }
 
 TEST_F(LoadTemplateTest, ModeEntryErrors) {
-    const std::vector<std::string> entries = {"typeLens=0",  "in=txt",          "out=txt",
+    const std::vector<std::string> entries = {"typeLens=0",       "in=txt",           "out=txt",
                                               "inNeedDescrypt=1", "outNeedEncrypt=1", "needFill=1",
-                                              "splite=\"\"", "statistics="};
+                                              "splite=\"\"",      "statistics="};
     for (std::size_t wrong = 0; wrong < entries.size(); ++wrong) {
         std::string content = "$mode";
         for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -162,19 +165,23 @@ TEST_F(LoadTemplateTest, ModeEntryErrors) {
         ExpectRefusal(content + " $tableItem", "msg" + std::to_string(wrong + 2), {});
         // A file that ends at that entry gives the same message.
         std::string truncated = "$mode";
-        for (std::size_t i = 0; i < wrong; ++i) truncated += " " + entries[i];
+        for (std::size_t i = 0; i < wrong; ++i)
+            truncated += " " + entries[i];
         ExpectRefusal(truncated, "msg" + std::to_string(wrong + 2), {});
     }
     ExpectRefusal("$mode TypeLens=5", "msg2", {});
-    ExpectRefusal("$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
-                  "statistics=1|sum|0 $tableItem",
-                  "msg9", {});
+    ExpectRefusal(
+        "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
+        "statistics=1|sum|0 $tableItem",
+        "msg9", {});
 }
 
 TEST_F(LoadTemplateTest, TypeLensWithoutDigitsIsZero) {
-    ExpectRefusal("$mode typeLens=abc in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
-                  "statistics= $tableItem " + Field("a", 1, "4\"N\""),
-                  "msg14", {0LL, 4LL});
+    ExpectRefusal(
+        "$mode typeLens=abc in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
+        "statistics= $tableItem " +
+            Field("a", 1, "4\"N\""),
+        "msg14", {0LL, 4LL});
 }
 
 TEST_F(LoadTemplateTest, FieldEntryErrors) {
@@ -184,7 +191,8 @@ TEST_F(LoadTemplateTest, FieldEntryErrors) {
     ExpectRefusal(head + "[] index=1", "msg11", {std::string("[]")});
     ExpectRefusal(head + "[" + name + "] value=1", "msg10", {name, std::string("index")});
     ExpectRefusal(head + "[" + name + "]", "msg10", {name, std::string("index")});
-    ExpectRefusal(head + "[" + name + "] index=1 type=1\"X\"", "msg12", {name, std::string("value")});
+    ExpectRefusal(head + "[" + name + "] index=1 type=1\"X\"", "msg12",
+                  {name, std::string("value")});
     ExpectRefusal(head + "[" + name + "] index=1 value=", "msg15", {name, std::string("type")});
     ExpectRefusal(head + "[" + name + "] index=1 value= type=1\"X\" isRequisite=true", "msg16",
                   {name, std::string("visible")});
@@ -203,10 +211,12 @@ TEST_F(LoadTemplateTest, DuplicateIndexAndLengthSum) {
 }
 
 TEST_F(LoadTemplateTest, RefusesDefinitionsBeyondTheLimits) {
-    const std::string empty = "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
-                              "splite= statistics= $tableItem ";
+    const std::string empty =
+        "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
+        "splite= statistics= $tableItem ";
     std::string fields;
-    for (int i = 0; i < 1024; ++i) fields += Field("f" + std::to_string(i), i, "0\"X\"");
+    for (int i = 0; i < 1024; ++i)
+        fields += Field("f" + std::to_string(i), i, "0\"X\"");
     EXPECT_TRUE(Read(empty + fields).loaded);
     EXPECT_EQ(definition_.FieldCount(), 1024);
     ExpectLimit(empty + fields + Field("f", 5000, "0\"X\""), "1024");
@@ -222,22 +232,30 @@ TEST_F(LoadTemplateTest, RefusesDefinitionsBeyondTheLimits) {
     EXPECT_TRUE(Read(empty + Field("a", 1, "0\"X\"+00000000000\"N\"")).loaded);
     ExpectLimit(empty + Field("a", 1, "0\"X\"+000000000000\"N\""), "19");
 
-    ExpectLimit("$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
-                "splite=\"1234567890\" statistics= $tableItem",
-                "9");
+    ExpectLimit(
+        "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
+        "splite=\"1234567890\" statistics= $tableItem",
+        "9");
     std::string many = "1|sum|0|x";
-    for (int i = 0; i < 100; ++i) many += "-1|sum|0|x";
-    ExpectLimit("$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
-                "statistics=" + many + " $tableItem",
-                "100");
-    ExpectLimit("$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
-                "statistics=1|sum|0|" + std::string(100, 'l') + " $tableItem",
-                "99");
+    for (int i = 0; i < 100; ++i)
+        many += "-1|sum|0|x";
+    ExpectLimit(
+        "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
+        "statistics=" +
+            many + " $tableItem",
+        "100");
+    ExpectLimit(
+        "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
+        "statistics=1|sum|0|" +
+            std::string(100, 'l') + " $tableItem",
+        "99");
     // The limit messages are shown like the others.
     testing::FakeUserInterface ui;
     definition_ = Template{};
     definition_.name = "t";
-    EXPECT_FALSE(LoadTemplate(definition_, folder_.Write("n.cfg", empty + Field(std::string(100, 'n'), 1, "0\"X\"")), ui));
+    EXPECT_FALSE(LoadTemplate(
+        definition_, folder_.Write("n.cfg", empty + Field(std::string(100, 'n'), 1, "0\"X\"")),
+        ui));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].caption, "t");
 }
@@ -268,8 +286,10 @@ class SampleTemplatesTest : public testing::CatalogueTest {};
 
 TEST_F(SampleTemplatesTest, EveryShippedTemplateLoadsCleanly) {
     int samples = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(BRINDLECOT_SOURCE_DIR "/dist/conf")) {
-        if (entry.path().extension() != ".cfg") continue;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(BRINDLECOT_SOURCE_DIR "/dist/conf")) {
+        if (entry.path().extension() != ".cfg")
+            continue;
         ++samples;
         SCOPED_TRACE(entry.path().string());
         testing::FakeUserInterface ui;
@@ -287,7 +307,8 @@ TEST_F(SampleTemplatesTest, EveryShippedTemplateLoadsCleanly) {
             // Defaults that export or import may use pass their own field's rules.
             if (!field.visible || !field.value.empty()) {
                 std::string value = field.value;
-                EXPECT_EQ(ValidateFieldValue(value, field.type, field.isRequisite), RuleOk) << field.type;
+                EXPECT_EQ(ValidateFieldValue(value, field.type, field.isRequisite), RuleOk)
+                    << field.type;
             }
         }
         EXPECT_EQ(sum, definition.typeLens);

@@ -28,8 +28,12 @@ public:
         questions.push_back({caption, text});
         return answer;
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override {
+        return std::nullopt;
+    }
 
     std::vector<Message> messages;
     std::vector<Message> questions;

@@ -44,17 +44,20 @@ TEST(NumberFormat, RecognisesDatesAndTimesInCustomCodes) {
 }
 
 TEST(NumberFormat, NumbersTextAndLiteralsAreNotDates) {
-    for (const char* code : {"General", "0.00", "#,##0;[Red]-#,##0", "0.00E+00", "@", "0.00%", "\"days\" 0",
-                             "[Red]0.00", "\\d0", "\"TRUE\";\"TRUE\";\"FALSE\""}) {
+    for (const char* code : {"General", "0.00", "#,##0;[Red]-#,##0", "0.00E+00", "@", "0.00%",
+                             "\"days\" 0", "[Red]0.00", "\\d0", "\"TRUE\";\"TRUE\";\"FALSE\""}) {
         EXPECT_EQ(ClassifyFormatCode(code), DateTimeKind::None) << code;
     }
 }
 
 TEST(NumberFormat, BuiltInIds) {
-    for (unsigned id : {14u, 15u, 16u, 17u, 31u, 57u}) EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::Date) << id;
-    for (unsigned id : {18u, 19u, 20u, 21u, 45u}) EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::Time) << id;
+    for (unsigned id : {14u, 15u, 16u, 17u, 31u, 57u})
+        EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::Date) << id;
+    for (unsigned id : {18u, 19u, 20u, 21u, 45u})
+        EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::Time) << id;
     EXPECT_EQ(ClassifyBuiltInFormat(22), DateTimeKind::DateTime);
-    for (unsigned id : {0u, 1u, 2u, 10u, 11u, 13u, 49u}) EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::None) << id;
+    for (unsigned id : {0u, 1u, 2u, 10u, 11u, 13u, 49u})
+        EXPECT_EQ(ClassifyBuiltInFormat(id), DateTimeKind::None) << id;
 }
 
 TEST(SerialDate, MatchesTheDatesAnotherProgramStored) {
@@ -67,12 +70,14 @@ TEST(SerialDate, MatchesTheDatesAnotherProgramStored) {
 TEST(SerialDate, EarlySerialsAndThe1904System) {
     EXPECT_EQ(FormatSerialDate(1, DateTimeKind::Date, false), "1900-01-01");
     EXPECT_EQ(FormatSerialDate(59, DateTimeKind::Date, false), "1900-02-28");
-    EXPECT_EQ(FormatSerialDate(60, DateTimeKind::Date, false), "1900-02-29");  // the spreadsheet's phantom day
+    EXPECT_EQ(FormatSerialDate(60, DateTimeKind::Date, false),
+              "1900-02-29");  // the spreadsheet's phantom day
     EXPECT_EQ(FormatSerialDate(61, DateTimeKind::Date, false), "1900-03-01");
     EXPECT_EQ(FormatSerialDate(0, DateTimeKind::Date, true), "1904-01-01");
     EXPECT_EQ(FormatSerialDate(366, DateTimeKind::Date, true), "1905-01-01");
     EXPECT_EQ(FormatSerialDate(0.99999999, DateTimeKind::DateTime, false), "1900-01-01 00:00:00");
-    EXPECT_EQ(FormatSerialDate(-1, DateTimeKind::Date, false), "-1");  // no date: shown as the number
+    EXPECT_EQ(FormatSerialDate(-1, DateTimeKind::Date, false),
+              "-1");  // no date: shown as the number
 }
 
 TEST(CellReferenceName, ColumnsInBijectiveBase26) {
@@ -85,7 +90,7 @@ TEST(CellReferenceName, ColumnsInBijectiveBase26) {
 
 TEST(BulkConversion, FindsTheTextThatCannotBeConverted) {
     std::string a = "plain";
-    std::string b = "\xE4\xB8\xAD";  // 中
+    std::string b = "\xE4\xB8\xAD";      // 中
     std::string c = "\xF0\x9F\x98\x80";  // an emoji: no GBK form
     std::vector<std::string*> texts{&a, &b, &c};
     const auto bad = ConvertUtf8TextsToGbk(texts);

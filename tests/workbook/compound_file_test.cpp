@@ -14,7 +14,9 @@ using testing::ReadFileBytes;
 using testing::TempFolder;
 using workbook_test::FixturePath;
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 TEST(CompoundFile, ReadsTheStreamsAnotherProgramWrote) {
     const auto file = Bytes(ReadFileBytes(FixturePath("calc_source.xls")));
@@ -40,7 +42,8 @@ TEST(CompoundFile, LargeStreamRoundTripThroughDifatSectors) {
     TempFolder folder;
     std::vector<std::uint8_t> stream(9'000'000);  // > 109 FAT sectors' worth of 512-byte sectors
     std::mt19937 random(7);
-    for (auto& b : stream) b = static_cast<std::uint8_t>(random());
+    for (auto& b : stream)
+        b = static_cast<std::uint8_t>(random());
     ASSERT_TRUE(WriteCompoundFile(folder / "big.bin", "Workbook", stream));
     const auto file = Bytes(ReadFileBytes(folder / "big.bin"));
     EXPECT_EQ(file.size() % 512, 0u);
@@ -54,7 +57,8 @@ TEST(CompoundFile, ShortStreamIsPaddedOutOfTheMiniStream) {
     TempFolder folder;
     const std::vector<std::uint8_t> stream{1, 2, 3};
     ASSERT_TRUE(WriteCompoundFile(folder / "small.bin", "Workbook", stream));
-    const auto back = ReadCompoundFileStream(Bytes(ReadFileBytes(folder / "small.bin")), u"Workbook");
+    const auto back =
+        ReadCompoundFileStream(Bytes(ReadFileBytes(folder / "small.bin")), u"Workbook");
     ASSERT_TRUE(back.has_value());
     ASSERT_EQ(back->size(), 4096u);
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), back->begin()));
@@ -63,14 +67,16 @@ TEST(CompoundFile, ShortStreamIsPaddedOutOfTheMiniStream) {
 TEST(CompoundFile, DamagedStructuresAreUnsound) {
     const auto good = Bytes(ReadFileBytes(FixturePath("calc_source.xls")));
     ASSERT_TRUE(IsSoundCompoundFile(good));
-    const std::size_t directory = (static_cast<std::size_t>(ByteReader(good.data(), good.size()).U32(48)) + 1) * 512;
+    const std::size_t directory =
+        (static_cast<std::size_t>(ByteReader(good.data(), good.size()).U32(48)) + 1) * 512;
 
     auto longName = good;
     longName[directory + 128 + 64] = 0xFF;  // second entry's name length
     EXPECT_FALSE(IsSoundCompoundFile(longName));
 
     auto badSibling = good;
-    for (int k = 0; k < 4; ++k) badSibling[directory + 128 + 68 + k] = 0x70;
+    for (int k = 0; k < 4; ++k)
+        badSibling[directory + 128 + 68 + k] = 0x70;
     EXPECT_FALSE(IsSoundCompoundFile(badSibling));
 
     // The directory's sector points at itself.
@@ -78,8 +84,10 @@ TEST(CompoundFile, DamagedStructuresAreUnsound) {
     const std::uint32_t directorySector = in.U32(48);
     ASSERT_LT(directorySector, 128u);  // its entry lies in the first FAT sector
     auto loopingFat = good;
-    const std::size_t fatEntry = (static_cast<std::size_t>(in.U32(76)) + 1) * 512 + directorySector * 4;
-    for (int k = 0; k < 4; ++k) loopingFat[fatEntry + k] = static_cast<std::uint8_t>(directorySector >> (8 * k));
+    const std::size_t fatEntry =
+        (static_cast<std::size_t>(in.U32(76)) + 1) * 512 + directorySector * 4;
+    for (int k = 0; k < 4; ++k)
+        loopingFat[fatEntry + k] = static_cast<std::uint8_t>(directorySector >> (8 * k));
     EXPECT_FALSE(ReadCompoundFileStream(loopingFat, u"Workbook").has_value());
     EXPECT_FALSE(IsSoundCompoundFile(loopingFat));
 

@@ -1,7 +1,7 @@
 // Workbook <-> delimited text conversions and the messages they show.
 
-#include "app/app_path.h"
 #include "template/workbook/workbook_conversion.h"
+#include "app/app_path.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {
@@ -35,7 +35,8 @@ TEST(DelimitedText, SplitCutsAtEverySeparatorAndSkipsEmptyLines) {
 TEST(DelimitedText, SplitNeverCutsATwoByteCharacterWhoseSecondByteIsTheSeparator) {
     const std::string rare = "\x81\x7C";  // a GBK character ending in the byte of '|'
     ASSERT_TRUE(GbkToUtf8(rare).has_value());
-    EXPECT_EQ(SplitDelimitedText(rare + "|b|" + rare + "\r\n", '|'), (TextTable{{rare, "b", rare}}));
+    EXPECT_EQ(SplitDelimitedText(rare + "|b|" + rare + "\r\n", '|'),
+              (TextTable{{rare, "b", rare}}));
     EXPECT_EQ(SplitDelimitedText(Gbk("甲") + "|" + "\r\n", '|'), (TextTable{{Gbk("甲"), ""}}));
 }
 
@@ -45,8 +46,9 @@ protected:
     void SetUp() override {
         std::filesystem::create_directories(folder_.path() / "language");
         WriteFileBytes(folder_ / "language/msgSimChi.ini",
-                   "[stdafx]\r\nmsg9=read failed\r\nmsg10=write failed\r\nmsg11=cannot read\r\nmsg12=cannot write\r\n"
-                   "[DialogSingleFileCrypt]\r\nmsg8=cannot make workbook\r\n");
+                       "[stdafx]\r\nmsg9=read failed\r\nmsg10=write failed\r\nmsg11=cannot "
+                       "read\r\nmsg12=cannot write\r\n"
+                       "[DialogSingleFileCrypt]\r\nmsg8=cannot make workbook\r\n");
         SetAppFolder(folder_.path().string());
     }
 
@@ -56,7 +58,8 @@ protected:
 
 TEST_F(Conversion, WorkbookToTextWritesEveryNonEmptyRowHeaderIncluded) {
     const std::string book = folder_ / "in.xlsx";
-    ASSERT_TRUE(WriteWorkbook(book, {{Gbk("姓名"), Gbk("金额")}, {"", ""}, {Gbk("张三"), "000123"}}).ok());
+    ASSERT_TRUE(
+        WriteWorkbook(book, {{Gbk("姓名"), Gbk("金额")}, {"", ""}, {Gbk("张三"), "000123"}}).ok());
     ASSERT_TRUE(ConvertWorkbookToText(ui_, book, folder_ / "out.txt", '|'));
     EXPECT_EQ(ReadFileBytes(folder_ / "out.txt"), Gbk("姓名|金额\r\n张三|000123\r\n"));
     EXPECT_TRUE(ui_.messages.empty());
@@ -87,7 +90,8 @@ TEST_F(Conversion, TextToWorkbookAndBackGivesTheSameText) {
         ASSERT_TRUE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / name, '|'));
         TextTable table;
         ASSERT_TRUE(ReadWorkbook(folder_ / name, table).ok());
-        EXPECT_EQ(table, (TextTable{{"x", "y", ""}, {Gbk("名称"), "000123", "1e5"}})) << Show(table);
+        EXPECT_EQ(table, (TextTable{{"x", "y", ""}, {Gbk("名称"), "000123", "1e5"}}))
+            << Show(table);
         ASSERT_TRUE(ConvertWorkbookToText(ui_, folder_ / name, folder_ / "again.txt", '|'));
         EXPECT_EQ(ReadFileBytes(folder_ / "again.txt"), Gbk("x|y|\r\n名称|000123|1e5\r\n"));
     }
@@ -110,8 +114,10 @@ TEST_F(Conversion, FailureBoxesForCallersOfTheBridge) {
     ShowWorkbookReadFailure(ui_, WorkbookStatus{WorkbookError::Malformed, "damaged", ""});
     ShowWorkbookWriteFailure(ui_, WorkbookStatus{WorkbookError::TooLarge, "too many rows", ""});
     ASSERT_EQ(ui_.messages.size(), 2u);
-    EXPECT_EQ(ui_.messages[0], (std::pair<std::string, std::string>{"Brindlecot", "cannot read\ndamaged"}));
-    EXPECT_EQ(ui_.messages[1], (std::pair<std::string, std::string>{"Brindlecot", "cannot write\ntoo many rows"}));
+    EXPECT_EQ(ui_.messages[0],
+              (std::pair<std::string, std::string>{"Brindlecot", "cannot read\ndamaged"}));
+    EXPECT_EQ(ui_.messages[1],
+              (std::pair<std::string, std::string>{"Brindlecot", "cannot write\ntoo many rows"}));
 }
 
 }  // namespace

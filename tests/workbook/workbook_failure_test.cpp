@@ -39,7 +39,8 @@ TEST(ReadFailure, TruncatedZipAndCompoundFile) {
     TempFolder folder;
     for (const char* name : {"calc_source.xlsx", "calc_source.xls"}) {
         const std::string whole = ReadFileBytes(FixturePath(name));
-        for (std::size_t keep : {std::size_t{8}, std::size_t{600}, whole.size() / 2, whole.size() * 3 / 4}) {
+        for (std::size_t keep :
+             {std::size_t{8}, std::size_t{600}, whole.size() / 2, whole.size() * 3 / 4}) {
             const std::string path = folder / ("cut_" + std::to_string(keep) + "_" + name);
             WriteFileBytes(path, whole.substr(0, keep));
             EXPECT_EQ(ReadError(path), WorkbookError::Malformed) << name << " cut to " << keep;
@@ -59,15 +60,17 @@ TEST(ReadFailure, ZipThatIsNoWorkbook) {
 }
 
 // Zips the given parts with minizip (deflated), so that damaged packages can be built.
-void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts) {
+void WriteZip(const std::string& path,
+              const std::vector<std::pair<std::string, std::string>>& parts) {
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : parts) {
         zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                      Z_DEFAULT_COMPRESSION),
+        ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                      Z_DEFLATED, Z_DEFAULT_COMPRESSION),
                   ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size())), ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size())),
+                  ZIP_OK);
         ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
     }
     ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
@@ -81,7 +84,8 @@ protected:
                         const std::string& sharedPrefix = "") {
         std::vector<std::pair<std::string, std::string>> parts = {
             {"_rels/.rels",
-             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationships "
+             "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
              "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
              "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
             {"xl/workbook.xml",
@@ -89,18 +93,22 @@ protected:
              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
              "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"r1\"/></sheets></workbook>"},
             {"xl/_rels/workbook.xml.rels",
-             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationships "
+             "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
              "<Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
              "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
              "<Relationship Id=\"r2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
              "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
             {"xl/worksheets/sheet1.xml",
-             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + sheet + "</worksheet>"},
+             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+                 sheet + "</worksheet>"},
         };
         if (!shared.empty())
-            parts.emplace_back("xl/sharedStrings.xml",
-                               sharedPrefix + "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
-                                   shared + "</sst>");
+            parts.emplace_back(
+                "xl/sharedStrings.xml",
+                sharedPrefix +
+                    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+                    shared + "</sst>");
         const std::string path = folder_ / ("package" + std::to_string(++count_) + ".xlsx");
         WriteZip(path, parts);
         return path;
@@ -112,10 +120,12 @@ protected:
 
 TEST_F(HostilePackage, WellFormedPackageReads) {
     TextTable table;
-    ASSERT_TRUE(ReadWorkbook(Package("<sheetData><row r=\"2\"><c r=\"C2\" t=\"s\"><v>0</v></c></row></sheetData>",
-                                     "<si><t>ok</t></si>"),
-                             table)
-                    .ok());
+    ASSERT_TRUE(
+        ReadWorkbook(
+            Package("<sheetData><row r=\"2\"><c r=\"C2\" t=\"s\"><v>0</v></c></row></sheetData>",
+                    "<si><t>ok</t></si>"),
+            table)
+            .ok());
     EXPECT_EQ(table, (TextTable{{"ok"}}));
 }
 
@@ -131,21 +141,25 @@ TEST_F(HostilePackage, BadReferencesIndexesAndXmlAreMalformed) {
              "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData>",
              "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
          }) {
-        EXPECT_EQ(ReadError(Package(sheet, "<si><t>only</t></si>")), WorkbookError::Malformed) << sheet;
+        EXPECT_EQ(ReadError(Package(sheet, "<si><t>only</t></si>")), WorkbookError::Malformed)
+            << sheet;
     }
 }
 
 TEST_F(HostilePackage, DocumentTypeDeclarationsAreRefused) {
-    const std::string sheet = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>";
-    EXPECT_EQ(ReadError(Package(sheet, "<si><t>&e;</t></si>", "<!DOCTYPE sst [<!ENTITY e \"boom\">]>")),
-              WorkbookError::Malformed);
+    const std::string sheet =
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>";
+    EXPECT_EQ(
+        ReadError(Package(sheet, "<si><t>&e;</t></si>", "<!DOCTYPE sst [<!ENTITY e \"boom\">]>")),
+        WorkbookError::Malformed);
 }
 
 TEST_F(HostilePackage, CharacterWithoutGbkFormNamesItsCell) {
     TextTable table;
     const WorkbookStatus status = ReadWorkbook(
-        Package("<sheetData><row r=\"7\"><c r=\"A7\" t=\"inlineStr\"><is><t>ok</t></is></c>"
-                "<c r=\"B7\" t=\"inlineStr\"><is><t>\xF0\x9F\x98\x80</t></is></c></row></sheetData>"),
+        Package(
+            "<sheetData><row r=\"7\"><c r=\"A7\" t=\"inlineStr\"><is><t>ok</t></is></c>"
+            "<c r=\"B7\" t=\"inlineStr\"><is><t>\xF0\x9F\x98\x80</t></is></c></row></sheetData>"),
         table);
     EXPECT_EQ(status.error, WorkbookError::NotGbk);
     EXPECT_EQ(status.cell, "B7");
@@ -163,7 +177,8 @@ TEST(ReadFailure, DamagedBytesNeverCrash) {
         for (int round = 0; round < 150; ++round) {
             std::string damaged = whole;
             const int flips = 1 + static_cast<int>(random() % 8);
-            for (int f = 0; f < flips; ++f) damaged[random() % damaged.size()] = static_cast<char>(random());
+            for (int f = 0; f < flips; ++f)
+                damaged[random() % damaged.size()] = static_cast<char>(random());
             const std::string path = folder / ("damaged_" + std::to_string(round) + "_" + name);
             WriteFileBytes(path, damaged);
             TextTable table;

@@ -32,7 +32,8 @@ protected:
 
 TEST_P(RoundTrip, ChineseNumericLookingEmptyAndLongTextsComeBackIdentical) {
     std::string longText;
-    while (longText.size() < 700) longText += Gbk("代发工资批次") + "0123456789";
+    while (longText.size() < 700)
+        longText += Gbk("代发工资批次") + "0123456789";
     const TextTable table = {
         {Gbk("姓名"), Gbk("账号"), Gbk("金额"), Gbk("备注")},
         {Gbk("张三"), "000123", "12.50", ""},
@@ -72,17 +73,20 @@ TEST_P(RoundTrip, ManyLongStringsSurviveRecordBoundaries) {
         std::string text;
         const bool wide = i % 3 == 0;
         const std::string piece = wide ? Gbk("汉字") : std::string("ab");
-        while (text.size() < static_cast<std::size_t>(1 + (i * 37) % 900)) text += piece;
+        while (text.size() < static_cast<std::size_t>(1 + (i * 37) % 900))
+            text += piece;
         text += std::to_string(i);
         table.push_back({text, std::to_string(i)});
     }
     table.push_back({std::string(8000, 'x'), Gbk("长") + std::string(5000, 'a')});
     std::string wideLong;
-    for (int i = 0; i < 4000; ++i) wideLong += Gbk("宽");
+    for (int i = 0; i < 4000; ++i)
+        wideLong += Gbk("宽");
     table.push_back({wideLong, "end"});
     const TextTable back = WriteAndRead(table);
     ASSERT_EQ(back.size(), table.size());
-    for (std::size_t r = 0; r < table.size(); ++r) ASSERT_TRUE(back[r] == table[r]) << "row " << r;
+    for (std::size_t r = 0; r < table.size(); ++r)
+        ASSERT_TRUE(back[r] == table[r]) << "row " << r;
 }
 
 TEST_P(RoundTrip, LongestCellIsAcceptedOneMoreCharacterIsRefused) {
@@ -94,7 +98,8 @@ TEST_P(RoundTrip, LongestCellIsAcceptedOneMoreCharacterIsRefused) {
         ASSERT_TRUE(ReadWorkbook(Target("longest"), back).ok());
         EXPECT_TRUE(back == TextTable{{longest}});
     }
-    const WorkbookStatus status = WriteWorkbook(Target("too_long"), {{"a"}, {"b", std::string(32768, 'q')}});
+    const WorkbookStatus status =
+        WriteWorkbook(Target("too_long"), {{"a"}, {"b", std::string(32768, 'q')}});
     EXPECT_EQ(status.error, WorkbookError::TooLarge);
     EXPECT_EQ(status.cell, "B2");
     EXPECT_EQ(folder_.Entries().size(), 1u);  // only the first workbook
@@ -123,7 +128,8 @@ TEST_P(RoundTrip, TextThatIsNotGbkIsRefusedNamingTheCellAndTheOldFileStays) {
 }
 
 TEST_P(RoundTrip, UnwritableFolderFailsWithoutLeavingAnything) {
-    const WorkbookStatus status = WriteWorkbook(folder_ / ("missing/out" + std::string(GetParam())), {{"a"}});
+    const WorkbookStatus status =
+        WriteWorkbook(folder_ / ("missing/out" + std::string(GetParam())), {{"a"}});
     EXPECT_EQ(status.error, WorkbookError::CannotWrite);
     EXPECT_TRUE(folder_.Entries().empty());
 }
@@ -134,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(BothFormats, RoundTrip, ::testing::Values(".xls", ".xls
 TEST(RoundTripLimits, XlsHoldsItsFullRowCount) {
     TempFolder folder;
     TextTable table(kXlsMaxRows);
-    for (std::size_t r = 0; r < table.size(); ++r) table[r] = {std::to_string(r), Gbk("行") + std::to_string(r * 7)};
+    for (std::size_t r = 0; r < table.size(); ++r)
+        table[r] = {std::to_string(r), Gbk("行") + std::to_string(r * 7)};
     const std::string path = folder / "full.xls";
     ASSERT_TRUE(WriteWorkbook(path, table).ok());
     TextTable back;
@@ -147,7 +154,8 @@ TEST(RoundTripLimits, XlsHoldsItsFullRowCount) {
 TEST(RoundTripLimits, XlsHoldsThe256thColumn) {
     TempFolder folder;
     TextTable table(3, TextRow(kXlsMaxColumns));
-    for (std::size_t c = 0; c < kXlsMaxColumns; ++c) table[c % 3][c] = CellReference(c % 3, c);
+    for (std::size_t c = 0; c < kXlsMaxColumns; ++c)
+        table[c % 3][c] = CellReference(c % 3, c);
     const std::string path = folder / "wide.xls";
     ASSERT_TRUE(WriteWorkbook(path, table).ok());
     TextTable back;
@@ -158,7 +166,8 @@ TEST(RoundTripLimits, XlsHoldsThe256thColumn) {
 TEST(RoundTripLimits, XlsxHoldsMoreRowsThanXls) {
     TempFolder folder;
     TextTable table(kXlsMaxRows + 1000);
-    for (std::size_t r = 0; r < table.size(); ++r) table[r] = {std::to_string(r), Gbk("编号") + std::to_string(r)};
+    for (std::size_t r = 0; r < table.size(); ++r)
+        table[r] = {std::to_string(r), Gbk("编号") + std::to_string(r)};
     const std::string path = folder / "many.xlsx";
     ASSERT_TRUE(WriteWorkbook(path, table).ok());
     TextTable back;
@@ -174,8 +183,9 @@ TEST(RoundTripLimits, TablesOverTheFormatLimitsAreRefusedBeforeWriting) {
         std::size_t rows;
         std::size_t columns;
     };
-    for (const Case& c : {Case{"rows.xls", kXlsMaxRows + 1, 1}, Case{"cols.xls", 1, kXlsMaxColumns + 1},
-                          Case{"rows.xlsx", kXlsxMaxRows + 1, 1}, Case{"cols.xlsx", 1, kXlsxMaxColumns + 1}}) {
+    for (const Case& c :
+         {Case{"rows.xls", kXlsMaxRows + 1, 1}, Case{"cols.xls", 1, kXlsMaxColumns + 1},
+          Case{"rows.xlsx", kXlsxMaxRows + 1, 1}, Case{"cols.xlsx", 1, kXlsxMaxColumns + 1}}) {
         const TextTable table(c.rows, TextRow(c.columns));
         const WorkbookStatus status = WriteWorkbook(folder / c.name, table);
         EXPECT_EQ(status.error, WorkbookError::TooLarge) << c.name;

@@ -23,7 +23,8 @@ inline std::string Show(const TextTable& table) {
     std::string out;
     for (const auto& row : table) {
         out += "[";
-        for (std::size_t c = 0; c < row.size(); ++c) out += (c ? "|" : "") + GbkToUtf8ForDisplay(row[c]);
+        for (std::size_t c = 0; c < row.size(); ++c)
+            out += (c ? "|" : "") + GbkToUtf8ForDisplay(row[c]);
         out += "]\n";
     }
     return out;
@@ -36,8 +37,12 @@ public:
         messages.emplace_back(caption, text);
     }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string&) override {
+        return std::nullopt;
+    }
 };
 
 }  // namespace brindlecot::workbook_test

@@ -7,14 +7,16 @@ namespace {
 
 std::vector<std::string> QtFilters(std::string_view catalogueFilter) {
     std::vector<std::string> filters;
-    for (const FileFilterEntry& entry : ParseCatalogueFilter(catalogueFilter)) filters.push_back(ToQtNameFilter(entry));
+    for (const FileFilterEntry& entry : ParseCatalogueFilter(catalogueFilter))
+        filters.push_back(ToQtNameFilter(entry));
     return filters;
 }
 
 TEST(FileFilterTest, CatalogueFiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtFilters("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*||"),
               (std::vector<std::string>{"文本文件 (*.txt)", "所有文件 (*.*)"}));
-    EXPECT_EQ(QtFilters("Excel Files(*.xls)|*.xls||"), (std::vector<std::string>{"Excel Files (*.xls)"}));
+    EXPECT_EQ(QtFilters("Excel Files(*.xls)|*.xls||"),
+              (std::vector<std::string>{"Excel Files (*.xls)"}));
     EXPECT_EQ(QtFilters("Workbooks (*.xls;*.xlsx)|*.xls; *.xlsx||"),
               (std::vector<std::string>{"Workbooks (*.xls *.xlsx)"}));
     // The patterns that really apply are the second field, whatever the description says.
@@ -31,7 +33,8 @@ TEST(FileFilterTest, EmptyOrIncompleteFiltersGiveNoFileTypes) {
 }
 
 TEST(FileFilterTest, DefaultSuffixFollowsTheFileType) {
-    const auto entries = ParseCatalogueFilter("所有文件(*.*)|*.*|文本文件(*.txt)|*.txt|Excel(*.xls)|*.xls|Both|*.xls;*.txt|Any|*||");
+    const auto entries = ParseCatalogueFilter(
+        "所有文件(*.*)|*.*|文本文件(*.txt)|*.txt|Excel(*.xls)|*.xls|Both|*.xls;*.txt|Any|*||");
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(DefaultSuffixFor(entries[0]), "");
     EXPECT_EQ(DefaultSuffixFor(entries[1]), "txt");

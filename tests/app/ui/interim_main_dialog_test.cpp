@@ -1,10 +1,10 @@
+#include "app/ui/interim_main_dialog.h"
 #include "app/app_path.h"
 #include "app/message_catalogue.h"
-#include "app/ui/interim_main_dialog.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 namespace brindlecot {
 namespace {

@@ -28,21 +28,21 @@ protected:
 
     // Runs the copy with the given environment changes; returns its exit status.
     int Run(const std::string& environment) {
-        const std::string command = "cd '" + (folder_ / "elsewhere").string() + "' && env " + environment +
-                                    " timeout 60 '" + (folder_ / "app/Brindlecot").string() + "' 2>'" +
+        const std::string command = "cd '" + (folder_ / "elsewhere").string() + "' && env " +
+                                    environment + " timeout 60 '" +
+                                    (folder_ / "app/Brindlecot").string() + "' 2>'" +
                                     (folder_ / "stderr.txt").string() + "' >/dev/null";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string StandardError() {
-        return testing::ReadFileBytes(folder_ / "stderr.txt");
-    }
+    std::string StandardError() { return testing::ReadFileBytes(folder_ / "stderr.txt"); }
 
     // The shipped text, as the person reads it.
     static std::string Shipped(const char* catalogue, const char* key) {
         SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
-        const std::string text = ReadIniString("Brindlecot", key, "", 256, std::string{"language/"} + catalogue);
+        const std::string text =
+            ReadIniString("Brindlecot", key, "", 256, std::string{"language/"} + catalogue);
         return "Brindlecot: " + GbkToUtf8(text).value_or("<not GBK>") + "\n";
     }
 
@@ -51,13 +51,15 @@ protected:
 
 TEST_F(ProgramTest, WithoutTheLibraryBesideItReportsMsg2AndFails) {
     EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen"), 3);
-    EXPECT_NE(StandardError().find(Shipped("msgSimChi.ini", "msg2")), std::string::npos) << StandardError();
+    EXPECT_NE(StandardError().find(Shipped("msgSimChi.ini", "msg2")), std::string::npos)
+        << StandardError();
 }
 
 TEST_F(ProgramTest, TheMessageSpeaksTheLanguageChosenBesideTheProgram) {
     folder_.Write("app/language/config.ini", "[language]\nmode=1\n");
     EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen"), 3);
-    EXPECT_NE(StandardError().find(Shipped("msgTraChi.ini", "msg2")), std::string::npos) << StandardError();
+    EXPECT_NE(StandardError().find(Shipped("msgTraChi.ini", "msg2")), std::string::npos)
+        << StandardError();
 }
 
 TEST_F(ProgramTest, WithoutADisplayReportsMsg1AndFails) {
@@ -66,7 +68,8 @@ TEST_F(ProgramTest, WithoutADisplayReportsMsg1AndFails) {
 }
 
 TEST_F(ProgramTest, WithAnUnreachableDisplayReportsMsg1InsteadOfAborting) {
-    if (!BRINDLECOT_X11_PROBE) GTEST_SKIP() << "built without the X11 probe";
+    if (!BRINDLECOT_X11_PROBE)
+        GTEST_SKIP() << "built without the X11 probe";
     EXPECT_EQ(Run("-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4711"), 2);
     EXPECT_EQ(StandardError(), Shipped("msgSimChi.ini", "msg1"));
 }

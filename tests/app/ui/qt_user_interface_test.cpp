@@ -1,7 +1,7 @@
 #include "app/ui/qt_user_interface.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace brindlecot {
 namespace {
@@ -31,7 +31,8 @@ TEST(QtUserInterfaceTest, OnTheOffscreenPlatformNothingWaitsForAnAnswer) {
     ::testing::internal::CaptureStderr();
     ui.ShowMessage(kGbkText, "text");
     EXPECT_FALSE(ui.AskYesNo("caption", kGbkText));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), kUtf8Text + ": text\ncaption: " + kUtf8Text + "\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              kUtf8Text + ": text\ncaption: " + kUtf8Text + "\n");
     EXPECT_EQ(ui.ChooseFileToOpen("Text(*.txt)|*.txt||"), std::nullopt);
     EXPECT_EQ(ui.ChooseFileToSave("Text(*.txt)|*.txt||"), std::nullopt);
 }
