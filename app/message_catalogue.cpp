@@ -25,6 +25,10 @@ const std::string& MessageCatalogueName() {
     return ChosenCatalogue();
 }
 
+std::string LoadMessage(CatalogueKey key) {
+    return LoadMessage(key.section, key.key);
+}
+
 std::string LoadMessage(std::string_view section, std::string_view key) {
     return ReadIniString(section, key, "", kMessageBufferSize, ChosenCatalogue());
 }

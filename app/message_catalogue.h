@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/catalogue/catalogue_key.h"
+
 namespace brindlecot {
 
 // Catalogue texts are GBK bytes of at most 255 bytes; a missing catalogue, section or
@@ -17,7 +19,9 @@ void SelectMessageCatalogue();
 // The catalogue chosen by SelectMessageCatalogue, relative to the executable's folder.
 const std::string& MessageCatalogueName();
 
-// One text of the chosen catalogue, for example LoadMessage("DialogModelDlg", "msg32").
+// One text of the chosen catalogue, named by the section headers of app/catalogue/, for
+// example LoadMessage(catalogue::DialogModelDlg::kNoRowsToExport).
+std::string LoadMessage(CatalogueKey key);
 std::string LoadMessage(std::string_view section, std::string_view key);
 
 }  // namespace brindlecot
