@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/catalogue/brindlecot_keys.h"
 
 #include "app/crypto_binding.h"
 #include "app/message_catalogue.h"
@@ -10,13 +11,13 @@ int RunStartup(UserInterface& ui, const StartupSteps& steps) {
     // chosen language.
     SelectMessageCatalogue();
     if (!steps.canStartGui()) {
-        ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg1"));
+        ui.ShowMessage(kApplicationName, LoadMessage(catalogue::Brindlecot::kNoDisplay));
         return kExitNoGui;
     }
     if (!BindCryptoLibrary()) {
         // Also releases a library that loaded but lacked the export.
         UnbindCryptoLibrary();
-        ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg2"));
+        ui.ShowMessage(kApplicationName, LoadMessage(catalogue::Brindlecot::kDriverUnusable));
         return kExitNoCryptoLibrary;
     }
     steps.prepareKeyFileCipher();

@@ -1,4 +1,6 @@
 #include "cli/cli_commands.h"
+#include "app/catalogue/brindlecot_keys.h"
+#include "app/catalogue/dialog_oper_select_keys.h"
 
 #include <optional>
 #include <string>
@@ -50,8 +52,8 @@ std::optional<TemplateChoice> ResolveTemplate(const std::string& argument, UserI
         choice.path = AppPath("conf/" + argument + ".cfg");
     }
     if (!FileExists(choice.path)) {
-        ui.ShowMessage(LoadMessage("DialogOperSelect", "msg1"),
-                       LoadMessage("DialogOperSelect", "msg7"));
+        ui.ShowMessage(LoadMessage(catalogue::DialogOperSelect::kTitle),
+                       LoadMessage(catalogue::DialogOperSelect::kTemplateFileMissing));
         return std::nullopt;
     }
     // File names are UTF-8; the program's texts, the caption among them, are GBK.
@@ -62,7 +64,7 @@ std::optional<TemplateChoice> ResolveTemplate(const std::string& argument, UserI
 bool BindLibrary(UserInterface& ui) {
     if (BindCryptoLibrary())
         return true;
-    ui.ShowMessage(kApplicationName, LoadMessage("Brindlecot", "msg2"));
+    ui.ShowMessage(kApplicationName, LoadMessage(catalogue::Brindlecot::kDriverUnusable));
     return false;
 }
 

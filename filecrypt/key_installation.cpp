@@ -1,4 +1,6 @@
 #include "filecrypt/key_installation.h"
+#include "app/catalogue/brindlecot_dlg_keys.h"
+#include "app/catalogue/dialog_crypt_key_keys.h"
 
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
@@ -7,32 +9,32 @@
 namespace brindlecot {
 namespace {
 
-const char* ProblemMessageKey(KeyEntryProblem problem) {
+CatalogueKey ProblemMessageKey(KeyEntryProblem problem) {
     switch (problem) {
         case KeyEntryProblem::Empty:
-            return "msg2";
+            return catalogue::DialogCryptKey::kKeyEmpty;
         case KeyEntryProblem::WrongLength:
-            return "msg3";
+            return catalogue::DialogCryptKey::kKeyNotEightCharacters;
         case KeyEntryProblem::NotHexadecimal:
-            return "msg4";
+            return catalogue::DialogCryptKey::kKeyNotHex;
         case KeyEntryProblem::WrongCheckDigit:
-            return "msg5";
+            return catalogue::DialogCryptKey::kCheckDigitWrong;
         case KeyEntryProblem::None:
             break;
     }
-    return "";
+    return {};
 }
 
 }  // namespace
 
 std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface& ui) {
-    const std::string caption = LoadMessage(kKeyDialogSection, "msg1");
+    const std::string caption = LoadMessage(catalogue::DialogCryptKey::kTitle);
     KeyEntryCheck check = CheckKeyEntry(entry);
     if (check.problem != KeyEntryProblem::None) {
-        ui.ShowMessage(caption, LoadMessage(kKeyDialogSection, ProblemMessageKey(check.problem)));
+        ui.ShowMessage(caption, LoadMessage(ProblemMessageKey(check.problem)));
         return std::nullopt;
     }
-    if (!ui.AskYesNo(caption, LoadMessage(kKeyDialogSection, "msg6")))
+    if (!ui.AskYesNo(caption, LoadMessage(catalogue::DialogCryptKey::kConfirmReplace)))
         return std::nullopt;
     return std::move(check.key);
 }
@@ -55,12 +57,13 @@ KeyInstallOutcome InstallAcceptedKey(std::string_view key) {
 }
 
 void ShowKeyNotSaved(UserInterface& ui) {
-    ui.ShowMessage(LoadMessage(kKeyDialogSection, "msg1"), LoadMessage(kKeyDialogSection, "msg10"));
+    ui.ShowMessage(LoadMessage(catalogue::DialogCryptKey::kTitle),
+                   LoadMessage(catalogue::DialogCryptKey::kKeyNotSaved));
 }
 
 void ShowKeyInstalled(UserInterface& ui) {
-    const std::string caption = LoadMessage(kMainDialogSection, "msg1");
-    ui.ShowMessage(caption, LoadMessage(kMainDialogSection, "msg2"));
+    const std::string caption = LoadMessage(catalogue::BrindlecotDlg::kKeyInstalledCaption);
+    ui.ShowMessage(caption, LoadMessage(catalogue::BrindlecotDlg::kKeyInstalled));
 }
 
 KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui) {

@@ -1,4 +1,5 @@
 #include "filecrypt/single_file_crypt.h"
+#include "app/catalogue/dialog_single_file_crypt_keys.h"
 
 #include <optional>
 
@@ -61,24 +62,24 @@ std::string_view LastComponent(std::string_view path) {
 }
 
 // The catalogue key of the first path rule broken, or nothing.
-std::optional<const char*> PathProblem(const std::string& input, const std::string& output,
-                                       const FileCryptSettings& settings) {
+std::optional<CatalogueKey> PathProblem(const std::string& input, const std::string& output,
+                                        const FileCryptSettings& settings) {
     if (input.empty())
-        return "msg13";
+        return catalogue::DialogSingleFileCrypt::kNoInputFile;
     if (output.empty())
-        return "msg14";
+        return catalogue::DialogSingleFileCrypt::kNoOutputFile;
     if (!FileExists(input))
-        return "msg15";
+        return catalogue::DialogSingleFileCrypt::kInputMissing;
     // Two spellings of one file count as the same path too: replacing the output would
     // replace the input.
     if (IsSameFile(input, output))
-        return "msg16";
+        return catalogue::DialogSingleFileCrypt::kSameFile;
     const std::string inputExtension = FileExtension(input);
     if (settings.bChange && !inputExtension.empty()) {
         const std::string_view name = LastComponent(output);
         const std::size_t dot = name.rfind('.');
         if (dot == std::string_view::npos || name.substr(dot + 1) != inputExtension)
-            return "msg17";
+            return catalogue::DialogSingleFileCrypt::kExtensionDiffers;
     }
     return std::nullopt;
 }
@@ -104,8 +105,8 @@ std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
 class SingleFileMessages {
 public:
     explicit SingleFileMessages(UserInterface& ui)
-        : ui_(ui), caption_(LoadMessage(kSingleFileSection, "msg1")) {}
-    void Show(const char* key) { ui_.ShowMessage(caption_, LoadMessage(kSingleFileSection, key)); }
+        : ui_(ui), caption_(LoadMessage(catalogue::DialogSingleFileCrypt::kTitle)) {}
+    void Show(CatalogueKey key) { ui_.ShowMessage(caption_, LoadMessage(key)); }
 
 private:
     UserInterface& ui_;
@@ -117,10 +118,10 @@ private:
 bool ReadyToRun(const std::string& input, const std::string& output,
                 const FileCryptSettings& settings, SingleFileMessages& messages) {
     if (!LoadInstalledKey()) {
-        messages.Show("msg18");
+        messages.Show(catalogue::DialogSingleFileCrypt::kNoKeyInstalled);
         return false;
     }
-    if (const std::optional<const char*> problem = PathProblem(input, output, settings)) {
+    if (const std::optional<CatalogueKey> problem = PathProblem(input, output, settings)) {
         messages.Show(*problem);
         return false;
     }
@@ -132,17 +133,17 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output,
                         SingleFileMessages& messages) {
     std::optional<StagedFile> text = PlainTemporaryFor(output);
     if (!text) {
-        messages.Show("msg21");
+        messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
     }
     // The conversion has shown its own message when it fails.
     if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator))
         return false;
     if (!CryptFileReplacing(kCryptModeSeal, text->Path(), output)) {
-        messages.Show("msg21");
+        messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
     }
-    messages.Show("msg22");
+    messages.Show(catalogue::DialogSingleFileCrypt::kSealDone);
     return true;
 }
 
@@ -151,14 +152,14 @@ bool OpenTextAsWorkbook(const std::string& input, const std::string& output,
                         SingleFileMessages& messages) {
     std::optional<StagedFile> text = PlainTemporaryFor(output);
     if (!text || CryptWithInstalledKey(kCryptModeOpen, input, text->Path()) != 0) {
-        messages.Show("msg19");
+        messages.Show(catalogue::DialogSingleFileCrypt::kOpenFailed);
         return false;
     }
     // The workbook is written whole beside the output and renamed over it; a failure has
     // shown its own message (or none, as for an unreadable text) and leaves the output.
     if (!ConvertTextToWorkbook(ui, text->Path(), output, settings.separator))
         return false;
-    messages.Show("msg20");
+    messages.Show(catalogue::DialogSingleFileCrypt::kOpenDone);
     return true;
 }
 
@@ -174,7 +175,7 @@ FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui)
         const std::optional<std::string_view> changeValue =
             change ? EntryValue(*change, "bChange") : std::nullopt;
         if (!changeValue) {
-            SingleFileMessages(ui).Show("msg11");
+            SingleFileMessages(ui).Show(catalogue::DialogSingleFileCrypt::kFileWithoutBChange);
             return settings;
         }
         settings.bChange = !EqualsIgnoringAsciiCase(*changeValue, "false");
@@ -182,7 +183,7 @@ FileCryptSettings ParseFileCryptConfig(std::string_view text, UserInterface& ui)
         const std::optional<std::string_view> spliteValue =
             splite ? EntryValue(*splite, "splite") : std::nullopt;
         if (!spliteValue) {
-            SingleFileMessages(ui).Show("msg12");
+            SingleFileMessages(ui).Show(catalogue::DialogSingleFileCrypt::kSpliteMissing);
             return settings;
         }
         const std::string_view separator = QuotedText(*spliteValue);
@@ -213,10 +214,10 @@ bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
     if (ConvertsWorkbook(inputPath, settings))
         return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
     if (!CryptFileReplacing(kCryptModeSeal, inputPath, outputPath)) {
-        messages.Show("msg21");
+        messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
     }
-    messages.Show("msg22");
+    messages.Show(catalogue::DialogSingleFileCrypt::kSealDone);
     return true;
 }
 
@@ -228,10 +229,10 @@ bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
     if (ConvertsWorkbook(inputPath, settings))
         return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
     if (!CryptFileReplacing(kCryptModeOpen, inputPath, outputPath)) {
-        messages.Show("msg19");
+        messages.Show(catalogue::DialogSingleFileCrypt::kOpenFailed);
         return false;
     }
-    messages.Show("msg20");
+    messages.Show(catalogue::DialogSingleFileCrypt::kOpenDone);
     return true;
 }
 

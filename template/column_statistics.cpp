@@ -1,4 +1,5 @@
 #include "template/column_statistics.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <cmath>
 
@@ -12,7 +13,6 @@
 namespace brindlecot {
 namespace {
 
-constexpr std::string_view kSection = "DialogModelDlg";
 constexpr std::string_view kLineEnd = "\r\n";
 
 std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
@@ -154,18 +154,20 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
 std::string ComputeStatistics(const Template& definition, const RecordTable& table,
                               StatisticsCache& cache) {
     const int rows = table.RowCount();
-    std::string text =
-        FormatMessage(LoadMessage(kSection, "msg20"), {static_cast<long long>(rows)});
+    std::string text = FormatMessage(LoadMessage(catalogue::DialogModelDlg::kStatisticsRows),
+                                     {static_cast<long long>(rows)});
     text += kLineEnd;
     if (rows == 0)
         return text;
 
     struct Piece {
         std::uint8_t flag;
-        const char* key;
+        CatalogueKey key;
     };
-    static constexpr Piece kPieces[] = {
-        {StatSum, "msg21"}, {StatAvg, "msg22"}, {StatMax, "msg23"}, {StatMin, "msg24"}};
+    static constexpr Piece kPieces[] = {{StatSum, catalogue::DialogModelDlg::kStatisticsSum},
+                                        {StatAvg, catalogue::DialogModelDlg::kStatisticsAverage},
+                                        {StatMax, catalogue::DialogModelDlg::kStatisticsMaximum},
+                                        {StatMin, catalogue::DialogModelDlg::kStatisticsMinimum}};
 
     std::vector<ColumnScan> scans;
     for (const StatisticsEntry& entry : definition.statistics) {
@@ -204,7 +206,7 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
                                   : piece.flag == StatMax ? figures.maximum
                                                           : figures.minimum;
             const std::string amount = AmountText(figure);
-            text = FormatMessage(LoadMessage(kSection, piece.key),
+            text = FormatMessage(LoadMessage(piece.key),
                                  {std::string_view(text), std::string_view(amount),
                                   std::string_view(scan.entry->label)});
         }

@@ -1,4 +1,5 @@
 #include "template/field_rules.h"
+#include "app/catalogue/stdafx_keys.h"
 
 #include <algorithm>
 #include <climits>
@@ -306,7 +307,6 @@ int ValidateFieldValue(std::string& value, std::string_view typeCode, bool requi
 }
 
 std::string RuleMessage(int result, const FieldItem& field) {
-    constexpr std::string_view kSection = "stdafx";
     auto named = [&field](std::string_view text) {
         return field.name + ":" + std::string(text);
     };
@@ -314,19 +314,20 @@ std::string RuleMessage(int result, const FieldItem& field) {
         case RuleOk:
             return {};
         case RuleRequiredEmpty:
-            return FormatMessage(LoadMessage(kSection, "msg2"), {std::string_view(field.name)});
+            return FormatMessage(LoadMessage(catalogue::stdafx::kRuleRequiredEmpty),
+                                 {std::string_view(field.name)});
         case RuleBadDate:
-            return named(LoadMessage(kSection, "msg4"));
+            return named(LoadMessage(catalogue::stdafx::kRuleBadDate));
         case RuleTooLong:
             return FormatMessage(
-                LoadMessage(kSection, "msg5"),
+                LoadMessage(catalogue::stdafx::kRuleTooLong),
                 {std::string_view(field.name), static_cast<long long>(DeclaredLength(field.type))});
         case RuleNotNumeric:
-            return named(LoadMessage(kSection, "msg7"));
+            return named(LoadMessage(catalogue::stdafx::kRuleNotNumeric));
         case RuleBadAmount:
-            return named(LoadMessage(kSection, "msg8"));
+            return named(LoadMessage(catalogue::stdafx::kRuleBadAmount));
         default:
-            return LoadMessage(kSection, "msg1");
+            return LoadMessage(catalogue::stdafx::kRuleOther);
     }
 }
 

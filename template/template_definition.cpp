@@ -1,4 +1,5 @@
 #include "template/template_definition.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
 
@@ -14,8 +15,6 @@
 
 namespace brindlecot {
 namespace {
-
-constexpr std::string_view kSection = "DialogModelDlg";
 
 // "false" in any case gives false; anything else, the empty value included, true.
 bool FlagValue(std::string_view value) {
@@ -48,10 +47,10 @@ std::string Shortened(std::string_view gbk, std::size_t limit = 40) {
     return std::string(gbk.substr(0, end)) + "...";
 }
 
-TemplateLoadError CatalogueError(std::string key,
+TemplateLoadError CatalogueError(CatalogueKey key,
                                  std::vector<TemplateLoadError::Argument> arguments = {}) {
     TemplateLoadError error;
-    error.key = std::move(key);
+    error.key = key.key;
     error.arguments = std::move(arguments);
     return error;
 }
@@ -138,18 +137,18 @@ private:
         auto entry = [this](std::string_view key) {
             return Entry(key);
         };
-        auto missing = [this](const char* key) {
+        auto missing = [this](CatalogueKey key) {
             return tokens_.TokenTooLong() ? TokenTooLongError() : CatalogueError(key);
         };
 
         const auto typeLens = entry("typeLens");
         if (!typeLens)
-            return missing("msg2");
+            return missing(catalogue::DialogModelDlg::kModeWithoutTypeLens);
         definition_.typeLens = ParseLeadingInt(*typeLens);
 
         const auto in = entry("in");
         if (!in)
-            return missing("msg3");
+            return missing(catalogue::DialogModelDlg::kInMissing);
         if (ContainsIgnoringCase(*in, "xls"))
             definition_.inXls = true;
         if (ContainsIgnoringCase(*in, "txt"))
@@ -157,7 +156,7 @@ private:
 
         const auto out = entry("out");
         if (!out)
-            return missing("msg4");
+            return missing(catalogue::DialogModelDlg::kOutMissing);
         if (ContainsIgnoringCase(*out, "xls"))
             definition_.outXls = true;
         if (ContainsIgnoringCase(*out, "txt"))
@@ -165,22 +164,22 @@ private:
 
         const auto inNeedDescrypt = entry("inNeedDescrypt");
         if (!inNeedDescrypt)
-            return missing("msg5");
+            return missing(catalogue::DialogModelDlg::kInNeedDescryptMissing);
         definition_.inNeedDescrypt = FlagValue(*inNeedDescrypt);
 
         const auto outNeedEncrypt = entry("outNeedEncrypt");
         if (!outNeedEncrypt)
-            return missing("msg6");
+            return missing(catalogue::DialogModelDlg::kOutNeedEncryptMissing);
         definition_.outNeedEncrypt = FlagValue(*outNeedEncrypt);
 
         const auto needFill = entry("needFill");
         if (!needFill)
-            return missing("msg7");
+            return missing(catalogue::DialogModelDlg::kNeedFillMissing);
         definition_.needFill = FlagValue(*needFill);
 
         const auto splite = entry("splite");
         if (!splite)
-            return missing("msg8");
+            return missing(catalogue::DialogModelDlg::kSpliteMissing);
         if (splite->find('"') != std::string::npos) {
             std::string splitter;
             ExtractBetween(*splite, '"', '"', splitter);
@@ -194,14 +193,14 @@ private:
 
         const auto statistics = entry("statistics");
         if (!statistics)
-            return missing("msg9");
+            return missing(catalogue::DialogModelDlg::kStatisticsMissing);
         definition_.statistics.clear();
         if (!statistics->empty()) {
             switch (ParseStatistics(*statistics, definition_.statistics)) {
                 case StatisticsParseError::None:
                     break;
                 case StatisticsParseError::Malformed:
-                    return CatalogueError("msg9");
+                    return CatalogueError(catalogue::DialogModelDlg::kStatisticsMissing);
                 case StatisticsParseError::TooManyEntries:
                     return LimitError(
                         "模板文件有误：statistics 统计项超过 100 "
@@ -236,7 +235,7 @@ private:
             AddField(definition_, field);
         }
         if (lengthSum != definition_.typeLens) {
-            return CatalogueError("msg14",
+            return CatalogueError(catalogue::DialogModelDlg::kLengthsDoNotAddUp,
                                   {static_cast<long long>(definition_.typeLens), lengthSum});
         }
         return std::nullopt;
@@ -245,13 +244,13 @@ private:
     std::optional<TemplateLoadError> ReadField(const std::string& nameToken, FieldItem& field) {
         ExtractBetween(nameToken, '[', ']', field.name);
         if (field.name.empty())
-            return CatalogueError("msg11", {nameToken});
+            return CatalogueError(catalogue::DialogModelDlg::kFieldWithoutName, {nameToken});
         if (field.name.size() > kMaxFieldName) {
             return LimitError(
                 "模板文件有误：字段名“%s”超过 99 字节，无法载入。请联系管理员修正模板。",
                 {Shortened(field.name)});
         }
-        auto missing = [&](const char* key, const char* entryKey) {
+        auto missing = [&](CatalogueKey key, const char* entryKey) {
             return tokens_.TokenTooLong()
                        ? TokenTooLongError()
                        : CatalogueError(key, {field.name, std::string(entryKey)});
@@ -259,12 +258,12 @@ private:
 
         const auto index = Entry("index");
         if (!index)
-            return missing("msg10", "index");
+            return missing(catalogue::DialogModelDlg::kFieldWithoutIndex, "index");
         field.index = ParseLeadingInt(*index);
 
         const auto value = Entry("value");
         if (!value)
-            return missing("msg12", "value");
+            return missing(catalogue::DialogModelDlg::kFieldWithoutValue, "value");
         if (value->size() > kMaxFieldValue) {
             return LimitError(
                 "模板文件有误：字段“%s”的默认值超过 1023 字节，无法载入。请联系管理员修正模板。",
@@ -274,7 +273,7 @@ private:
 
         const auto type = Entry("type");
         if (!type)
-            return missing("msg15", "type");
+            return missing(catalogue::DialogModelDlg::kFieldWithoutType, "type");
         if (type->size() > kMaxFieldType) {
             return LimitError(
                 "模板文件有误：字段“%s”的类型超过 19 字节，无法载入。请联系管理员修正模板。",
@@ -284,19 +283,20 @@ private:
 
         const auto visible = Entry("visible");
         if (!visible)
-            return missing("msg16", "visible");
+            return missing(catalogue::DialogModelDlg::kFieldWithoutVisible, "visible");
         field.visible = FlagValue(*visible);
 
         const auto isRequisite = Entry("isRequisite");
         if (!isRequisite)
-            return missing("msg17", "isRequisite");
+            return missing(catalogue::DialogModelDlg::kFieldWithoutIsRequisite, "isRequisite");
         field.isRequisite = FlagValue(*isRequisite);
         return std::nullopt;
     }
 
     static TemplateLoadError DuplicateIndex(const FieldItem& field) {
         return CatalogueError(
-            "msg13", {field.name, std::string("index"), static_cast<long long>(field.index)});
+            catalogue::DialogModelDlg::kDuplicateIndex,
+            {field.name, std::string("index"), static_cast<long long>(field.index)});
     }
 
     std::optional<TemplateLoadError> OrderAndNumberFields() {
@@ -320,7 +320,8 @@ private:
 }  // namespace
 
 std::string TemplateLoadError::Text() const {
-    const std::string format = key.empty() ? limitText : LoadMessage(kSection, key);
+    const std::string format =
+        key.empty() ? limitText : LoadMessage(catalogue::DialogModelDlg::kSection, key);
     std::vector<MessageArgument> views;
     for (const Argument& argument : arguments) {
         if (const auto* text = std::get_if<std::string>(&argument))
@@ -395,12 +396,13 @@ void ClearFields(Template& definition) {
 
 void BuildRecordColumns(const Template& definition, RecordTable& table) {
     std::vector<RecordColumn> columns;
-    columns.push_back({LoadMessage(kSection, "msg18"), kRowNumberColumnWidth});
+    columns.push_back(
+        {LoadMessage(catalogue::DialogModelDlg::kRowNumberHeading), kRowNumberColumnWidth});
     for (const FieldItem& field : definition.fields) {
         if (field.visible)
             columns.push_back({field.name, kFieldColumnWidth});
     }
-    columns.push_back({LoadMessage(kSection, "msg19"), kErrorColumnWidth});
+    columns.push_back({LoadMessage(catalogue::DialogModelDlg::kErrorHeading), kErrorColumnWidth});
     table.SetColumns(std::move(columns));
 }
 

@@ -64,7 +64,7 @@ struct Template {
 struct TemplateLoadError {
     using Argument = std::variant<std::string, long long>;
 
-    std::string key;  // "msg2" ... "msg17"; empty for a limit
+    std::string key;  // a "DialogModelDlg" key; empty for a limit
     std::vector<Argument> arguments;
     std::string limitText;  // GBK, only for a limit
 

@@ -9,8 +9,7 @@ inline constexpr std::string_view kSection = "Brindlecot";
 
 // The program cannot show its windows; the program ends.
 inline constexpr CatalogueKey kNoDisplay{kSection, "msg1"};
-inline constexpr CatalogueKey kDriverUnusable{
-    kSection,
-    "msg2"};  // driver/libKestrelvane.so cannot be loaded or lacks CryptFile; the program ends
+// driver/libKestrelvane.so cannot be loaded or lacks CryptFile; the program ends.
+inline constexpr CatalogueKey kDriverUnusable{kSection, "msg2"};
 
 }  // namespace brindlecot::catalogue::Brindlecot

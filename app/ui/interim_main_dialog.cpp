@@ -1,5 +1,6 @@
 #include "app/ui/interim_main_dialog.h"
 
+#include "app/catalogue/brindlecot_dlg_keys.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 
@@ -9,18 +10,20 @@
 namespace brindlecot {
 namespace {
 
-QString CatalogueText(const char* section, const char* key) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(section, key)));
+QString CatalogueText(CatalogueKey key) {
+    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
 }
 
 }  // namespace
 
 std::unique_ptr<QDialog> MakeInterimMainDialog() {
     auto dialog = std::make_unique<QDialog>();
-    dialog->setWindowTitle(CatalogueText("BrindlecotDlg", "msg3"));
+    dialog->setWindowTitle(CatalogueText(catalogue::BrindlecotDlg::kTitle));
     auto* layout = new QVBoxLayout(dialog.get());
-    for (const char* key : {"msg4", "msg5", "msg6"}) {
-        auto* button = new QPushButton(CatalogueText("BrindlecotDlg", key), dialog.get());
+    for (CatalogueKey key :
+         {catalogue::BrindlecotDlg::kInstallKeyButton, catalogue::BrindlecotDlg::kTemplatesButton,
+          catalogue::BrindlecotDlg::kSingleFileButton}) {
+        auto* button = new QPushButton(CatalogueText(key), dialog.get());
         button->setEnabled(false);
         layout->addWidget(button);
     }

@@ -1,4 +1,5 @@
 #include "app/app_path.h"
+#include "app/catalogue/stdafx_keys.h"
 #include "app/message_catalogue.h"
 
 #include <benchmark/benchmark.h>
@@ -31,7 +32,7 @@ BENCHMARK(BM_ReadCatalogueFile);
 void BM_LoadMessageLastSection(benchmark::State& state) {
     SetUpShippedCatalogue();
     for (auto _ : state) {
-        std::string text = brindlecot::LoadMessage("stdafx", "msg5");
+        std::string text = brindlecot::LoadMessage(brindlecot::catalogue::stdafx::kRuleTooLong);
         benchmark::DoNotOptimize(text);
     }
 }

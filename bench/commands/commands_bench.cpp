@@ -22,6 +22,7 @@
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/commands/template_editor.h"
+#include "tests/support/scripted_user_interface.h"
 
 namespace brindlecot {
 namespace {
@@ -30,16 +31,8 @@ namespace fs = std::filesystem;
 
 constexpr int kRecords = 100000;
 
-class SilentUserInterface final : public UserInterface {
-public:
-    void ShowMessage(const std::string&, const std::string& text) override { last = text; }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return open; }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override { return save; }
-    std::string last;
-    std::string open;
-    std::string save;
-};
+// Answers Yes and the scripted file choices, as a clerk would.
+using SilentUserInterface = testing::ScriptedUserInterface;
 
 std::string Gbk(const char* utf8) {
     return Utf8ToGbk(utf8).value();
@@ -140,7 +133,7 @@ void BM_Import(benchmark::State& state) {
     SilentUserInterface ui;
     TemplateEditor editor(ui);
     editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
-    ui.open = folder.Path("batch.txt");
+    ui.fileToOpen = folder.Path("batch.txt");
     for (auto _ : state) {
         if (ImportRecords(editor) != ImportOutcome::Imported)
             state.SkipWithError("import failed");
@@ -154,9 +147,9 @@ void BM_Export(benchmark::State& state) {
     SilentUserInterface ui;
     TemplateEditor editor(ui);
     editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
-    ui.open = folder.Path("batch.txt");
+    ui.fileToOpen = folder.Path("batch.txt");
     ImportRecords(editor);
-    ui.save = folder.Path("out.txt");
+    ui.fileToSave = folder.Path("out.txt");
     for (auto _ : state) {
         if (ExportRecords(editor) != ExportOutcome::Written)
             state.SkipWithError("export failed");
@@ -168,8 +161,8 @@ BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 void BM_ImportThenExport(benchmark::State& state) {
     Folder& folder = TheFolder();
     SilentUserInterface ui;
-    ui.open = folder.Path("batch.txt");
-    ui.save = folder.Path("out.txt");
+    ui.fileToOpen = folder.Path("batch.txt");
+    ui.fileToSave = folder.Path("out.txt");
     for (auto _ : state) {
         TemplateEditor editor(ui);
         editor.Open(folder.Path("conf/payroll.cfg"), "payroll");

@@ -15,22 +15,14 @@
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/single_file_crypt.h"
+#include "tests/support/scripted_user_interface.h"
 
 namespace {
 
 using namespace brindlecot;
 
-class SilentUi : public UserInterface {
-public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override {
-        return std::nullopt;
-    }
-};
+// Answers Yes and the scripted file choices, as a clerk would.
+using SilentUi = testing::ScriptedUserInterface;
 
 struct Setup {
     std::filesystem::path folder;

@@ -1,4 +1,5 @@
 #include "template/commands/record_export.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <optional>
 
@@ -95,7 +96,7 @@ SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
 bool PassesGate(TemplateEditor& editor) {
     const RecordTable& records = editor.Records();
     if (records.RowCount() == 0) {
-        editor.Say(LoadMessage(kEditorSection, "msg32"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoRowsToExport));
         return false;
     }
     for (int row = 0; row < records.RowCount(); ++row) {
@@ -116,7 +117,7 @@ std::string ExportFilter(const Template& definition) {
         case OutputFormat::Workbook:
             return kWorkbookFilter;
         case OutputFormat::Text:
-            return LoadMessage(kEditorSection, "msg36");
+            return LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
         case OutputFormat::None:
             break;
     }
@@ -175,7 +176,7 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
     const Template& definition = editor.Definition();
     UserInterface& ui = editor.Ui();
     if (definition.outNeedEncrypt && !LoadInstalledKey()) {
-        editor.Say(LoadMessage(kEditorSection, "msg35"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
         return ExportOutcome::Refused;
     }
     if (!PassesGate(editor))
@@ -193,13 +194,13 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
     const std::string& imported = editor.LastImportPath();
     if (!imported.empty() && (IsSameFile(target, imported) ||
                               (definition.outNeedEncrypt && IsSameFile(scratchPath, imported)))) {
-        editor.Say(LoadMessage(kEditorSection, "msg40"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportOverImport));
         return ExportOutcome::Refused;
     }
     if (format == OutputFormat::None) {
         // A template that names no output format has nothing to write; saying "done"
         // would report a file that does not exist.
-        editor.Say(LoadMessage(kEditorSection, "msg41"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
         return ExportOutcome::Failed;
     }
 
@@ -208,7 +209,7 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
     if (!definition.outNeedEncrypt) {
         if (!WriteStagedOutput(format, target, table, definition, ui)) {
             RemoveFileIfPresent(target);
-            editor.Say(LoadMessage(kEditorSection, "msg41"));
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
             return ExportOutcome::Failed;
         }
     } else {
@@ -217,15 +218,15 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
             case SealStep::Done:
                 break;
             case SealStep::WriteFailed:
-                editor.Say(LoadMessage(kEditorSection, "msg41"));
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
                 return ExportOutcome::Failed;
             case SealStep::SealFailed:
                 RemoveFileIfPresent(target);
-                editor.Say(LoadMessage(kEditorSection, "msg42"));
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportSealFailed));
                 return ExportOutcome::Failed;
         }
     }
-    editor.Say(LoadMessage(kEditorSection, "msg43"));
+    editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportDone));
     return ExportOutcome::Written;
 }
 

@@ -1,4 +1,5 @@
 #include "template/commands/record_import.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <optional>
 
@@ -17,10 +18,6 @@
 
 namespace brindlecot {
 namespace {
-
-std::string EditorMessage(const char* key) {
-    return LoadMessage(kEditorSection, key);
-}
 
 // One field of a batch line: where its value lies and which record table column gets it.
 struct LineSlot {
@@ -71,7 +68,8 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
         const LineSlot& plan = slots[slot];
         if (definition.needFill && plan.column >= 1 && plan.width < 1) {
-            editor.Say(FormatMessage(EditorMessage("msg31"), {std::string_view(plan.field->name)}));
+            editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kFieldLengthBelowOne),
+                                     {std::string_view(plan.field->name)}));
             return LineEnd::Abandoned;
         }
         std::string_view value;
@@ -113,7 +111,8 @@ bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header,
         const FieldItem* named = FindFieldByName(editor.Definition(), header[cell]);
         if (named != nullptr && !named->visible)
             continue;
-        editor.Say(FormatMessage(EditorMessage("msg25"), {std::string_view(header[cell])}));
+        editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kHeadingMatchesNoField),
+                                 {std::string_view(header[cell])}));
         return false;
     }
     return true;
@@ -126,7 +125,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     TextImportResult result;
     const Template& definition = editor.Definition();
     if (definition.needFill && typeLens < 1) {
-        editor.Say(EditorMessage("msg27"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kFixedLengthWithoutTypeLens));
         return result;
     }
     RecordTable& records = editor.Records();
@@ -134,7 +133,8 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     records.ClearRows();
     const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
-        editor.Ui().ShowMessage(kApplicationName, EditorMessage("msg28"));
+        editor.Ui().ShowMessage(kApplicationName,
+                                LoadMessage(catalogue::DialogModelDlg::kImportFileUnreadable));
         return result;
     }
     result.read = true;
@@ -151,7 +151,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
             const std::size_t separators =
                 splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
             if (line.size() - separators != static_cast<std::size_t>(typeLens)) {
-                editor.Say(EditorMessage("msg29"));
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kLineLengthWrong));
                 result.complete = false;
                 break;
             }
@@ -212,8 +212,9 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
         }
         std::string ignored;
         if (TemplateEditor::CheckValue(field, field.value, ignored) != RuleOk) {
-            editor.Say(FormatMessage(EditorMessage("msg26"), {std::string_view(field.name),
-                                                              std::string_view(field.value)}));
+            editor.Say(
+                FormatMessage(LoadMessage(catalogue::DialogModelDlg::kInvisibleDefaultFails),
+                              {std::string_view(field.name), std::string_view(field.value)}));
             return false;
         }
     }
@@ -230,14 +231,14 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
     // Every user of the key reloads it first, so a keyConf replaced meanwhile counts.
     LoadInstalledKey();
     if (definition.inNeedDescrypt && CurrentInstalledKey().Empty()) {
-        editor.Say(EditorMessage("msg35"));
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
         return ImportOutcome::Refused;
     }
     std::string filter;
     if (definition.inXls) {
         filter = kWorkbookFilter;
     } else if (definition.inTxt) {
-        filter = EditorMessage("msg36");
+        filter = LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
     }
     const std::optional<std::string> chosen = ui.ChooseFileToOpen(filter);
     if (!chosen || chosen->empty())
@@ -248,7 +249,7 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
     if (definition.inNeedDescrypt) {
         opened.emplace(*chosen + "_temp");
         if (CryptWithInstalledKey(kCryptModeOpen, *chosen, opened->path()) != 0) {
-            editor.Say(EditorMessage("msg37"));
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kImportDecryptFailed));
             return ImportOutcome::Failed;
         }
         readPath = opened->path();
@@ -260,7 +261,7 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
         const WorkbookStatus status = ReadWorkbook(readPath, table);
         if (!status) {
             ShowWorkbookReadFailure(ui, status);
-            editor.Say(EditorMessage("msg38"));
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kWorkbookReadFailed));
             return ImportOutcome::Failed;
         }
         if (!FillFromWorkbook(editor, table)) {

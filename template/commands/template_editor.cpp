@@ -1,4 +1,5 @@
 #include "template/commands/template_editor.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
 
@@ -115,7 +116,7 @@ bool TemplateEditor::DeleteSelectedRows() {
     const std::vector<int> selected = records_.SelectedRows();
     if (selected.empty())
         return false;
-    if (!ui_.AskYesNo(caption_, LoadMessage(kEditorSection, "msg33")))
+    if (!ui_.AskYesNo(caption_, LoadMessage(catalogue::DialogModelDlg::kConfirmDeleteRows)))
         return false;
     records_.DeleteRows(selected);
     RefreshStatistics();

@@ -1,4 +1,6 @@
 #include "template/workbook/workbook_conversion.h"
+#include "app/catalogue/dialog_single_file_crypt_keys.h"
+#include "app/catalogue/stdafx_keys.h"
 
 #include <cstdio>
 #include <memory>
@@ -13,9 +15,8 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-void ShowWithDetail(UserInterface& ui, std::string_view section, std::string_view key,
-                    const WorkbookStatus& status) {
-    std::string text = LoadMessage(section, key);
+void ShowWithDetail(UserInterface& ui, CatalogueKey key, const WorkbookStatus& status) {
+    std::string text = LoadMessage(key);
     const std::string detail = DescribeWorkbookFailure(status);
     if (!detail.empty())
         text += (text.empty() ? "" : "\n") + detail;
@@ -50,12 +51,13 @@ bool ConvertWorkbookToText(UserInterface& ui, const std::string& workbookPath,
     const WorkbookStatus status = ReadWorkbook(workbookPath, table);
     if (!status.ok()) {
         std::remove(textPath.c_str());
-        ShowWithDetail(ui, "stdafx", "msg9", status);
+        ShowWithDetail(ui, catalogue::stdafx::kWorkbookToTextReadFailed, status);
         return false;
     }
     if (!WriteDelimitedText(textPath, table, separator)) {
         std::remove(textPath.c_str());
-        ui.ShowMessage(kWorkbookMessageCaption, LoadMessage("stdafx", "msg10"));
+        ui.ShowMessage(kWorkbookMessageCaption,
+                       LoadMessage(catalogue::stdafx::kWorkbookToTextWriteFailed));
         return false;
     }
     return true;
@@ -104,18 +106,18 @@ bool ConvertTextToWorkbook(UserInterface& ui, const std::string& textPath,
         return false;
     const WorkbookStatus status = WriteWorkbook(workbookPath, SplitDelimitedText(*text, separator));
     if (!status.ok()) {
-        ShowWithDetail(ui, "DialogSingleFileCrypt", "msg8", status);
+        ShowWithDetail(ui, catalogue::DialogSingleFileCrypt::kWorkbookWriteFailed, status);
         return false;
     }
     return true;
 }
 
 void ShowWorkbookReadFailure(UserInterface& ui, const WorkbookStatus& status) {
-    ShowWithDetail(ui, "stdafx", "msg11", status);
+    ShowWithDetail(ui, catalogue::stdafx::kWorkbookReadFailed, status);
 }
 
 void ShowWorkbookWriteFailure(UserInterface& ui, const WorkbookStatus& status) {
-    ShowWithDetail(ui, "stdafx", "msg12", status);
+    ShowWithDetail(ui, catalogue::stdafx::kWorkbookWriteFailed, status);
 }
 
 }  // namespace brindlecot

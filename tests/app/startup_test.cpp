@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/app_path.h"
 #include "app/crypto_binding.h"
+#include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -12,27 +13,6 @@ namespace brindlecot {
 namespace {
 
 using Events = std::vector<std::string>;
-
-class RecordingInterface : public UserInterface {
-public:
-    explicit RecordingInterface(Events& events) : events_(events) {}
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        events_.push_back("message " + caption + ": " + text);
-    }
-    bool AskYesNo(const std::string& caption, const std::string& text) override {
-        events_.push_back("question " + caption + ": " + text);
-        return false;
-    }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override {
-        return std::nullopt;
-    }
-
-private:
-    Events& events_;
-};
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -46,7 +26,13 @@ protected:
     void TearDown() override { UnbindCryptoLibrary(); }
 
     int Run(bool guiAvailable) {
-        RecordingInterface ui(events_);
+        testing::ScriptedUserInterface ui;
+        ui.onEvent = [this](const testing::ScriptedUserInterface::Event& event) {
+            const bool question = event.kind == testing::ScriptedUserInterface::Kind::Question;
+            events_.push_back((question ? "question " : "message ") + event.caption + ": " +
+                              event.text);
+        };
+        ui.defaultAnswer = false;
         StartupSteps steps;
         steps.canStartGui = [this, guiAvailable] {
             events_.push_back("gui check");

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "app/app_path.h"
+#include "app/catalogue/dialog_crypt_key_keys.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "app/catalogue/dialog_oper_select_keys.h"
+#include "app/catalogue/dialog_single_file_crypt_keys.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "filecrypt/key_rules.h"
@@ -88,9 +92,7 @@ protected:
         return (folder_.path() / "app" / name).string();
     }
 
-    static std::string Text(const char* section, const char* key) {
-        return GbkToUtf8ForDisplay(LoadMessage(section, key));
-    }
+    static std::string Text(CatalogueKey key) { return GbkToUtf8ForDisplay(LoadMessage(key)); }
 
     void InstallKey() {
         const CliRun run = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
@@ -166,22 +168,22 @@ TEST_F(CliTest, CheckListsTheFieldsOfANamedOrPathTemplate) {
 TEST_F(CliTest, CheckReportsAMissingTemplateAndTheLoadersMessage) {
     const CliRun missing = Cli({"check", "nosuch"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Contains(missing.err, Text("DialogOperSelect", "msg7")));
+    EXPECT_TRUE(Contains(missing.err, Text(catalogue::DialogOperSelect::kTemplateFileMissing)));
 
     WriteFileBytes(Work("broken.cfg"), "$mode typeLens=5 in=txt\n");
     const CliRun broken = Cli({"check", Work("broken.cfg")});
     EXPECT_EQ(broken.status, 1);
-    EXPECT_TRUE(Contains(broken.err, Text("DialogModelDlg", "msg4"))) << broken.err;
+    EXPECT_TRUE(Contains(broken.err, Text(catalogue::DialogModelDlg::kOutMissing))) << broken.err;
 }
 
 TEST_F(CliTest, InstallKeyAppliesTheKeyRulesAndWritesKeyConf) {
     const CliRun wrongDigit =
         Cli({"install-key", std::string("3A5C0F1") + (KeyCheck() == '0' ? '1' : '0')});
     EXPECT_EQ(wrongDigit.status, 1);
-    EXPECT_TRUE(Contains(wrongDigit.err, Text("DialogCryptKey", "msg5")));
+    EXPECT_TRUE(Contains(wrongDigit.err, Text(catalogue::DialogCryptKey::kCheckDigitWrong)));
     const CliRun shortKey = Cli({"install-key", "ABC"});
     EXPECT_EQ(shortKey.status, 1);
-    EXPECT_TRUE(Contains(shortKey.err, Text("DialogCryptKey", "msg3")));
+    EXPECT_TRUE(Contains(shortKey.err, Text(catalogue::DialogCryptKey::kKeyNotEightCharacters)));
     EXPECT_FALSE(fs::exists(App("keyConf")));
 
     InstallKey();  // lower-case letters are accepted
@@ -211,7 +213,7 @@ TEST_F(CliTest, ExportsAWorkbookAsASealedFixedWidthBatch) {
                     .ok());
     const CliRun run = Cli({"export", "代发工资", Work("pay.xls"), Work("pay")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg43")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogModelDlg::kExportDone)));
     ASSERT_TRUE(fs::exists(Work("pay.txt")));
 
     const CliRun opened = Cli({"open", Work("pay.txt"), Work("plain.txt")});
@@ -281,10 +283,10 @@ TEST_F(CliTest, ExportsASeparatedBatchAndReplacesAnExistingOutputOnlyWithForce) 
     // With or without --force the file just imported is not written over.
     run = Cli({"export", "批量转账", Work("in.txt"), Work("in.txt")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg40")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogModelDlg::kExportOverImport)));
     run = Cli({"export", "批量转账", Work("in.txt"), Work("in.txt"), "--force"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, Text("DialogModelDlg", "msg40")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogModelDlg::kExportOverImport)));
     EXPECT_EQ(ReadFileBytes(Work("in.txt")), kTransferLines);
 }
 
@@ -314,7 +316,7 @@ TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
     const CliRun shortLine =
         Cli({"export", Work("fixed.cfg"), Work("short.txt"), Work("short-out.txt")});
     EXPECT_EQ(shortLine.status, 1);
-    EXPECT_TRUE(Contains(shortLine.err, Text("DialogModelDlg", "msg29")));
+    EXPECT_TRUE(Contains(shortLine.err, Text(catalogue::DialogModelDlg::kLineLengthWrong)));
     EXPECT_FALSE(fs::exists(Work("short-out.txt")));
 }
 
@@ -335,7 +337,7 @@ TEST_F(CliTest, OpensASealedInputFirstWhereTheTemplateAsks) {
     const CliRun notSealed =
         Cli({"export", Work("sealed-in.cfg"), Work("plain.txt"), Work("out2")});
     EXPECT_EQ(notSealed.status, 1);
-    EXPECT_TRUE(Contains(notSealed.err, Text("DialogModelDlg", "msg37")));
+    EXPECT_TRUE(Contains(notSealed.err, Text(catalogue::DialogModelDlg::kImportDecryptFailed)));
     EXPECT_FALSE(fs::exists(Work("out2.txt")));
     ExpectNoScratchFiles();
 }
@@ -360,7 +362,7 @@ TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {
     EXPECT_EQ(run.status, 1);
     run = Cli({"export", "nosuch", Work("missing.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, Text("DialogOperSelect", "msg7")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogOperSelect::kTemplateFileMissing)));
     EXPECT_FALSE(fs::exists(Work("out.txt")));
 }
 
@@ -370,7 +372,7 @@ TEST_F(CliTest, SealAndOpenRoundTripAndRefuseToReplaceWithoutForce) {
     WriteFileBytes(Work("a.txt"), "some batch\r\n");
     CliRun run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
     EXPECT_EQ(run.status, 1);  // no key installed yet
-    EXPECT_TRUE(Contains(run.err, Text("DialogSingleFileCrypt", "msg18")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogSingleFileCrypt::kNoKeyInstalled)));
 
     InstallKey();
     run = Cli({"seal", Work("a.txt"), Work("a.sealed")});
@@ -387,7 +389,7 @@ TEST_F(CliTest, SealAndOpenRoundTripAndRefuseToReplaceWithoutForce) {
 
     run = Cli({"open", Work("a.txt"), Work("c.txt")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, Text("DialogSingleFileCrypt", "msg19")));
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogSingleFileCrypt::kOpenFailed)));
     EXPECT_FALSE(fs::exists(Work("c.txt")));
     ExpectNoScratchFiles();
 }

@@ -101,8 +101,8 @@ void AppFolderTest::AddRecord(TemplateEditor& editor, const std::vector<std::str
     editor.Records().AppendRow(cells);
 }
 
-std::string AppFolderTest::EditorText(const char* key) {
-    return LoadMessage("DialogModelDlg", key);
+std::string AppFolderTest::EditorText(CatalogueKey key) {
+    return LoadMessage(key);
 }
 
 }  // namespace brindlecot::testing_support

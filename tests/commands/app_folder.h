@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/catalogue/catalogue_key.h"
 #include "template/commands/template_editor.h"
 
 #include "tests/commands/test_support.h"
@@ -69,7 +70,7 @@ protected:
     // Appends a record with these field cells (GBK) and no error.
     static void AddRecord(TemplateEditor& editor, const std::vector<std::string>& cells);
     // "DialogModelDlg" text.
-    static std::string EditorText(const char* key);
+    static std::string EditorText(CatalogueKey key);
 
     testing::TempFolder folder_;
     ScriptedUserInterface ui_;

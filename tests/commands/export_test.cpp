@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/crypto_binding.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
@@ -41,7 +42,7 @@ protected:
         return ExportRecords(*editor_);
     }
     std::string LastText() const {
-        return ui_.messages.empty() ? std::string() : ui_.messages.back().text;
+        return ui_.Messages().empty() ? std::string() : ui_.Messages().back().text;
     }
 
     std::unique_ptr<TemplateEditor> editor_;
@@ -51,9 +52,9 @@ TEST_F(ExportTest, FixedWidthLineIsTheFieldsPaddedInIndexOrderThenCrLf) {
     ASSERT_EQ(ExportOneRecord(ThreeFieldSpec(), "out"), ExportOutcome::Written);
     EXPECT_EQ(ReadFileBytes(Work("out.txt")), "0000000123AB   XY      \r\n");
     EXPECT_EQ(WorkFiles(), Files{"out.txt"});
-    EXPECT_EQ(LastText(), EditorText("msg43"));
-    ASSERT_EQ(ui_.saveFilters.size(), 1u);
-    EXPECT_EQ(ui_.saveFilters[0], EditorText("msg36"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportDone));
+    ASSERT_EQ(ui_.SaveFilters().size(), 1u);
+    EXPECT_EQ(ui_.SaveFilters()[0], EditorText(catalogue::DialogModelDlg::kTextFileFilter));
 }
 
 TEST_F(ExportTest, SplitterIsWrittenWholeBetweenFieldsOnly) {
@@ -124,7 +125,7 @@ TEST_F(ExportTest, WorkbookStartsWithAllFieldNamesAndHoldsUnpaddedValues) {
     TemplateSpec spec = ThreeFieldSpec();
     spec.out = "xls";
     ASSERT_EQ(ExportOneRecord(spec, "book"), ExportOutcome::Written);
-    EXPECT_EQ(ui_.saveFilters.at(0), kWorkbookFilter);
+    EXPECT_EQ(ui_.SaveFilters().at(0), kWorkbookFilter);
     TextTable table;
     ASSERT_TRUE(ReadWorkbook(Work("book.xls"), table).ok());
     EXPECT_EQ(table, (TextTable{{"A", "B", "C"}, {"123", "AB", "XY"}}));
@@ -146,8 +147,8 @@ TEST_F(ExportTest, GateRefusesAnEmptyTableBeforeAskingForAFile) {
     ASSERT_NE(editor, nullptr);
     ui_.fileToSave = Work("out");
     EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
-    EXPECT_EQ(LastText(), EditorText("msg32"));
-    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kNoRowsToExport));
+    EXPECT_TRUE(ui_.SaveFilters().empty());
     EXPECT_TRUE(WorkFiles().empty());
 }
 
@@ -162,11 +163,11 @@ TEST_F(ExportTest, GateShowsTheFirstErrorRowFocusesTheRecordsAndWritesNothing) {
     editor->SetFocusRecordsRequest([&focused] { ++focused; });
     ui_.fileToSave = Work("out");
     EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, "first");
-    EXPECT_EQ(ui_.messages[0].caption, Gbk("batch"));
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].text, "first");
+    EXPECT_EQ(ui_.Messages()[0].caption, Gbk("batch"));
     EXPECT_EQ(focused, 1);
-    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_TRUE(ui_.SaveFilters().empty());
     EXPECT_TRUE(WorkFiles().empty());
 }
 
@@ -176,7 +177,7 @@ TEST_F(ExportTest, CancelledDialogWritesNothingAndSaysNothing) {
     AddRecord(*editor, {"1", "x"});
     ui_.fileToSave.reset();
     EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Cancelled);
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.Messages().empty());
     EXPECT_TRUE(WorkFiles().empty());
 }
 
@@ -187,10 +188,10 @@ TEST_F(ExportTest, RefusesToWriteOverTheFileJustImportedHoweverItIsSpelled) {
     WriteFileBytes(Work("in.txt"), "source");
     editor->SetLastImportPath(Work("in.txt"));
     for (const std::string& chosen : {Work("in.txt"), Work("in"), Work("../work/in.txt")}) {
-        ui_.messages.clear();
+        ui_.events.clear();
         ui_.fileToSave = chosen;
         EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused) << chosen;
-        EXPECT_EQ(LastText(), EditorText("msg40"));
+        EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportOverImport));
     }
     EXPECT_EQ(ReadFileBytes(Work("in.txt")), "source");
     ui_.fileToSave = Work("other");
@@ -217,8 +218,8 @@ TEST_F(ExportTest, SealingWithoutAnInstalledKeyStopsBeforeAnyDialog) {
     spec.outNeedEncrypt = true;
     CurrentInstalledKey().Replace("3A5C0F1X");  // in memory only: keyConf is what counts
     EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Refused);
-    EXPECT_EQ(LastText(), EditorText("msg35"));
-    EXPECT_TRUE(ui_.saveFilters.empty());
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kNoKeyInstalled));
+    EXPECT_TRUE(ui_.SaveFilters().empty());
     EXPECT_TRUE(WorkFiles().empty());
 }
 
@@ -229,31 +230,31 @@ TEST_F(ExportTest, FailedSealingLeavesNeitherScratchNorOutputBehind) {
     WriteFileBytes(Work("out.txt"), "yesterday");
     UnbindCryptoLibrary();  // every seal now fails
     EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg42"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportSealFailed));
     EXPECT_TRUE(WorkFiles().empty());  // an old batch at the chosen name is not left to be sent
 }
 
 TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
     EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "missing/out"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
 
     TemplateSpec workbook = ThreeFieldSpec();
     workbook.out = "xls";
-    ui_.messages.clear();
+    ui_.events.clear();
     EXPECT_EQ(ExportOneRecord(workbook, "missing/book"), ExportOutcome::Failed);
-    ASSERT_EQ(ui_.messages.size(), 2u);  // the bridge's own message, then msg41
-    EXPECT_EQ(ui_.messages[1].text, EditorText("msg41"));
+    ASSERT_EQ(ui_.Messages().size(), 2u);  // the bridge's own message, then msg41
+    EXPECT_EQ(ui_.Messages()[1].text, EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
     EXPECT_TRUE(WorkFiles().empty());
 
     InstallTestKey();
     TemplateSpec sealed = ThreeFieldSpec();
     sealed.outNeedEncrypt = true;
     EXPECT_EQ(ExportOneRecord(sealed, "missing/out"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
 
     std::filesystem::create_directory(Work("folder.txt"));  // a folder cannot be replaced by a file
     EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "folder.txt"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
     EXPECT_EQ(WorkFiles(), Files{"folder.txt"});
 }
 
@@ -261,7 +262,7 @@ TEST_F(ExportTest, TemplateNamingNoOutputFormatReportsAFailureNotSuccess) {
     TemplateSpec spec = ThreeFieldSpec();
     spec.out = "none";
     EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg41"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
     EXPECT_TRUE(WorkFiles().empty());
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/message_format.h"
 #include "app/startup.h"
 #include "filecrypt/installed_key.h"
@@ -44,7 +45,7 @@ protected:
         return rows;
     }
     std::string LastText() const {
-        return ui_.messages.empty() ? std::string() : ui_.messages.back().text;
+        return ui_.Messages().empty() ? std::string() : ui_.Messages().back().text;
     }
 };
 
@@ -62,8 +63,8 @@ TEST_F(ImportTest, FixedWidthLinesWithCrLfOrLfAndEmptyLinesBetween) {
     EXPECT_FALSE(records.IsErrorRow(0));
     EXPECT_EQ(records.ErrorText(2), RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
     EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
-    EXPECT_EQ(ui_.openFilters.at(0), EditorText("msg36"));
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(ui_.OpenFilters().at(0), EditorText(catalogue::DialogModelDlg::kTextFileFilter));
+    EXPECT_TRUE(ui_.Messages().empty());
     EXPECT_FALSE(editor->StatisticsText().empty());
 }
 
@@ -81,7 +82,7 @@ TEST_F(ImportTest, LineOfTheWrongLengthEndsTheImportKeepingTheRowsBefore) {
     WriteFileBytes(Work("in.txt"),
                    "0000000001A       \r\n0000000002B        \r\n0000000003C       \r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
-    EXPECT_EQ(LastText(), EditorText("msg29"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kLineLengthWrong));
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000001", "A"}}));
     EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
     EXPECT_FALSE(editor->StatisticsText().empty());
@@ -133,7 +134,7 @@ TEST_F(ImportTest, FixedWidthWithoutARecordLengthIsRefusedAndEmptiesTheTable) {
     AddRecord(*editor, {"old"});
     WriteFileBytes(Work("in.txt"), "x\r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg27"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kFixedLengthWithoutTypeLens));
     EXPECT_EQ(editor->Records().RowCount(), 0);
     EXPECT_EQ(editor->LastImportPath(), "");
 }
@@ -143,9 +144,9 @@ TEST_F(ImportTest, FileThatCannotBeReadIsReportedApplicationCaptioned) {
     ASSERT_NE(editor, nullptr);
     AddRecord(*editor, {"1", "old"});
     EXPECT_EQ(ImportFile(*editor, "gone.txt"), ImportOutcome::Failed);
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].caption, kApplicationName);
-    EXPECT_EQ(ui_.messages[0].text, EditorText("msg28"));
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].caption, kApplicationName);
+    EXPECT_EQ(ui_.Messages()[0].text, EditorText(catalogue::DialogModelDlg::kImportFileUnreadable));
     EXPECT_EQ(editor->Records().RowCount(), 0);
 }
 
@@ -157,8 +158,10 @@ TEST_F(ImportTest, FieldWithoutALengthAbandonsEachLineAndReadsOn) {
     ASSERT_NE(editor, nullptr);
     WriteFileBytes(Work("in.txt"), "0000000001\r\n0000000002\r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
-    ASSERT_EQ(ui_.messages.size(), 2u);
-    EXPECT_EQ(ui_.messages[0].text, FormatMessage(EditorText("msg31"), {std::string_view("Free")}));
+    ASSERT_EQ(ui_.Messages().size(), 2u);
+    EXPECT_EQ(ui_.Messages()[0].text,
+              FormatMessage(EditorText(catalogue::DialogModelDlg::kFieldLengthBelowOne),
+                            {std::string_view("Free")}));
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000001", ""}, {"0000000002", ""}}));
 }
 
@@ -171,7 +174,7 @@ TEST_F(ImportTest, UnusableTypeCodeAbandonsTheLineWithItsMessage) {
     ASSERT_EQ(TotalLength(spec.fields[1].type), 5);
     WriteFileBytes(Work("in.txt"), "ab12345\r\ncd67890\r\n");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Incomplete);
-    ASSERT_EQ(ui_.messages.size(), 2u);  // once per line: each is abandoned, the next one read
+    ASSERT_EQ(ui_.Messages().size(), 2u);  // once per line: each is abandoned, the next one read
     EXPECT_EQ(LastText(), RuleMessage(RuleBadType, editor->Definition().fields[1]));
     // The value its field cannot check is not put into the record.
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"ab", ""}, {"cd", ""}}));
@@ -226,7 +229,7 @@ TEST_F(ImportTest, WorkbookValuesGoByHeadingAndMissingColumnsGetTheTemplateValue
                               {{Gbk("户名"), Gbk("账号")}, {"Li", "12"}, {"", ""}, {"Wang", "x3"}})
                     .ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Imported);
-    EXPECT_EQ(ui_.openFilters.at(0), kWorkbookFilter);
+    EXPECT_EQ(ui_.OpenFilters().at(0), kWorkbookFilter);
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"12", "Li", "0.00"}, {"x3", "Wang", "0.00"}}));
     EXPECT_EQ(editor->Records().ErrorText(1),
               RuleMessage(RuleNotNumeric, editor->Definition().fields[0]));
@@ -249,7 +252,9 @@ TEST_F(ImportTest, WorkbookHeadingNamingNoFieldEmptiesTheTable) {
     AddRecord(*editor, {"1", "old", "1.00"});
     ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号"), "Stranger"}, {"1", "x"}}).ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg25"), {std::string_view("Stranger")}));
+    EXPECT_EQ(LastText(),
+              FormatMessage(EditorText(catalogue::DialogModelDlg::kHeadingMatchesNoField),
+                            {std::string_view("Stranger")}));
     EXPECT_EQ(editor->Records().RowCount(), 0);
     EXPECT_EQ(editor->LastImportPath(), Work("in.xls"));  // the import got past its file checks
 }
@@ -261,8 +266,9 @@ TEST_F(ImportTest, InvisibleFieldWhoseTemplateValueBreaksItsRuleEmptiesTheTable)
     ASSERT_NE(editor, nullptr);
     ASSERT_TRUE(WriteWorkbook(Work("in.xls"), {{Gbk("账号")}, {"1"}}).ok());
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), FormatMessage(EditorText("msg26"), {std::string_view(Gbk("备注")),
-                                                              std::string_view("TOOLONG")}));
+    EXPECT_EQ(LastText(),
+              FormatMessage(EditorText(catalogue::DialogModelDlg::kInvisibleDefaultFails),
+                            {std::string_view(Gbk("备注")), std::string_view("TOOLONG")}));
     EXPECT_EQ(editor->Records().RowCount(), 0);
 }
 
@@ -272,8 +278,8 @@ TEST_F(ImportTest, FileThatIsNoWorkbookLeavesTheTableAlone) {
     AddRecord(*editor, {"1", "old", "1.00"});
     WriteFileBytes(Work("in.xls"), "just text\r\n");
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg38"));
-    EXPECT_GE(ui_.messages.size(), 2u);  // the bridge's own message comes first
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kWorkbookReadFailed));
+    EXPECT_GE(ui_.Messages().size(), 2u);  // the bridge's own message comes first
     EXPECT_EQ(editor->Records().RowCount(), 1);
     EXPECT_EQ(WorkFiles(), Files{"in.xls"});
 }
@@ -300,7 +306,7 @@ TEST_F(ImportTest, SealedInputThatIsNoWorkbookLeavesNoScratchFile) {
     WriteFileBytes(Work("plain"), "not a workbook\r\n");
     ASSERT_EQ(CryptWithInstalledKey(kCryptModeSeal, Work("plain"), Work("in.xls")), 0);
     EXPECT_EQ(ImportFile(*editor, "in.xls"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg38"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kWorkbookReadFailed));
     EXPECT_EQ(WorkFiles(), (Files{"in.xls", "plain"}));
 }
 
@@ -336,7 +342,7 @@ TEST_F(ImportTest, SealedTextInputIsOpenedAndTheChosenFileIsRememberedAsImported
     const std::string sealed = ReadFileBytes(Work("in.txt"));
     ui_.fileToSave = Work("in.txt");
     EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
-    EXPECT_EQ(LastText(), EditorText("msg40"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportOverImport));
     EXPECT_EQ(ReadFileBytes(Work("in.txt")), sealed);
 }
 
@@ -349,7 +355,7 @@ TEST_F(ImportTest, InputThatDoesNotOpenLeavesTheTableAndNoScratchFile) {
     AddRecord(*editor, {"1", "old"});
     WriteFileBytes(Work("in.txt"), std::string(64, 'p'));  // not sealed with this key
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText("msg37"));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kImportDecryptFailed));
     EXPECT_EQ(editor->Records().RowCount(), 1);
     EXPECT_EQ(WorkFiles(), Files{"in.txt"});
 }
@@ -361,8 +367,8 @@ TEST_F(ImportTest, SealedInputWithoutAnInstalledKeyStopsBeforeAnyDialog) {
     ASSERT_NE(editor, nullptr);
     WriteFileBytes(Work("in.txt"), "x");
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Refused);
-    EXPECT_EQ(LastText(), EditorText("msg35"));
-    EXPECT_TRUE(ui_.openFilters.empty());
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kNoKeyInstalled));
+    EXPECT_TRUE(ui_.OpenFilters().empty());
 }
 
 TEST_F(ImportTest, SealedWorkbookExportImportsAgain) {
@@ -396,7 +402,7 @@ TEST_F(ImportTest, TemplateReadingNeitherFormatKeepsTheRowsButRemembersTheFile) 
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"1", "kept"}}));
     EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
-    EXPECT_TRUE(ui_.openFilters.at(0).empty());
+    EXPECT_TRUE(ui_.OpenFilters().at(0).empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/message_format.h"
 #include "template/field_rules.h"
 #include "tests/commands/app_folder.h"
@@ -45,8 +46,10 @@ TEST_F(RecordOperationsTest, NewRowIsEmptyAndMarkedByItsRequiredFieldAndLeftOutO
     EXPECT_EQ(records.ErrorText(0), RuleText(RuleRequiredEmpty, 1));
     EXPECT_EQ(records.Colour(0), kErrorRowColour);
     // The only row is broken, so the statistics part is the blank line after the count.
-    EXPECT_EQ(editor_->StatisticsText(), FormatMessage(EditorText("msg20"), {1LL}) + "\r\n\r\n");
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(
+        editor_->StatisticsText(),
+        FormatMessage(EditorText(catalogue::DialogModelDlg::kStatisticsRows), {1LL}) + "\r\n\r\n");
+    EXPECT_TRUE(ui_.Messages().empty());
 }
 
 TEST_F(RecordOperationsTest, TemplateWithoutVisibleFieldsGetsRowsWithoutCellsOrErrors) {
@@ -68,9 +71,9 @@ TEST_F(RecordOperationsTest, UnusableTypeCodeStopsTheNewRowWithAMessageAndNoStat
     auto editor = OpenEditor("badtype", spec);
     ASSERT_NE(editor, nullptr);
     editor->AddDefaultRow();
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].caption, Gbk("badtype"));
-    EXPECT_EQ(ui_.messages[0].text, RuleMessage(RuleBadType, editor->Definition().fields[1]));
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].caption, Gbk("badtype"));
+    EXPECT_EQ(ui_.Messages()[0].text, RuleMessage(RuleBadType, editor->Definition().fields[1]));
     EXPECT_EQ(editor->Records().RowCount(), 1);  // the row stays as far as it got
     EXPECT_EQ(editor->Records().ErrorText(0),
               RuleMessage(RuleRequiredEmpty, editor->Definition().fields[0]));
@@ -85,11 +88,11 @@ TEST_F(RecordOperationsTest,
     for (const int row : {399, 5, 200})
         records.SetRowSelected(row, true);
 
-    ui_.answerYes = true;
+    ui_.defaultAnswer = true;
     ASSERT_TRUE(editor_->DeleteSelectedRows());
-    ASSERT_EQ(ui_.questions.size(), 1u);
-    EXPECT_EQ(ui_.questions[0].text, EditorText("msg33"));
-    EXPECT_EQ(ui_.questions[0].caption, Gbk("payments"));
+    ASSERT_EQ(ui_.Questions().size(), 1u);
+    EXPECT_EQ(ui_.Questions()[0].text, EditorText(catalogue::DialogModelDlg::kConfirmDeleteRows));
+    EXPECT_EQ(ui_.Questions()[0].caption, Gbk("payments"));
 
     ASSERT_EQ(records.RowCount(), 397);
     std::vector<std::string> expected;
@@ -101,7 +104,10 @@ TEST_F(RecordOperationsTest,
         EXPECT_EQ(records.Cell(row, 2), expected[static_cast<std::size_t>(row)]);
         EXPECT_EQ(records.DisplayText(row, 0), std::to_string(row + 1));
     }
-    EXPECT_EQ(editor_->StatisticsText().rfind(FormatMessage(EditorText("msg20"), {397LL}), 0), 0u);
+    EXPECT_EQ(
+        editor_->StatisticsText().rfind(
+            FormatMessage(EditorText(catalogue::DialogModelDlg::kStatisticsRows), {397LL}), 0),
+        0u);
 }
 
 TEST_F(RecordOperationsTest, DeletingNeedsASelectionAndAYes) {
@@ -109,12 +115,12 @@ TEST_F(RecordOperationsTest, DeletingNeedsASelectionAndAYes) {
     for (int row = 0; row < 3; ++row)
         AddRecord(*editor_, {"1"});
     EXPECT_FALSE(editor_->DeleteSelectedRows());
-    EXPECT_TRUE(ui_.questions.empty());  // nothing selected: not even asked
+    EXPECT_TRUE(ui_.Questions().empty());  // nothing selected: not even asked
 
     records.SetRowSelected(1, true);
-    ui_.answerYes = false;
+    ui_.defaultAnswer = false;
     EXPECT_FALSE(editor_->DeleteSelectedRows());
-    EXPECT_EQ(ui_.questions.size(), 1u);
+    EXPECT_EQ(ui_.Questions().size(), 1u);
     EXPECT_EQ(records.RowCount(), 3);
 }
 
@@ -132,9 +138,9 @@ TEST_F(RecordOperationsTest, EditBreakingItsRuleKeepsTheOldTextAndSaysWhy) {
     AddRecord(*editor_, {"42", "ok", "1.00"});
     EXPECT_EQ(editor_->OnCellEditCommit(0, 1, "12ab"), CellEditResult::Rejected);
     EXPECT_EQ(editor_->Records().Cell(0, 1), "42");
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, RuleText(RuleNotNumeric, 1));
-    EXPECT_EQ(ui_.messages[0].caption, Gbk("payments"));
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].text, RuleText(RuleNotNumeric, 1));
+    EXPECT_EQ(ui_.Messages()[0].caption, Gbk("payments"));
 
     EXPECT_EQ(editor_->OnCellEditCommit(0, 2, "toolongtext"), CellEditResult::Rejected);
     EXPECT_EQ(editor_->Records().Cell(0, 2), "ok");
@@ -149,7 +155,7 @@ TEST_F(RecordOperationsTest, PassingEditWhileAnotherCellIsBrokenRewritesTheError
     EXPECT_EQ(editor_->OnCellEditCommit(0, 1, " 123 "), CellEditResult::RowStillBroken);
     EXPECT_EQ(records.Cell(0, 1), "123");  // stored as the check rewrote it
     EXPECT_EQ(records.ErrorText(0), RuleText(RuleBadAmount, 3));
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.Messages().empty());
 
     EXPECT_EQ(editor_->OnCellEditCommit(0, 3, "12.5"), CellEditResult::Stored);
     EXPECT_EQ(records.Cell(0, 3), "12.50");

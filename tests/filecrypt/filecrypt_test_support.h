@@ -7,42 +7,14 @@
 #include <vector>
 
 #include "app/app_path.h"
-#include "app/user_interface.h"
+#include "app/catalogue/catalogue_key.h"
+#include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot::testing {
 
-// Records every message and answers questions from a script (Yes when nothing is left).
-class RecordingUi : public UserInterface {
-public:
-    struct Shown {
-        std::string kind;  // "message" or "question"
-        std::string caption;
-        std::string text;
-        bool operator==(const Shown&) const = default;
-    };
-
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        shown.push_back({"message", caption, text});
-    }
-    bool AskYesNo(const std::string& caption, const std::string& text) override {
-        shown.push_back({"question", caption, text});
-        if (answers.empty())
-            return true;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override {
-        return std::nullopt;
-    }
-
-    std::vector<Shown> shown;
-    std::deque<bool> answers;
-};
+using RecordingUi = ScriptedUserInterface;
+using Shown = ScriptedUserInterface::Event;
 
 // A catalogue whose every text names its own section and key ("DialogCryptKey/msg3"), so
 // a test sees exactly which message was chosen.
@@ -62,8 +34,17 @@ inline std::string LabelledCatalogue() {
     return text;
 }
 
-inline RecordingUi::Shown Message(const std::string& section, const std::string& key) {
-    return {"message", section + "/msg1", section + "/" + key};
+// What the labelled catalogue holds for `key`.
+inline std::string Labelled(CatalogueKey key) {
+    return std::string(key.section) + "/" + std::string(key.key);
+}
+
+inline Shown Message(CatalogueKey caption, CatalogueKey text) {
+    return {ScriptedUserInterface::Kind::Message, Labelled(caption), Labelled(text)};
+}
+
+inline Shown Question(CatalogueKey caption, CatalogueKey text) {
+    return {ScriptedUserInterface::Kind::Question, Labelled(caption), Labelled(text)};
 }
 
 inline mode_t PermissionBits(const std::string& path) {

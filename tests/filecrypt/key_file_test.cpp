@@ -7,6 +7,8 @@
 #include <array>
 #include <filesystem>
 
+#include "app/catalogue/brindlecot_dlg_keys.h"
+#include "app/catalogue/dialog_crypt_key_keys.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
@@ -17,7 +19,10 @@ namespace brindlecot {
 namespace {
 
 using testing::Message;
+using testing::Question;
 using testing::RecordingUi;
+using testing::Shown;
+namespace keys = catalogue::DialogCryptKey;
 
 // The key-file cipher's keys are part of the keyConf format: a build with other keys
 // cannot read the keyConf files already installed. Pinned here on purpose.
@@ -126,9 +131,10 @@ protected:
 TEST_F(KeyConfTest, InstallingAsksFirstThenWritesAnOwnerOnlyKeyConfAndConfirms) {
     const std::string key = ValidKey("1234567");
     EXPECT_EQ(InstallKey(key, ui_), KeyInstallOutcome::Installed);
-    EXPECT_EQ(ui_.shown, (std::vector<RecordingUi::Shown>{
-                             {"question", "DialogCryptKey/msg1", "DialogCryptKey/msg6"},
-                             {"message", "BrindlecotDlg/msg1", "BrindlecotDlg/msg2"}}));
+    EXPECT_EQ(ui_.events,
+              (std::vector<Shown>{Question(keys::kTitle, keys::kConfirmReplace),
+                                  Message(catalogue::BrindlecotDlg::kKeyInstalledCaption,
+                                          catalogue::BrindlecotDlg::kKeyInstalled)}));
     EXPECT_EQ(CurrentInstalledKey().Text(), key);
     EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), OpenSslEde3(kKeyFileKeys, key, true));
     EXPECT_EQ(testing::PermissionBits(KeyConfPath()), 0600u);
@@ -158,16 +164,16 @@ TEST_F(KeyConfTest, EveryRefusedEntryShowsItsMessageAndChangesNothing) {
     const std::string keyConfBefore = testing::ReadFileBytes(KeyConfPath());
     std::string wrongDigit = ValidKey("1111111");
     wrongDigit.back() = wrongDigit.back() == '0' ? '1' : '0';
-    const std::vector<std::pair<std::string, std::string>> cases = {{"", "msg2"},
-                                                                    {"1234567", "msg3"},
-                                                                    {"123456789", "msg3"},
-                                                                    {"1234567Z", "msg4"},
-                                                                    {wrongDigit, "msg5"}};
+    const std::vector<std::pair<std::string, CatalogueKey>> cases = {
+        {"", keys::kKeyEmpty},
+        {"1234567", keys::kKeyNotEightCharacters},
+        {"123456789", keys::kKeyNotEightCharacters},
+        {"1234567Z", keys::kKeyNotHex},
+        {wrongDigit, keys::kCheckDigitWrong}};
     for (const auto& [entry, key] : cases) {
-        ui_.shown.clear();
+        ui_.events.clear();
         EXPECT_EQ(InstallKey(entry, ui_), KeyInstallOutcome::NotInstalled) << entry;
-        EXPECT_EQ(ui_.shown, std::vector<RecordingUi::Shown>{Message("DialogCryptKey", key)})
-            << entry;
+        EXPECT_EQ(ui_.events, std::vector<Shown>{Message(keys::kTitle, key)}) << entry;
         EXPECT_EQ(CurrentInstalledKey().Text(), installed);
         EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     }
@@ -180,8 +186,7 @@ TEST_F(KeyConfTest, AnsweringNoKeepsTheDialogOpenAndChangesNothing) {
     EXPECT_EQ(InstallKey(ValidKey("2222222"), ui_), KeyInstallOutcome::NotInstalled);
     EXPECT_TRUE(CurrentInstalledKey().Empty());
     EXPECT_FALSE(std::filesystem::exists(KeyConfPath()));
-    EXPECT_EQ(ui_.shown.back(),
-              (RecordingUi::Shown{"question", "DialogCryptKey/msg1", "DialogCryptKey/msg6"}));
+    EXPECT_EQ(ui_.events.back(), Question(keys::kTitle, keys::kConfirmReplace));
 }
 
 // Lets writes into files grow only up to `bytes` while it lives.
@@ -209,7 +214,7 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     ASSERT_EQ(InstallKey(first, ui_), KeyInstallOutcome::Installed);
     const std::string keyConfBefore = testing::ReadFileBytes(KeyConfPath());
     const std::string second = ValidKey("4444444");
-    ui_.shown.clear();
+    ui_.events.clear();
     KeyInstallOutcome outcome;
     {
         FileSizeLimit limit(4);  // the 8 encrypted bytes cannot be written
@@ -218,8 +223,7 @@ TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     EXPECT_EQ(outcome, KeyInstallOutcome::NotSaved);
     // Reported, and the key that keyConf still holds stays the installed one: every
     // command reloads keyConf, so a key only in memory would never be used.
-    EXPECT_EQ(ui_.shown.back(),
-              (RecordingUi::Shown{"message", "DialogCryptKey/msg1", "DialogCryptKey/msg10"}));
+    EXPECT_EQ(ui_.events.back(), Message(keys::kTitle, keys::kKeyNotSaved));
     EXPECT_EQ(CurrentInstalledKey().Text(), first);
     EXPECT_EQ(testing::ReadFileBytes(KeyConfPath()), keyConfBefore);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));

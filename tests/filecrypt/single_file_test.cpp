@@ -1,3 +1,4 @@
+#include "app/catalogue/dialog_single_file_crypt_keys.h"
 #include "filecrypt/single_file_crypt.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,12 @@ namespace {
 using testing::Message;
 using testing::ReadFileBytes;
 using testing::RecordingUi;
-using Shown = RecordingUi::Shown;
+using testing::Shown;
+namespace keys = catalogue::DialogSingleFileCrypt;
+
+Shown SingleFile(CatalogueKey text) {
+    return Message(keys::kTitle, text);
+}
 using Names = std::vector<std::string>;
 
 std::string ValidKey(const std::string& prefix) {
@@ -58,7 +64,7 @@ TEST_F(FileCryptConfigTest, AMissingOrEmptyFileGivesTheDefaultsSilently) {
     app_.Write("conf/filecrypt.config", "");
     settings = ReadFileCryptConfig(ui_);
     EXPECT_FALSE(settings.bChange);
-    EXPECT_TRUE(ui_.shown.empty());
+    EXPECT_TRUE(ui_.events.empty());
 }
 
 TEST_F(FileCryptConfigTest, ReadsABlockFromTheConfFolder) {
@@ -66,7 +72,7 @@ TEST_F(FileCryptConfigTest, ReadsABlockFromTheConfFolder) {
     const FileCryptSettings settings = ReadFileCryptConfig(ui_);
     EXPECT_TRUE(settings.bChange);
     EXPECT_EQ(settings.separator, '|');
-    EXPECT_TRUE(ui_.shown.empty());
+    EXPECT_TRUE(ui_.events.empty());
 }
 
 TEST_F(FileCryptConfigTest, EntryValuesFollowTheirRules) {
@@ -91,7 +97,7 @@ TEST_F(FileCryptConfigTest, EntryValuesFollowTheirRules) {
         EXPECT_EQ(settings.bChange, c.bChange) << c.text;
         EXPECT_EQ(settings.separator, c.separator) << c.text;
     }
-    EXPECT_TRUE(ui_.shown.empty());
+    EXPECT_TRUE(ui_.events.empty());
 }
 
 TEST_F(FileCryptConfigTest, LaterBlocksOverwriteButAnEmptySpliteKeepsTheSeparator) {
@@ -106,22 +112,22 @@ TEST_F(FileCryptConfigTest, ABlockWithoutBChangeShowsMsg11AndKeepsWhatWasRead) {
         Parse("$file bChange=true splite=\"|\" $file splite=\",\" $file bChange=false");
     EXPECT_TRUE(settings.bChange);
     EXPECT_EQ(settings.separator, '|');
-    EXPECT_EQ(ui_.shown, std::vector<Shown>{Message("DialogSingleFileCrypt", "msg11")});
-    ui_.shown.clear();
+    EXPECT_EQ(ui_.events, std::vector<Shown>{SingleFile(keys::kFileWithoutBChange)});
+    ui_.events.clear();
     Parse("$file");               // the file ends where the entry should be
     Parse("$file bChange true");  // no equals sign
-    EXPECT_EQ(ui_.shown, (std::vector<Shown>{Message("DialogSingleFileCrypt", "msg11"),
-                                             Message("DialogSingleFileCrypt", "msg11")}));
+    EXPECT_EQ(ui_.events, (std::vector<Shown>{SingleFile(keys::kFileWithoutBChange),
+                                              SingleFile(keys::kFileWithoutBChange)}));
 }
 
 TEST_F(FileCryptConfigTest, ABlockWithoutSpliteShowsMsg12AfterTakingBChange) {
     const FileCryptSettings settings = Parse("$file bChange=true separator=\"|\"");
     EXPECT_TRUE(settings.bChange);
     EXPECT_EQ(settings.separator, '\0');
-    EXPECT_EQ(ui_.shown, std::vector<Shown>{Message("DialogSingleFileCrypt", "msg12")});
-    ui_.shown.clear();
+    EXPECT_EQ(ui_.events, std::vector<Shown>{SingleFile(keys::kSpliteMissing)});
+    ui_.events.clear();
     Parse("$file bChange=true");
-    EXPECT_EQ(ui_.shown, std::vector<Shown>{Message("DialogSingleFileCrypt", "msg12")});
+    EXPECT_EQ(ui_.events, std::vector<Shown>{SingleFile(keys::kSpliteMissing)});
 }
 
 TEST(FileExtension, IsTheTextAfterTheLastDotOfTheLastComponent) {
@@ -161,7 +167,7 @@ protected:
     bool Open(const std::string& in, const std::string& out, FileCryptSettings settings = {}) {
         return OpenSingleFile(In(in), In(out), settings, ui_);
     }
-    const Shown& LastShown() const { return ui_.shown.back(); }
+    const Shown& LastShown() const { return ui_.events.back(); }
 
     const std::string key_ = ValidKey("1234567");
     brindlecot::testing::TempFolder app_;
@@ -169,21 +175,21 @@ protected:
     RecordingUi ui_;
 };
 
-const Shown kSealed = Message("DialogSingleFileCrypt", "msg22");
-const Shown kSealFailed = Message("DialogSingleFileCrypt", "msg21");
-const Shown kOpened = Message("DialogSingleFileCrypt", "msg20");
-const Shown kOpenFailed = Message("DialogSingleFileCrypt", "msg19");
+const Shown kSealed = SingleFile(keys::kSealDone);
+const Shown kSealFailed = SingleFile(keys::kSealFailed);
+const Shown kOpened = SingleFile(keys::kOpenDone);
+const Shown kOpenFailed = SingleFile(keys::kOpenFailed);
 
 TEST_F(SingleFileTest, SealThenOpenGivesTheSameBytesAtEveryBlockAndReadBoundary) {
     for (std::size_t size : {0, 1, 7, 8, 9, 4048, 4060, 4064, 4065, 10000, 100003}) {
         const std::string plain = PatternBytes(size);
         Write("plain.bin", plain);
-        ui_.shown.clear();
+        ui_.events.clear();
         ASSERT_TRUE(Seal("plain.bin", "sealed.bin")) << size;
         EXPECT_EQ(ReadFileBytes(In("sealed.bin")).size(), SealedSize(size)) << size;
         ASSERT_TRUE(Open("sealed.bin", "opened.bin")) << size;
         EXPECT_EQ(ReadFileBytes(In("opened.bin")), plain) << size;
-        EXPECT_EQ(ui_.shown, (std::vector<Shown>{kSealed, kOpened})) << size;
+        EXPECT_EQ(ui_.events, (std::vector<Shown>{kSealed, kOpened})) << size;
         EXPECT_EQ(Listing(), (Names{"opened.bin", "plain.bin", "sealed.bin"})) << size;
     }
 }
@@ -259,8 +265,8 @@ TEST_F(SingleFileTest, WithoutAKeyNothingIsCheckedOrTouched) {
     CurrentInstalledKey().Clear();
     EXPECT_FALSE(SealSingleFile("", "", {}, ui_));
     EXPECT_FALSE(Open("missing.bin", "out.txt"));
-    EXPECT_EQ(ui_.shown, (std::vector<Shown>{Message("DialogSingleFileCrypt", "msg18"),
-                                             Message("DialogSingleFileCrypt", "msg18")}));
+    EXPECT_EQ(ui_.events, (std::vector<Shown>{SingleFile(keys::kNoKeyInstalled),
+                                              SingleFile(keys::kNoKeyInstalled)}));
     EXPECT_TRUE(Listing().empty());
 }
 
@@ -274,32 +280,32 @@ TEST_F(SingleFileTest, PathChecksRunInOrderAndTouchNothing) {
         std::string input;
         std::string output;
         FileCryptSettings settings;
-        const char* key;
+        CatalogueKey key;
     };
     const std::vector<Case> cases = {
-        {"", "", {}, "msg13"},
-        {In("in.txt"), "", {}, "msg14"},
-        {In("missing.txt"), In("out.txt"), {}, "msg15"},
-        {In("folder"), In("out.txt"), {}, "msg15"},
-        {In("in.txt"), In("in.txt"), {}, "msg16"},
+        {"", "", {}, keys::kNoInputFile},
+        {In("in.txt"), "", {}, keys::kNoOutputFile},
+        {In("missing.txt"), In("out.txt"), {}, keys::kInputMissing},
+        {In("folder"), In("out.txt"), {}, keys::kInputMissing},
+        {In("in.txt"), In("in.txt"), {}, keys::kSameFile},
         {In("in.txt"),
          work_.path().string() + "/./in.txt",
          {},
-         "msg16"},  // two spellings of one file
-        {In("book.xls"), In("out.txt"), convert, "msg17"},
-        {In("book.xls"), In("out"), convert, "msg17"},
-        {In("book.xls"), In("out.XLS"), convert, "msg17"},
-        {In("A.XLS"), In("out.xls"), convert, "msg17"},
-        {In("in.txt"), In("out.xls.bak"), convert, "msg17"},
+         keys::kSameFile},  // two spellings of one file
+        {In("book.xls"), In("out.txt"), convert, keys::kExtensionDiffers},
+        {In("book.xls"), In("out"), convert, keys::kExtensionDiffers},
+        {In("book.xls"), In("out.XLS"), convert, keys::kExtensionDiffers},
+        {In("A.XLS"), In("out.xls"), convert, keys::kExtensionDiffers},
+        {In("in.txt"), In("out.xls.bak"), convert, keys::kExtensionDiffers},
     };
     const Names before = Listing();
     for (const Case& c : cases) {
         for (bool seal : {true, false}) {
-            ui_.shown.clear();
+            ui_.events.clear();
             const bool done = seal ? SealSingleFile(c.input, c.output, c.settings, ui_)
                                    : OpenSingleFile(c.input, c.output, c.settings, ui_);
             EXPECT_FALSE(done) << c.input << " -> " << c.output;
-            EXPECT_EQ(ui_.shown, std::vector<Shown>{Message("DialogSingleFileCrypt", c.key)})
+            EXPECT_EQ(ui_.events, std::vector<Shown>{SingleFile(c.key)})
                 << c.input << " -> " << c.output;
         }
     }
@@ -403,9 +409,9 @@ TEST_F(SingleFileTest, AWorkbookThatCannotBeReadShowsTheConversionMessageOnly) {
     Write("a.xls", "plain text pretending to be a workbook");
     Write("b.xls", "previous sealed file");
     EXPECT_FALSE(Seal("a.xls", "b.xls", {true, '|'}));
-    ASSERT_EQ(ui_.shown.size(), 1u);
-    EXPECT_EQ(ui_.shown[0].caption, "Brindlecot");
-    EXPECT_EQ(ui_.shown[0].text.rfind("stdafx/msg9", 0), 0u) << ui_.shown[0].text;
+    ASSERT_EQ(ui_.events.size(), 1u);
+    EXPECT_EQ(ui_.events[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.events[0].text.rfind("stdafx/msg9", 0), 0u) << ui_.events[0].text;
     EXPECT_EQ(ReadFileBytes(In("b.xls")), "previous sealed file");
     EXPECT_EQ(Listing(), (Names{"a.xls", "b.xls"}));
 }
@@ -418,11 +424,11 @@ TEST_F(SingleFileTest, OpenedTextThatCannotBecomeAWorkbookShowsMsg8AndKeepsTheOu
     Write("wide.txt", wide + "\r\n");
     ASSERT_TRUE(Seal("wide.txt", "wide.xls"));
     Write("out.xls", "previous workbook");
-    ui_.shown.clear();
+    ui_.events.clear();
     EXPECT_FALSE(Open("wide.xls", "out.xls", {true, '|'}));
-    ASSERT_EQ(ui_.shown.size(), 1u);
-    EXPECT_EQ(ui_.shown[0].caption, "Brindlecot");
-    EXPECT_EQ(ui_.shown[0].text.rfind("DialogSingleFileCrypt/msg8", 0), 0u) << ui_.shown[0].text;
+    ASSERT_EQ(ui_.events.size(), 1u);
+    EXPECT_EQ(ui_.events[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.events[0].text.rfind("DialogSingleFileCrypt/msg8", 0), 0u) << ui_.events[0].text;
     EXPECT_EQ(ReadFileBytes(In("out.xls")), "previous workbook");
     EXPECT_EQ(Listing(), (Names{"out.xls", "wide.txt", "wide.xls"}));
 }
@@ -430,7 +436,7 @@ TEST_F(SingleFileTest, OpenedTextThatCannotBecomeAWorkbookShowsMsg8AndKeepsTheOu
 TEST_F(SingleFileTest, AFailedOpenBeforeTheConversionShowsMsg19AndLeavesNoTemporaryFile) {
     Write("bad.xls", PatternBytes(100));
     EXPECT_FALSE(Open("bad.xls", "out.xls", {true, '|'}));
-    EXPECT_EQ(ui_.shown, std::vector<Shown>{kOpenFailed});
+    EXPECT_EQ(ui_.events, std::vector<Shown>{kOpenFailed});
     EXPECT_EQ(Listing(), (Names{"bad.xls"}));
 }
 

@@ -1,4 +1,5 @@
 #include "template/column_statistics.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <random>
 
@@ -118,16 +119,17 @@ protected:
     }
 
     static std::string CountLine(long long rows) {
-        return FormatMessage(LoadMessage("DialogModelDlg", "msg20"), {rows}) + "\r\n";
+        return FormatMessage(LoadMessage(catalogue::DialogModelDlg::kStatisticsRows), {rows}) +
+               "\r\n";
     }
 
     // The figures as the catalogue pieces put them together, one piece per flag.
     static std::string Pieces(std::string text,
-                              const std::vector<std::pair<const char*, std::string>>& pieces,
+                              const std::vector<std::pair<CatalogueKey, std::string>>& pieces,
                               const std::string& label) {
         for (const auto& [key, amount] : pieces) {
             text = FormatMessage(
-                LoadMessage("DialogModelDlg", key),
+                LoadMessage(key),
                 {std::string_view(text), std::string_view(amount), std::string_view(label)});
         }
         return text;
@@ -139,7 +141,7 @@ protected:
 
 TEST_F(ComputeStatisticsTest, WithoutRowsOnlyTheCountLine) {
     UseStatistics("2|sum|0|x");
-    ASSERT_FALSE(LoadMessage("DialogModelDlg", "msg20").empty());
+    ASSERT_FALSE(LoadMessage(catalogue::DialogModelDlg::kStatisticsRows).empty());
     EXPECT_EQ(ComputeStatistics(definition_, table_), CountLine(0));
 }
 
@@ -151,8 +153,8 @@ TEST_F(ComputeStatisticsTest, SumsAmountsOfRowsWithoutErrors) {
     AddRow("99999", "broken");
     AddRow("0.29");
     const std::string text = ComputeStatistics(definition_, table_);
-    EXPECT_EQ(text,
-              Pieces(CountLine(4) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "1,010.79"}}, yuan));
+    EXPECT_EQ(text, Pieces(CountLine(4) + "\r\n" + Gbk("金额") + ": ",
+                           {{catalogue::DialogModelDlg::kStatisticsSum, "1,010.79"}}, yuan));
     EXPECT_NE(text.find("1,010.79"), std::string::npos);
 }
 
@@ -161,10 +163,13 @@ TEST_F(ComputeStatisticsTest, AllFourFiguresInOrder) {
     AddRow("1");
     AddRow("4");
     AddRow("2");
-    EXPECT_EQ(
-        ComputeStatistics(definition_, table_),
-        Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
-               {{"msg21", "7.00"}, {"msg22", "2.33"}, {"msg23", "4.00"}, {"msg24", "1.00"}}, "u"));
+    EXPECT_EQ(ComputeStatistics(definition_, table_),
+              Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
+                     {{catalogue::DialogModelDlg::kStatisticsSum, "7.00"},
+                      {catalogue::DialogModelDlg::kStatisticsAverage, "2.33"},
+                      {catalogue::DialogModelDlg::kStatisticsMaximum, "4.00"},
+                      {catalogue::DialogModelDlg::kStatisticsMinimum, "1.00"}},
+                     "u"));
 }
 
 TEST_F(ComputeStatisticsTest, HundredthsFlagReadsCellsAsTheyAre) {
@@ -180,10 +185,12 @@ TEST_F(ComputeStatisticsTest, RoundsToWholeHundredthsHalfToEven) {
     AddRow("1");
     AddRow("4");  // average 2.5 hundredths
     EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg22", "0.02"}}, "u"));
+              Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ",
+                     {{catalogue::DialogModelDlg::kStatisticsAverage, "0.02"}}, "u"));
     table_.SetCell(1, 2, "6");  // average 3.5 hundredths
     EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg22", "0.04"}}, "u"));
+              Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ",
+                     {{catalogue::DialogModelDlg::kStatisticsAverage, "0.04"}}, "u"));
 }
 
 TEST_F(ComputeStatisticsTest, EmptyAndNonNumericCellsCountAsZeroRows) {
@@ -193,7 +200,9 @@ TEST_F(ComputeStatisticsTest, EmptyAndNonNumericCellsCountAsZeroRows) {
     AddRow("abc");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
               Pieces(CountLine(3) + "\r\n" + Gbk("金额") + ": ",
-                     {{"msg22", "1.00"}, {"msg24", "0.00"}}, "u"));
+                     {{catalogue::DialogModelDlg::kStatisticsAverage, "1.00"},
+                      {catalogue::DialogModelDlg::kStatisticsMinimum, "0.00"}},
+                     "u"));
 }
 
 TEST_F(ComputeStatisticsTest, NegativeAndLargeFigures) {
@@ -217,17 +226,19 @@ TEST_F(ComputeStatisticsTest, SkipsEntriesWithoutAColumn) {
     UseStatistics("9|sum|0|a-3|sum|0|b-2|sum|0|c");
     AddRow("2");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(CountLine(1) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "2.00"}}, "c"));
+              Pieces(CountLine(1) + "\r\n" + Gbk("金额") + ": ",
+                     {{catalogue::DialogModelDlg::kStatisticsSum, "2.00"}}, "c"));
 }
 
 TEST_F(ComputeStatisticsTest, TwoEntriesEachOnTheirOwnLine) {
     UseStatistics("2|sum|0|a-2|max|0|b");
     AddRow("2");
     AddRow("3");
-    const std::string first =
-        Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ", {{"msg21", "5.00"}}, "a");
+    const std::string first = Pieces(CountLine(2) + "\r\n" + Gbk("金额") + ": ",
+                                     {{catalogue::DialogModelDlg::kStatisticsSum, "5.00"}}, "a");
     EXPECT_EQ(ComputeStatistics(definition_, table_),
-              Pieces(first + "\r\n" + Gbk("金额") + ": ", {{"msg23", "3.00"}}, "b"));
+              Pieces(first + "\r\n" + Gbk("金额") + ": ",
+                     {{catalogue::DialogModelDlg::kStatisticsMaximum, "3.00"}}, "b"));
 }
 
 TEST_F(ComputeStatisticsTest, TableWithoutColumnsGivesTheCountLine) {

@@ -1,4 +1,5 @@
 #include "template/field_rules.h"
+#include "app/catalogue/stdafx_keys.h"
 
 #include <chrono>
 #include <clocale>
@@ -417,19 +418,24 @@ TEST_F(RuleMessageTest, ComposesCatalogueTextsWithTheFieldName) {
     FieldItem field;
     field.name = Gbk("收款人户名");
     field.type = "12\"X\"+4\"N\"";
-    const std::string msg1 = LoadMessage("stdafx", "msg1");
+    const std::string msg1 = LoadMessage(catalogue::stdafx::kRuleOther);
     ASSERT_FALSE(msg1.empty());
 
     EXPECT_EQ(RuleMessage(RuleOk, field), "");
     EXPECT_EQ(RuleMessage(RuleBadType, field), msg1);
     EXPECT_EQ(RuleMessage(7, field), msg1);
     EXPECT_EQ(RuleMessage(RuleRequiredEmpty, field),
-              FormatMessage(LoadMessage("stdafx", "msg2"), {std::string_view(field.name)}));
-    EXPECT_EQ(RuleMessage(RuleBadDate, field), field.name + ":" + LoadMessage("stdafx", "msg4"));
+              FormatMessage(LoadMessage(catalogue::stdafx::kRuleRequiredEmpty),
+                            {std::string_view(field.name)}));
+    EXPECT_EQ(RuleMessage(RuleBadDate, field),
+              field.name + ":" + LoadMessage(catalogue::stdafx::kRuleBadDate));
     EXPECT_EQ(RuleMessage(RuleTooLong, field),
-              FormatMessage(LoadMessage("stdafx", "msg5"), {std::string_view(field.name), 12LL}));
-    EXPECT_EQ(RuleMessage(RuleNotNumeric, field), field.name + ":" + LoadMessage("stdafx", "msg7"));
-    EXPECT_EQ(RuleMessage(RuleBadAmount, field), field.name + ":" + LoadMessage("stdafx", "msg8"));
+              FormatMessage(LoadMessage(catalogue::stdafx::kRuleTooLong),
+                            {std::string_view(field.name), 12LL}));
+    EXPECT_EQ(RuleMessage(RuleNotNumeric, field),
+              field.name + ":" + LoadMessage(catalogue::stdafx::kRuleNotNumeric));
+    EXPECT_EQ(RuleMessage(RuleBadAmount, field),
+              field.name + ":" + LoadMessage(catalogue::stdafx::kRuleBadAmount));
     // The shipped texts really take the name and the length.
     EXPECT_NE(RuleMessage(RuleTooLong, field).find(field.name), std::string::npos);
     EXPECT_NE(RuleMessage(RuleTooLong, field).find("12"), std::string::npos);

@@ -1,4 +1,5 @@
 #include "template/record_table.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
 #include <random>
@@ -220,10 +221,10 @@ TEST_F(RecordColumnsTest, BuildsRowNumberFieldAndErrorColumns) {
     BuildRecordColumns(definition, table);
     ASSERT_EQ(table.ColumnCount(), 4);
     EXPECT_EQ(table.RowCount(), 0);
-    EXPECT_EQ(table.Heading(0), LoadMessage("DialogModelDlg", "msg18"));
+    EXPECT_EQ(table.Heading(0), LoadMessage(catalogue::DialogModelDlg::kRowNumberHeading));
     EXPECT_EQ(table.Heading(1), Gbk("账号"));
     EXPECT_EQ(table.Heading(2), Gbk("金额"));
-    EXPECT_EQ(table.Heading(3), LoadMessage("DialogModelDlg", "msg19"));
+    EXPECT_EQ(table.Heading(3), LoadMessage(catalogue::DialogModelDlg::kErrorHeading));
     EXPECT_EQ(table.ColumnWidth(0), 50);
     EXPECT_EQ(table.ColumnWidth(1), 120);
     EXPECT_EQ(table.ColumnWidth(3), 300);
@@ -234,8 +235,12 @@ TEST_F(RecordColumnsTest, BuildsRowNumberFieldAndErrorColumns) {
     EXPECT_EQ(FindColumnByHeading(definition, table, Gbk("隐藏")), -1);
     // The error column is never a target for imported data, though the field count
     // (3) reaches its position.
-    EXPECT_EQ(FindColumnByHeading(definition, table, LoadMessage("DialogModelDlg", "msg19")), -1);
-    EXPECT_EQ(FindColumnByHeading(definition, table, LoadMessage("DialogModelDlg", "msg18")), -1);
+    EXPECT_EQ(FindColumnByHeading(definition, table,
+                                  LoadMessage(catalogue::DialogModelDlg::kErrorHeading)),
+              -1);
+    EXPECT_EQ(FindColumnByHeading(definition, table,
+                                  LoadMessage(catalogue::DialogModelDlg::kRowNumberHeading)),
+              -1);
 }
 
 TEST_F(RecordColumnsTest, TemplateWithoutVisibleFieldsHasTwoColumns) {

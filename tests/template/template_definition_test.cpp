@@ -1,4 +1,5 @@
 #include "template/template_definition.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 
 #include <filesystem>
 
@@ -32,22 +33,22 @@ protected:
     }
 
     // Loads through the person-facing path and checks the one message against the catalogue.
-    void ExpectRefusal(const std::string& content, const std::string& key,
+    void ExpectRefusal(const std::string& content, CatalogueKey key,
                        const std::vector<Argument>& arguments) {
         const TemplateLoadResult result = Read(content);
         ASSERT_FALSE(result.loaded);
         ASSERT_TRUE(result.error.has_value());
-        EXPECT_EQ(result.error->key, key);
+        EXPECT_EQ(result.error->key, key.key);
         EXPECT_EQ(result.error->arguments, arguments);
 
         testing::FakeUserInterface ui;
         definition_ = Template{};
         definition_.name = Gbk("代发工资");
         EXPECT_FALSE(LoadTemplate(definition_, folder_.path().string() + "/t.cfg", ui));
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].caption, Gbk("代发工资"));
-        EXPECT_EQ(ui.messages[0].text, result.error->Text());
-        EXPECT_FALSE(ui.messages[0].text.empty());
+        ASSERT_EQ(ui.Messages().size(), 1u);
+        EXPECT_EQ(ui.Messages()[0].caption, Gbk("代发工资"));
+        EXPECT_EQ(ui.Messages()[0].text, result.error->Text());
+        EXPECT_FALSE(ui.Messages()[0].text.empty());
     }
 
     // A refusal for a limit: no catalogue key, a fixed text naming the limit.
@@ -143,16 +144,27 @@ TEST_F(LoadTemplateTest, FailsSilentlyWithoutAFieldBlockOrFile) {
     EXPECT_FALSE(LoadTemplate(definition_, folder_.path().string() + "/missing.cfg", ui));
     EXPECT_FALSE(LoadTemplate(definition_, folder_.Write("a.cfg", kModeBlock), ui));
     EXPECT_FALSE(LoadTemplate(definition_, folder_.Write("b.cfg", ""), ui));
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST_F(LoadTemplateTest, FieldBlockWithoutModeBlockOrEnd) {
     EXPECT_TRUE(Read("$tableItem " + Field("a", 1, "0\"X\"")).loaded);
     EXPECT_TRUE(Read("$tableItem").loaded);
-    ExpectRefusal("$tableItem " + Field("a", 1, "3\"X\""), "msg14", {0LL, 3LL});
+    ExpectRefusal("$tableItem " + Field("a", 1, "3\"X\""),
+                  catalogue::DialogModelDlg::kLengthsDoNotAddUp, {0LL, 3LL});
 }
 
 TEST_F(LoadTemplateTest, ModeEntryErrors) {
+    namespace keys = catalogue::DialogModelDlg;
+    // Each entry with the message of its absence.
+    const std::vector<CatalogueKey> missing = {keys::kModeWithoutTypeLens,
+                                               keys::kInMissing,
+                                               keys::kOutMissing,
+                                               keys::kInNeedDescryptMissing,
+                                               keys::kOutNeedEncryptMissing,
+                                               keys::kNeedFillMissing,
+                                               keys::kSpliteMissing,
+                                               keys::kStatisticsMissing};
     const std::vector<std::string> entries = {"typeLens=0",       "in=txt",           "out=txt",
                                               "inNeedDescrypt=1", "outNeedEncrypt=1", "needFill=1",
                                               "splite=\"\"",      "statistics="};
@@ -162,18 +174,18 @@ TEST_F(LoadTemplateTest, ModeEntryErrors) {
             content += " " + (i == wrong ? std::string("other") : entries[i]);
         }
         SCOPED_TRACE(wrong);
-        ExpectRefusal(content + " $tableItem", "msg" + std::to_string(wrong + 2), {});
+        ExpectRefusal(content + " $tableItem", missing[wrong], {});
         // A file that ends at that entry gives the same message.
         std::string truncated = "$mode";
         for (std::size_t i = 0; i < wrong; ++i)
             truncated += " " + entries[i];
-        ExpectRefusal(truncated, "msg" + std::to_string(wrong + 2), {});
+        ExpectRefusal(truncated, missing[wrong], {});
     }
-    ExpectRefusal("$mode TypeLens=5", "msg2", {});
+    ExpectRefusal("$mode TypeLens=5", catalogue::DialogModelDlg::kModeWithoutTypeLens, {});
     ExpectRefusal(
         "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
         "statistics=1|sum|0 $tableItem",
-        "msg9", {});
+        catalogue::DialogModelDlg::kStatisticsMissing, {});
 }
 
 TEST_F(LoadTemplateTest, TypeLensWithoutDigitsIsZero) {
@@ -181,31 +193,40 @@ TEST_F(LoadTemplateTest, TypeLensWithoutDigitsIsZero) {
         "$mode typeLens=abc in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
         "statistics= $tableItem " +
             Field("a", 1, "4\"N\""),
-        "msg14", {0LL, 4LL});
+        catalogue::DialogModelDlg::kLengthsDoNotAddUp, {0LL, 4LL});
 }
 
 TEST_F(LoadTemplateTest, FieldEntryErrors) {
     const std::string head = std::string(kModeBlock) + "$tableItem ";
     const std::string name = Gbk("户名");
-    ExpectRefusal(head + "name index=1", "msg11", {std::string("name")});
-    ExpectRefusal(head + "[] index=1", "msg11", {std::string("[]")});
-    ExpectRefusal(head + "[" + name + "] value=1", "msg10", {name, std::string("index")});
-    ExpectRefusal(head + "[" + name + "]", "msg10", {name, std::string("index")});
-    ExpectRefusal(head + "[" + name + "] index=1 type=1\"X\"", "msg12",
-                  {name, std::string("value")});
-    ExpectRefusal(head + "[" + name + "] index=1 value=", "msg15", {name, std::string("type")});
-    ExpectRefusal(head + "[" + name + "] index=1 value= type=1\"X\" isRequisite=true", "msg16",
-                  {name, std::string("visible")});
-    ExpectRefusal(head + "[" + name + "] index=1 value= type=1\"X\" visible=true $End", "msg17",
+    ExpectRefusal(head + "name index=1", catalogue::DialogModelDlg::kFieldWithoutName,
+                  {std::string("name")});
+    ExpectRefusal(head + "[] index=1", catalogue::DialogModelDlg::kFieldWithoutName,
+                  {std::string("[]")});
+    ExpectRefusal(head + "[" + name + "] value=1", catalogue::DialogModelDlg::kFieldWithoutIndex,
+                  {name, std::string("index")});
+    ExpectRefusal(head + "[" + name + "]", catalogue::DialogModelDlg::kFieldWithoutIndex,
+                  {name, std::string("index")});
+    ExpectRefusal(head + "[" + name + "] index=1 type=1\"X\"",
+                  catalogue::DialogModelDlg::kFieldWithoutValue, {name, std::string("value")});
+    ExpectRefusal(head + "[" + name + "] index=1 value=",
+                  catalogue::DialogModelDlg::kFieldWithoutType, {name, std::string("type")});
+    ExpectRefusal(head + "[" + name + "] index=1 value= type=1\"X\" isRequisite=true",
+                  catalogue::DialogModelDlg::kFieldWithoutVisible, {name, std::string("visible")});
+    ExpectRefusal(head + "[" + name + "] index=1 value= type=1\"X\" visible=true $End",
+                  catalogue::DialogModelDlg::kFieldWithoutIsRequisite,
                   {name, std::string("isRequisite")});
 }
 
 TEST_F(LoadTemplateTest, DuplicateIndexAndLengthSum) {
     const std::string head = std::string(kModeBlock) + "$tableItem ";
-    ExpectRefusal(head + Field("a", 5, "6\"X\"") + Field("b", 5, "6\"X\""), "msg13",
+    ExpectRefusal(head + Field("a", 5, "6\"X\"") + Field("b", 5, "6\"X\""),
+                  catalogue::DialogModelDlg::kDuplicateIndex,
                   {std::string("b"), std::string("index"), 5LL});
-    ExpectRefusal(head + Field("a", 5, "6\"X\"") + Field("b", 6, "5\"X\""), "msg14", {12LL, 11LL});
-    ExpectRefusal(head + Field("a", 5, "6\"X\"+7\"N\""), "msg14", {12LL, 13LL});
+    ExpectRefusal(head + Field("a", 5, "6\"X\"") + Field("b", 6, "5\"X\""),
+                  catalogue::DialogModelDlg::kLengthsDoNotAddUp, {12LL, 11LL});
+    ExpectRefusal(head + Field("a", 5, "6\"X\"+7\"N\""),
+                  catalogue::DialogModelDlg::kLengthsDoNotAddUp, {12LL, 13LL});
     // The message names the numbers in the catalogue's words.
     Read(head + Field("a", 5, "6\"X\"+7\"N\""));
 }
@@ -256,8 +277,8 @@ TEST_F(LoadTemplateTest, RefusesDefinitionsBeyondTheLimits) {
     EXPECT_FALSE(LoadTemplate(
         definition_, folder_.Write("n.cfg", empty + Field(std::string(100, 'n'), 1, "0\"X\"")),
         ui));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].caption, "t");
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].caption, "t");
 }
 
 TEST(FieldList, AddFindAndClear) {
@@ -296,7 +317,7 @@ TEST_F(SampleTemplatesTest, EveryShippedTemplateLoadsCleanly) {
         Template definition;
         definition.name = Utf8ToGbk(entry.path().stem().string()).value_or("?");
         ASSERT_TRUE(LoadTemplate(definition, entry.path().string(), ui));
-        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_TRUE(ui.Messages().empty());
         EXPECT_GT(definition.FieldCount(), 0);
         EXPECT_TRUE(definition.inXls || definition.inTxt);
         EXPECT_TRUE(definition.outXls || definition.outTxt);

@@ -62,7 +62,7 @@ TEST_F(Conversion, WorkbookToTextWritesEveryNonEmptyRowHeaderIncluded) {
         WriteWorkbook(book, {{Gbk("姓名"), Gbk("金额")}, {"", ""}, {Gbk("张三"), "000123"}}).ok());
     ASSERT_TRUE(ConvertWorkbookToText(ui_, book, folder_ / "out.txt", '|'));
     EXPECT_EQ(ReadFileBytes(folder_ / "out.txt"), Gbk("姓名|金额\r\n张三|000123\r\n"));
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.Messages().empty());
 }
 
 TEST_F(Conversion, UnreadableWorkbookRemovesTheTextFileAndSaysWhy) {
@@ -70,17 +70,18 @@ TEST_F(Conversion, UnreadableWorkbookRemovesTheTextFileAndSaysWhy) {
     WriteFileBytes(folder_ / "bad.xls", "not a workbook");
     EXPECT_FALSE(ConvertWorkbookToText(ui_, folder_ / "bad.xls", folder_ / "out.txt", '|'));
     EXPECT_FALSE(std::filesystem::exists(folder_ / "out.txt"));
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].first, "Brindlecot");
-    EXPECT_EQ(ui_.messages[0].second.rfind("read failed\n", 0), 0u) << ui_.messages[0].second;
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.Messages()[0].text.rfind("read failed\n", 0), 0u) << ui_.Messages()[0].text;
 }
 
 TEST_F(Conversion, UnwritableTextFileShowsTheWriteMessage) {
     const std::string book = folder_ / "in.xls";
     ASSERT_TRUE(WriteWorkbook(book, {{"a"}}).ok());
     EXPECT_FALSE(ConvertWorkbookToText(ui_, book, folder_ / "missing/out.txt", '|'));
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0], (std::pair<std::string, std::string>{"Brindlecot", "write failed"}));
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.Messages()[0].text, "write failed");
 }
 
 TEST_F(Conversion, TextToWorkbookAndBackGivesTheSameText) {
@@ -95,29 +96,29 @@ TEST_F(Conversion, TextToWorkbookAndBackGivesTheSameText) {
         ASSERT_TRUE(ConvertWorkbookToText(ui_, folder_ / name, folder_ / "again.txt", '|'));
         EXPECT_EQ(ReadFileBytes(folder_ / "again.txt"), Gbk("x|y|\r\n名称|000123|1e5\r\n"));
     }
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.Messages().empty());
 }
 
 TEST_F(Conversion, TextToWorkbookFailures) {
     EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "absent.txt", folder_ / "out.xls", '|'));
-    EXPECT_TRUE(ui_.messages.empty());  // nothing to say: the caller wrote that file itself
+    EXPECT_TRUE(ui_.Messages().empty());  // nothing to say: the caller wrote that file itself
 
     WriteFileBytes(folder_ / "in.txt", "a|\x81\r\n");  // a lone GBK lead byte
     EXPECT_FALSE(ConvertTextToWorkbook(ui_, folder_ / "in.txt", folder_ / "out.xls", '|'));
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].first, "Brindlecot");
-    EXPECT_EQ(ui_.messages[0].second, "cannot make workbook\nB1: the text is not valid GBK");
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.Messages()[0].text, "cannot make workbook\nB1: the text is not valid GBK");
     EXPECT_FALSE(std::filesystem::exists(folder_ / "out.xls"));
 }
 
 TEST_F(Conversion, FailureBoxesForCallersOfTheBridge) {
     ShowWorkbookReadFailure(ui_, WorkbookStatus{WorkbookError::Malformed, "damaged", ""});
     ShowWorkbookWriteFailure(ui_, WorkbookStatus{WorkbookError::TooLarge, "too many rows", ""});
-    ASSERT_EQ(ui_.messages.size(), 2u);
-    EXPECT_EQ(ui_.messages[0],
-              (std::pair<std::string, std::string>{"Brindlecot", "cannot read\ndamaged"}));
-    EXPECT_EQ(ui_.messages[1],
-              (std::pair<std::string, std::string>{"Brindlecot", "cannot write\ntoo many rows"}));
+    ASSERT_EQ(ui_.Messages().size(), 2u);
+    EXPECT_EQ(ui_.Texts(),
+              (std::vector<std::string>{"cannot read\ndamaged", "cannot write\ntoo many rows"}));
+    EXPECT_EQ(ui_.Messages()[0].caption, "Brindlecot");
+    EXPECT_EQ(ui_.Messages()[1].caption, "Brindlecot");
 }
 
 }  // namespace

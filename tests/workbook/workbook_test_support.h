@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/gbk_text.h"
-#include "app/user_interface.h"
 #include "template/text_table.h"
 #include "tests/support/gbk_literal.h"
+#include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot::workbook_test {
@@ -30,19 +30,6 @@ inline std::string Show(const TextTable& table) {
     return out;
 }
 
-class RecordingInterface : public UserInterface {
-public:
-    std::vector<std::pair<std::string, std::string>> messages;
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        messages.emplace_back(caption, text);
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseFileToSave(const std::string&) override {
-        return std::nullopt;
-    }
-};
+using RecordingInterface = testing::ScriptedUserInterface;
 
 }  // namespace brindlecot::workbook_test
