@@ -16,6 +16,8 @@ function(brindlecot_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   brindlecot_set_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # Tests reach into every layer and share tests/support/.
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
     BRINDLECOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     BRINDLECOT_STAGE_DIR="${BRINDLECOT_STAGE_DIR}")
@@ -29,6 +31,7 @@ function(brindlecot_add_benchmark name)
   add_executable(${name} ${ARG_SOURCES})
   brindlecot_set_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
     BRINDLECOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     BRINDLECOT_STAGE_DIR="${BRINDLECOT_STAGE_DIR}")
