@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,37 @@ protected:
     void SetUp() override { SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist"); }
     std::string Catalogue() const { return std::string{"language/"} + GetParam(); }
 };
+
+// The named keys of app/catalogue/, read from the headers themselves so that a key added
+// there without its catalogue texts is caught.
+std::vector<std::pair<std::string, std::string>> NamedKeys() {
+    std::vector<std::pair<std::string, std::string>> named;
+    const std::regex section(R"re(kSection = "(\w+)")re");
+    const std::regex key(R"re(CatalogueKey \w+\{kSection, "(msg\d+)"\})re");
+    for (const auto& entry :
+         std::filesystem::directory_iterator(BRINDLECOT_SOURCE_DIR "/app/catalogue")) {
+        const std::string text = testing::ReadFileBytes(entry.path().string());
+        std::smatch found;
+        if (!std::regex_search(text, found, section))
+            continue;
+        const std::string name = found[1];
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), key);
+             it != std::sregex_iterator(); ++it)
+            named.emplace_back(name, (*it)[1]);
+    }
+    return named;
+}
+
+TEST(CatalogueKeyHeaders, NameOnlyKeysTheCataloguesHold) {
+    const std::vector<Key> all = AllKeys();
+    const auto named = NamedKeys();
+    EXPECT_EQ(named.size(), all.size());
+    for (const auto& [section, key] : named) {
+        EXPECT_TRUE(std::any_of(all.begin(), all.end(),
+                                [&](const Key& k) { return k.section == section && k.key == key; }))
+            << section << "/" << key;
+    }
+}
 
 TEST_P(ShippedCatalogueTest, IsValidGbk) {
     const std::string content = testing::ReadFileBytes(AppPath(Catalogue()));
