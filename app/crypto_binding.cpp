@@ -3,6 +3,7 @@
 #include "app/app_path.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -32,6 +33,10 @@ bool BindCryptoLibrary() {
     if (binding.library)
         return binding.cryptFile != nullptr;
     const std::string path = AppPath("driver/libKestrelvane.so");
+    // dlopen would wait forever on a FIFO put in the library's place.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
     binding.library.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (!binding.library)
         return false;

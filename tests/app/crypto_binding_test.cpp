@@ -4,6 +4,10 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 namespace brindlecot {
 namespace {
@@ -66,6 +70,15 @@ TEST_F(CryptoBindingTest, MissingOrDamagedLibraryFails) {
     EXPECT_TRUE(UnbindCryptoLibrary());
     folder_.Write(kDriver, "not a shared library");
     EXPECT_FALSE(BindCryptoLibrary());
+    EXPECT_EQ(BoundCryptFile(), nullptr);
+}
+
+TEST_F(CryptoBindingTest, AFifoInTheLibrarysPlaceFailsWithoutWaiting) {
+    std::filesystem::create_directories(folder_ / "driver");
+    ASSERT_EQ(::mkfifo((folder_ / kDriver).c_str(), 0600), 0);
+    ::alarm(20);  // a load that waits for a writer ends the run instead of hanging it
+    EXPECT_FALSE(BindCryptoLibrary());
+    ::alarm(0);
     EXPECT_EQ(BoundCryptFile(), nullptr);
 }
 
