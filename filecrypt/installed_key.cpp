@@ -1,10 +1,9 @@
 #include "filecrypt/installed_key.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 
 #include "app/app_path.h"
+#include "app/file_content.h"
 #include "app/staged_file.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
@@ -16,20 +15,15 @@ namespace {
 constexpr std::size_t kKeyConfReadLimit = 2048;
 constexpr mode_t kOwnerOnly = 0600;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Nothing when the file cannot be opened; an empty buffer when it holds nothing.
+// Nothing when the file cannot be opened or is no regular file (a FIFO named keyConf
+// would otherwise hold every command that reloads the key); an empty buffer when it
+// holds nothing.
 std::optional<SecretBytes> ReadKeyConf() {
-    File file(std::fopen(AppPath(kKeyConfName).c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
     SecretBytes bytes(kKeyConfReadLimit, 0);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    if (std::ferror(file.get()))
+    const std::optional<std::size_t> count = ReadFileStart(AppPath(kKeyConfName), bytes);
+    if (!count)
         return std::nullopt;
+    bytes.resize(*count);
     return bytes;
 }
 

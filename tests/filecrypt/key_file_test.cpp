@@ -1,6 +1,8 @@
 #include <openssl/evp.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -249,6 +251,22 @@ TEST_F(KeyConfTest, LoadingFailuresLeaveTheKeyInMemory) {
     EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
     // Decrypted text of 256 bytes does not fit the 255-byte store: refused as unreadable.
     WriteKeyConfBytes(OpenSslEde3(kKeyFileKeys, std::string(256, 'A'), true));
+    EXPECT_FALSE(LoadInstalledKey());
+    EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
+}
+
+// A keyConf that is no regular file holds no key: a FIFO must not hold the command up
+// waiting for a writer, and a device must not be taken for key bytes.
+TEST_F(KeyConfTest, AKeyConfThatIsAFifoOrADeviceIsNoKeyAndNeverWaits) {
+    ASSERT_TRUE(CurrentInstalledKey().Replace("OLDKEY00"));
+    ASSERT_EQ(::mkfifo(KeyConfPath().c_str(), 0600), 0);
+    ::alarm(20);  // a read that waits for a writer ends the test run instead of hanging it
+    EXPECT_FALSE(LoadInstalledKey());
+    ::alarm(0);
+    EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
+
+    std::filesystem::remove(KeyConfPath());
+    std::filesystem::create_symlink("/dev/zero", KeyConfPath());
     EXPECT_FALSE(LoadInstalledKey());
     EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
 }
