@@ -13,6 +13,11 @@ bool FileExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+bool IsOccupiedByNonRegularFile(const std::string& path) {
+    struct stat status {};
+    return !path.empty() && ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 bool RemoveFileIfPresent(const std::string& path) {
     if (path.empty())
         return true;

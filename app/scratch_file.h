@@ -9,6 +9,11 @@ namespace brindlecot {
 
 bool FileExists(const std::string& path);
 
+// True when something other than a regular file is at `path` (after following links): a
+// device, a FIFO, a folder, a socket. An output is never put in the place of such a thing:
+// renaming a file over /dev/null or a FIFO would silently turn it into a plain file.
+bool IsOccupiedByNonRegularFile(const std::string& path);
+
 // Removes the file at `path` if there is one. True when nothing is left at `path`.
 bool RemoveFileIfPresent(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "app/staged_file.h"
 
+#include "app/scratch_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -101,7 +103,7 @@ bool StagedFile::WriteAll(std::span<const unsigned char> bytes) {
 }
 
 bool StagedFile::ReplaceTarget(const std::string& target) {
-    if (path_.empty())
+    if (path_.empty() || IsOccupiedByNonRegularFile(target))
         return false;
     if (!SyncPath(path_, O_RDONLY))
         return false;

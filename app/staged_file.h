@@ -33,7 +33,8 @@ public:
 
     // Flushes the file to disk and renames it over `target` (same folder, so the switch is
     // atomic: `target` is either the old file or the complete new one). True on success;
-    // the staged file then no longer exists under its own name.
+    // the staged file then no longer exists under its own name. Refused when `target` is
+    // something other than a regular file (see IsOccupiedByNonRegularFile).
     bool ReplaceTarget(const std::string& target);
 
 private:

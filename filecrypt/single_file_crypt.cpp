@@ -81,6 +81,8 @@ std::optional<CatalogueKey> PathProblem(const std::string& input, const std::str
         if (dot == std::string_view::npos || name.substr(dot + 1) != inputExtension)
             return catalogue::DialogSingleFileCrypt::kExtensionDiffers;
     }
+    if (IsOccupiedByNonRegularFile(output))
+        return catalogue::DialogSingleFileCrypt::kOutputNotRegularFile;
     return std::nullopt;
 }
 

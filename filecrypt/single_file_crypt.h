@@ -36,6 +36,8 @@ std::string FileExtension(std::string_view path);
 // Seals the file at `inputPath` into `outputPath` under the key in keyConf (reloaded
 // first). Shows exactly one message for the outcome (msg13 to msg18 and msg21 for
 // failures, msg22 on success) or the conversion's own message, and answers success.
+// Something other than a regular file at `outputPath` (a device, a FIFO, a folder) is
+// refused with msg23 and left alone.
 // The sealed file is made under a temporary name beside the output and renamed over it
 // only when complete: a failure never leaves a partial output and never destroys a file
 // that was already at `outputPath`; no temporary file survives.

@@ -83,5 +83,7 @@ inline constexpr CatalogueKey kImportMenu{kSection, "msg49"};
 inline constexpr CatalogueKey kExportMenu{kSection, "msg50"};
 // Title of the menu bar's first menu.
 inline constexpr CatalogueKey kOperationsMenu{kSection, "msg51"};
+// Something other than a regular file is at the output path.
+inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg52"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

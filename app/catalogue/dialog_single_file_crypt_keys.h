@@ -36,5 +36,7 @@ inline constexpr CatalogueKey kOpenFailed{kSection, "msg19"};
 inline constexpr CatalogueKey kOpenDone{kSection, "msg20"};
 inline constexpr CatalogueKey kSealFailed{kSection, "msg21"};
 inline constexpr CatalogueKey kSealDone{kSection, "msg22"};
+// Something other than a regular file is at the output path.
+inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg23"};
 
 }  // namespace brindlecot::catalogue::DialogSingleFileCrypt

@@ -197,6 +197,10 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportOverImport));
         return ExportOutcome::Refused;
     }
+    if (IsOccupiedByNonRegularFile(target)) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kOutputNotRegularFile));
+        return ExportOutcome::Refused;
+    }
     if (format == OutputFormat::None) {
         // A template that names no output format has nothing to write; saying "done"
         // would report a file that does not exist.
@@ -207,8 +211,9 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
     const TextTable table =
         CollectRecords(definition, editor.Records(), format == OutputFormat::Workbook);
     if (!definition.outNeedEncrypt) {
+        // A failed write leaves whatever was at the target as it was: the output is
+        // written beside it and renamed over it only when complete.
         if (!WriteStagedOutput(format, target, table, definition, ui)) {
-            RemoveFileIfPresent(target);
             editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
             return ExportOutcome::Failed;
         }
@@ -221,7 +226,6 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
                 editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
                 return ExportOutcome::Failed;
             case SealStep::SealFailed:
-                RemoveFileIfPresent(target);
                 editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportSealFailed));
                 return ExportOutcome::Failed;
         }

@@ -12,8 +12,9 @@ namespace brindlecot {
 enum class ExportOutcome {
     Written,    // the chosen file holds the complete output; msg43 was shown
     Cancelled,  // the person closed the file dialog
-    Refused,    // no key, no rows, an error row, or the file just imported; nothing written
-    Failed,     // writing or sealing failed; its message was shown and nothing is left
+    Refused,    // no key, no rows, an error row, the file just imported, or something other
+                // than a regular file at the target; nothing written
+    Failed,     // writing or sealing failed; its message was shown and the target is as it was
 };
 
 // The filter of the save dialog and the extension the export adds to a chosen name.
@@ -35,7 +36,8 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
 // over the file just imported, the batch text or workbook, sealing with the installed
 // key where the template asks. The chosen file is written under another name and moved
 // into place only when complete, so no half-written output is ever at the chosen path;
-// after a failure nothing is left there, and no scratch file survives.
+// after a failure a file that was there is left exactly as it was, and no scratch file
+// survives. A device, FIFO or folder at the chosen path is never replaced.
 ExportOutcome ExportRecords(TemplateEditor& editor);
 
 }  // namespace brindlecot

@@ -48,9 +48,9 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 30, 31, "s");
     add("DialogModelDlg", 32, 33);
     add("DialogModelDlg", 35, 38);
-    add("DialogModelDlg", 40, 51);
+    add("DialogModelDlg", 40, 52);
     add("DialogOperSelect", 1, 7);
-    add("DialogSingleFileCrypt", 1, 22);
+    add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);
     add("stdafx", 2, 2, "s");
     add("stdafx", 4, 4);

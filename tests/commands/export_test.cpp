@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -10,10 +11,12 @@
 #include "template/commands/record_export.h"
 #include "template/workbook/workbook.h"
 #include "tests/commands/app_folder.h"
+#include "tests/support/file_size_limit.h"
 
 namespace brindlecot {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::Gbk;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
@@ -223,7 +226,9 @@ TEST_F(ExportTest, SealingWithoutAnInstalledKeyStopsBeforeAnyDialog) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
-TEST_F(ExportTest, FailedSealingLeavesNeitherScratchNorOutputBehind) {
+// A failed export says so and leaves the file that was at the chosen name exactly as it
+// was: deleting it would lose yesterday's batch for nothing.
+TEST_F(ExportTest, FailedSealingLeavesNoScratchFileAndTheOldOutputAsItWas) {
     InstallTestKey();
     TemplateSpec spec = ThreeFieldSpec();
     spec.outNeedEncrypt = true;
@@ -231,7 +236,46 @@ TEST_F(ExportTest, FailedSealingLeavesNeitherScratchNorOutputBehind) {
     UnbindCryptoLibrary();  // every seal now fails
     EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
     EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportSealFailed));
-    EXPECT_TRUE(WorkFiles().empty());  // an old batch at the chosen name is not left to be sent
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "yesterday");
+}
+
+TEST_F(ExportTest, AWriteThatFailsHalfwayLeavesTheOldOutputAsItWas) {
+    const std::string yesterday(100, 'Y');
+    WriteFileBytes(Work("out.txt"), yesterday);
+    editor_ = OpenEditor("batch", ThreeFieldSpec());
+    ASSERT_NE(editor_, nullptr);
+    AddRecord(*editor_, {"123", "XY"});
+    ui_.fileToSave = Work("out");
+    ExportOutcome outcome;
+    {
+        FileSizeLimit limit(10);  // the 25-byte line cannot be written whole
+        outcome = ExportRecords(*editor_);
+    }
+    EXPECT_EQ(outcome, ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), yesterday);
+}
+
+// Renaming the output over a FIFO or a device would quietly turn it into a plain file.
+TEST_F(ExportTest, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItWas) {
+    ASSERT_EQ(::mkfifo(Work("fifo.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", Work("device.txt"));
+    std::filesystem::create_directory(Work("folder.txt"));
+    TemplateSpec sealed = ThreeFieldSpec();
+    sealed.outNeedEncrypt = true;
+    InstallTestKey();
+    for (const TemplateSpec& spec : {ThreeFieldSpec(), sealed}) {
+        for (const char* chosen : {"fifo.txt", "device.txt", "folder.txt"}) {
+            EXPECT_EQ(ExportOneRecord(spec, chosen), ExportOutcome::Refused) << chosen;
+            EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kOutputNotRegularFile));
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(Work("fifo.txt")));
+    EXPECT_EQ(std::filesystem::read_symlink(Work("device.txt")), "/dev/null");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(WorkFiles(), (Files{"device.txt", "fifo.txt", "folder.txt"}));
 }
 
 TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
@@ -252,10 +296,7 @@ TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
     EXPECT_EQ(ExportOneRecord(sealed, "missing/out"), ExportOutcome::Failed);
     EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
 
-    std::filesystem::create_directory(Work("folder.txt"));  // a folder cannot be replaced by a file
-    EXPECT_EQ(ExportOneRecord(ThreeFieldSpec(), "folder.txt"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
-    EXPECT_EQ(WorkFiles(), Files{"folder.txt"});
+    EXPECT_TRUE(WorkFiles().empty());
 }
 
 TEST_F(ExportTest, TemplateNamingNoOutputFormatReportsAFailureNotSuccess) {

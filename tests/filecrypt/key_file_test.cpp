@@ -16,10 +16,12 @@
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/file_size_limit.h"
 
 namespace brindlecot {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::Message;
 using testing::Question;
 using testing::RecordingUi;
@@ -190,26 +192,6 @@ TEST_F(KeyConfTest, AnsweringNoKeepsTheDialogOpenAndChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(KeyConfPath()));
     EXPECT_EQ(ui_.events.back(), Question(keys::kTitle, keys::kConfirmReplace));
 }
-
-// Lets writes into files grow only up to `bytes` while it lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limited = previous_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        ::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    sighandler_t previousHandler_;
-};
 
 TEST_F(KeyConfTest, AFailedWriteLeavesTheOldKeyConfWholeAndNoTemporaryFile) {
     const std::string first = ValidKey("3333333");

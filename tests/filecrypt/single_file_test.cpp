@@ -2,6 +2,7 @@
 #include "filecrypt/single_file_crypt.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -249,7 +250,9 @@ TEST_F(SingleFileTest, AnAlteredSealedFileFailsToOpen) {
 }
 
 TEST_F(SingleFileTest, TheKeyIsReloadedFromKeyConfBeforeEveryCommand) {
-    Write("plain.txt", "amounts");
+    // More than one block: a one-block text seals to two equal cipher blocks, which any
+    // key decrypts to a zero check, and opens under a wrong key one time in 32.
+    Write("plain.txt", "amounts of the day");
     ASSERT_TRUE(Seal("plain.txt", "sealed.txt"));
     // keyConf changes behind the program's back; memory still holds the first key.
     ASSERT_EQ(WriteKeyConf(ValidKey("1111111")), KeyConfWrite::Written);
@@ -257,7 +260,7 @@ TEST_F(SingleFileTest, TheKeyIsReloadedFromKeyConfBeforeEveryCommand) {
     ASSERT_EQ(WriteKeyConf(key_), KeyConfWrite::Written);
     CurrentInstalledKey().Replace(ValidKey("2222222"));
     EXPECT_TRUE(Open("sealed.txt", "opened.txt"));
-    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "amounts");
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "amounts of the day");
 }
 
 TEST_F(SingleFileTest, WithoutAKeyNothingIsCheckedOrTouched) {
@@ -352,13 +355,26 @@ TEST_F(SingleFileTest, AnOutputInAMissingFolderFails) {
     EXPECT_EQ(Listing(), (Names{"plain.txt", "sealed.txt"}));
 }
 
-TEST_F(SingleFileTest, AnOutputThatIsAFolderFailsAndStaysAFolder) {
+// Renaming the output over a device or a FIFO would quietly turn it into a plain file;
+// such an output, like a folder, is refused before anything is done and stays what it was.
+TEST_F(SingleFileTest, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItWas) {
     Write("plain.txt", "data");
+    ASSERT_TRUE(Seal("plain.txt", "sealed.txt"));
     std::filesystem::create_directory(In("dir.txt"));
-    EXPECT_FALSE(Seal("plain.txt", "dir.txt"));
-    EXPECT_EQ(LastShown(), kSealFailed);
+    ASSERT_EQ(::mkfifo(In("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", In("device"));
+    const Shown refused = SingleFile(keys::kOutputNotRegularFile);
+    for (const char* output : {"dir.txt", "fifo", "device"}) {
+        ui_.events.clear();
+        EXPECT_FALSE(Seal("plain.txt", output)) << output;
+        EXPECT_FALSE(Open("sealed.txt", output)) << output;
+        EXPECT_EQ(ui_.events, (std::vector<Shown>{refused, refused})) << output;
+    }
     EXPECT_TRUE(std::filesystem::is_directory(In("dir.txt")));
-    EXPECT_EQ(Listing(), (Names{"dir.txt", "plain.txt"}));
+    EXPECT_TRUE(std::filesystem::is_fifo(In("fifo")));
+    EXPECT_EQ(std::filesystem::read_symlink(In("device")), "/dev/null");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(Listing(), (Names{"device", "dir.txt", "fifo", "plain.txt", "sealed.txt"}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -446,7 +462,7 @@ TEST_F(SingleFileTest, AFailedOpenBeforeTheConversionShowsMsg19AndLeavesNoTempor
 TEST(ShippedCatalogues, HoldEveryKeyOfKeyInstallationAndSingleFileSealing) {
     SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
     const std::vector<std::pair<std::string, int>> needed = {
-        {"BrindlecotDlg", 2}, {"DialogCryptKey", 10}, {"DialogSingleFileCrypt", 22}};
+        {"BrindlecotDlg", 2}, {"DialogCryptKey", 10}, {"DialogSingleFileCrypt", 23}};
     for (const char* catalogue : {"language/msgSimChi.ini", "language/msgTraChi.ini"}) {
         for (const auto& [section, count] : needed) {
             for (int i = 1; i <= count; ++i) {
