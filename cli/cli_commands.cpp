@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 #include "app/catalogue/brindlecot_keys.h"
+#include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/catalogue/dialog_oper_select_keys.h"
 
 #include <optional>
@@ -148,13 +149,15 @@ int RunInstallKey(const std::string& key, ConsoleUserInterface& ui) {
 }
 
 // Every row that breaks a rule, with its number and message; true when there was none.
-// Rows the import left unchecked (text without fixed widths is not checked there) are
-// checked here, so no script can send a batch that the rules would have refused.
+// Each value is checked once, as in the editor: the import's verdict stands for the values
+// it checked, and values it left unchecked (text without fixed widths) are checked here,
+// so no script can send a batch that the rules would have refused.
 bool ReportErrorRows(TemplateEditor& editor, ConsoleUserInterface& ui) {
     const RecordTable& records = editor.Records();
+    const bool checkedOnImport = ImportChecksValues(editor.Definition());
     int broken = 0;
     for (int row = 0; row < records.RowCount(); ++row) {
-        if (!records.IsErrorRow(row) && editor.RecheckRow(row))
+        if (!records.IsErrorRow(row) && (checkedOnImport || editor.RecheckRow(row)))
             continue;
         ++broken;
         ui.Say("row " + RecordTable::RowNumberText(row) + ": " + Display(records.ErrorText(row)));
@@ -179,9 +182,11 @@ int RunExport(const CommandLine& line, ConsoleUserInterface& ui) {
     if (!editor.Open(choice->path, choice->caption))
         return kCliFailure;
 
-    // The open dialog only lets the person pick a file that exists.
+    // The open dialog only lets the person pick a file that exists; what the program says
+    // of a file it cannot read stands for one that is not there.
     if (!FileExists(input)) {
-        ui.Say(std::string(kProgram) + input + ": no such file");
+        ui.ShowMessage(kApplicationName,
+                       LoadMessage(catalogue::DialogModelDlg::kImportFileUnreadable));
         return kCliFailure;
     }
     ui.AnswerFileToOpen(input);

@@ -225,6 +225,10 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
     return true;
 }
 
+bool ImportChecksValues(const Template& definition) {
+    return definition.inXls || (definition.inTxt && definition.needFill);
+}
+
 ImportOutcome ImportRecords(TemplateEditor& editor) {
     const Template& definition = editor.Definition();
     UserInterface& ui = editor.Ui();

@@ -33,6 +33,13 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
 // template value. False on the first fatal problem (its message shown).
 bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table);
 
+// Whether an import with this template checks every value it stores: a workbook's always,
+// a text file's only when the template fixes widths (needFill). Checked values have been
+// rewritten by their check (an amount given its decimals, blanks trimmed) and must not be
+// checked again: the rewritten value may no longer pass ("12345" in a 5"M" field becomes
+// "12345.00").
+bool ImportChecksValues(const Template& definition);
+
 // The import command ("文件导入"): the installed key for sealed input, the file choice,
 // opening the file with the key where the template asks (into a scratch file that never
 // outlives the command), then the workbook or text import, the last import path (the

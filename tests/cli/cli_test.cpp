@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -69,7 +70,9 @@ protected:
     }
 
     CliRun Cli(const std::vector<std::string>& arguments) const {
-        std::string command = Quote((folder_.path() / "app" / "brindlecot-cli").string());
+        // A command that waits forever fails the test (status 124) instead of hanging it.
+        std::string command =
+            "timeout 60 " + Quote((folder_.path() / "app" / "brindlecot-cli").string());
         for (const std::string& argument : arguments)
             command += " " + Quote(argument);
         const std::string out = (folder_.path() / "stdout").string();
@@ -320,6 +323,23 @@ TEST_F(CliTest, ExportsAFixedWidthTextBatchWithATemplateGivenByPath) {
     EXPECT_FALSE(fs::exists(Work("short-out.txt")));
 }
 
+// The import has checked and rewritten every fixed-width value; checking the rewritten
+// value again would refuse records the editor accepts.
+TEST_F(CliTest, EachValueIsCheckedOnceAsTheEditorChecksIt) {
+    WriteFileBytes(
+        Work("once.cfg"),
+        "$mode typeLens=10 in=txt out=txt inNeedDescrypt=false outNeedEncrypt=false needFill=true "
+        "splite=\"\" statistics= $tableItem "
+        "[Amount] index=1 value= type=5\"M\" visible=true isRequisite=true "
+        "[Code] index=2 value= type=5\"X\" visible=true isRequisite=true $End\n");
+    // A required text of blanks passes its check, which trims it to nothing.
+    WriteFileBytes(Work("in.txt"), "12345ABCDE\r\n00001     \r\n");
+    const CliRun run = Cli({"export", Work("once.cfg"), Work("in.txt"), Work("out.txt")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    // What the import made of each value, the amount with its decimals (M is not padded).
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "12345.00ABCDE\r\n00001.00     \r\n");
+}
+
 TEST_F(CliTest, OpensASealedInputFirstWhereTheTemplateAsks) {
     InstallKey();
     WriteFileBytes(
@@ -360,6 +380,8 @@ TEST_F(CliTest, ExportsAWorkbookAsAWorkbook) {
 TEST_F(CliTest, ExportNeedsAnExistingInputAndATemplate) {
     CliRun run = Cli({"export", "批量转账", Work("missing.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogModelDlg::kImportFileUnreadable)))
+        << run.err;
     run = Cli({"export", "nosuch", Work("missing.txt"), Work("out.txt")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogOperSelect::kTemplateFileMissing)));
@@ -392,6 +414,52 @@ TEST_F(CliTest, SealAndOpenRoundTripAndRefuseToReplaceWithoutForce) {
     EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogSingleFileCrypt::kOpenFailed)));
     EXPECT_FALSE(fs::exists(Work("c.txt")));
     ExpectNoScratchFiles();
+}
+
+// An output path holding a device or a FIFO is never turned into a plain file, whether
+// or not --force allows replacing a file.
+TEST_F(CliTest, OutputsThatAreNoRegularFilesAreRefusedWithAndWithoutForce) {
+    InstallKey();
+    WriteFileBytes(Work("a.txt"), "some batch\r\n");
+    ASSERT_EQ(Cli({"seal", Work("a.txt"), Work("a.sealed")}).status, 0);
+    WriteFileBytes(Work("in.txt"), kTransferLines);
+    ASSERT_EQ(::mkfifo(Work("fifo.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", Work("device.txt"));
+    const std::string singleFile = Text(catalogue::DialogSingleFileCrypt::kOutputNotRegularFile);
+    const std::string editor = Text(catalogue::DialogModelDlg::kOutputNotRegularFile);
+    for (const std::string& output : {Work("fifo.txt"), Work("device.txt")}) {
+        for (const bool force : {false, true}) {
+            auto run = [&](std::vector<std::string> arguments) {
+                if (force)
+                    arguments.insert(arguments.begin(), "--force");
+                return Cli(arguments);
+            };
+            CliRun result = run({"seal", Work("a.txt"), output});
+            EXPECT_EQ(result.status, 1) << output << force;
+            EXPECT_TRUE(Contains(result.err, singleFile)) << result.err;
+            result = run({"open", Work("a.sealed"), output});
+            EXPECT_EQ(result.status, 1) << output << force;
+            EXPECT_TRUE(Contains(result.err, singleFile)) << result.err;
+            result = run({"export", "批量转账", Work("in.txt"), output});
+            EXPECT_EQ(result.status, 1) << output << force;
+            EXPECT_TRUE(Contains(result.err, editor)) << result.err;
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(Work("fifo.txt")));
+    EXPECT_EQ(fs::read_symlink(Work("device.txt")), "/dev/null");
+    ExpectNoScratchFiles();
+}
+
+// keyConf is reloaded before every command; a FIFO there is no key and holds nothing up.
+TEST_F(CliTest, AKeyConfThatIsAFifoIsNoKeyAndNoCommandWaitsForIt) {
+    ASSERT_EQ(::mkfifo(App("keyConf").c_str(), 0600), 0);
+    WriteFileBytes(Work("in.txt"), kTransferLines);
+    CliRun run = Cli({"export", "批量转账", Work("in.txt"), Work("out.txt")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    run = Cli({"seal", Work("in.txt"), Work("in.sealed")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, Text(catalogue::DialogSingleFileCrypt::kNoKeyInstalled)));
+    EXPECT_TRUE(fs::is_fifo(App("keyConf")));
 }
 
 }  // namespace
