@@ -280,6 +280,12 @@ private:
                 {field.name});
         }
         field.type = *type;
+        if (DeclaredLength(field.type) > kMaxFieldLength ||
+            TotalLength(field.type) > kMaxFieldLength) {
+            return LimitError(
+                "模板文件有误：字段“%s”的类型长度超过 2047 字节，无法载入。请联系管理员修正模板。",
+                {field.name});
+        }
 
         const auto visible = Entry("visible");
         if (!visible)

@@ -20,6 +20,10 @@ inline constexpr std::size_t kMaxTemplateToken = 2047;
 inline constexpr std::size_t kMaxFieldName = 99;
 inline constexpr std::size_t kMaxFieldValue = 1023;
 inline constexpr std::size_t kMaxFieldType = 19;
+// The longest value a field can hold; a type code declaring more (in its first part or in
+// all its parts together) could only ever be met by padding, which would blow a batch up
+// to gigabytes.
+inline constexpr int kMaxFieldLength = 2047;
 inline constexpr std::size_t kMaxSplitter = 9;
 
 // Widths of the record table's columns.

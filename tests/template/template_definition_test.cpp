@@ -253,6 +253,18 @@ TEST_F(LoadTemplateTest, RefusesDefinitionsBeyondTheLimits) {
     EXPECT_TRUE(Read(empty + Field("a", 1, "0\"X\"+00000000000\"N\"")).loaded);
     ExpectLimit(empty + Field("a", 1, "0\"X\"+000000000000\"N\""), "19");
 
+    // No value is longer than 2047 bytes, so no field may be: padding to a declared
+    // 2000000000 bytes would make every record of a batch 2 GB long.
+    const std::string longest =
+        "$mode typeLens=2047 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
+        "splite= statistics= $tableItem ";
+    EXPECT_TRUE(Read(longest + Field("a", 1, "2047\"X\"")).loaded);
+    EXPECT_TRUE(Read(longest + Field("a", 1, "2000\"N\"+47\"X\"")).loaded);
+    ExpectLimit(empty + Field("a", 1, "2048\"X\""), "2047");
+    ExpectLimit(empty + Field("a", 1, "2000000000\"X\""), "2047");
+    ExpectLimit(empty + Field("a", 1, "2000\"N\"+48\"X\""), "2047");
+    ExpectLimit(empty + Field("a", 1, "1\"X\"+2000000000\"N\""), "2047");
+
     ExpectLimit(
         "$mode typeLens=0 in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 "
         "splite=\"1234567890\" statistics= $tableItem",
