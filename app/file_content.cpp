@@ -4,73 +4,73 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace brindlecot {
 namespace {
 
-class ReadDescriptor {
-public:
-    // O_NONBLOCK keeps the open itself from waiting on a FIFO; it changes nothing for a
-    // regular file, which is all that is read through it.
-    explicit ReadDescriptor(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)) {}
-    ReadDescriptor(const ReadDescriptor&) = delete;
-    ReadDescriptor& operator=(const ReadDescriptor&) = delete;
-    ~ReadDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-
-    // The size of a regular file; nothing for anything else.
-    std::optional<std::size_t> RegularFileSize() const {
-        struct stat status {};
-        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode))
-            return std::nullopt;
-        return static_cast<std::size_t>(status.st_size);
-    }
-
-    // Fills `buffer` as far as the file goes; nothing on a read error.
-    std::optional<std::size_t> Read(char* buffer, std::size_t size) const {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t count = ::read(fd_, buffer + done, size - done);
-            if (count == 0)
-                break;
-            if (count < 0) {
-                if (errno == EINTR)
-                    continue;
-                return std::nullopt;
-            }
-            done += static_cast<std::size_t>(count);
-        }
-        return done;
-    }
-
-private:
-    int fd_;
-};
-
 constexpr std::size_t kReadChunk = 1 << 16;
+// Lines are read in blocks this big: few system calls, little memory.
+constexpr std::size_t kLineReadBlock = 1 << 20;
 
 }  // namespace
 
+std::optional<ReadableFile> ReadableFile::Open(const std::string& path) {
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO; it changes nothing for a
+    // regular file, which is all that is read through it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return ReadableFile(fd, static_cast<std::size_t>(status.st_size));
+}
+
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+    other.fd_ = -1;
+}
+
+ReadableFile::~ReadableFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::optional<std::size_t> ReadableFile::Read(char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::read(fd_, buffer + done, size - done);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return done;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const ReadDescriptor file(path);
-    const std::optional<std::size_t> size = file.RegularFileSize();
-    if (!size)
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file)
         return std::nullopt;
     // The size is only a hint: the file may grow or shrink while it is read.
-    std::string bytes(*size, '\0');
-    const std::optional<std::size_t> count = file.Read(bytes.data(), bytes.size());
+    std::string bytes(file->Size(), '\0');
+    const std::optional<std::size_t> count = file->Read(bytes.data(), bytes.size());
     if (!count)
         return std::nullopt;
     bytes.resize(*count);
-    if (*count < *size)
+    if (*count < file->Size())
         return bytes;
     char more[kReadChunk];
     for (;;) {
-        const std::optional<std::size_t> extra = file.Read(more, sizeof more);
+        const std::optional<std::size_t> extra = file->Read(more, sizeof more);
         if (!extra)
             return std::nullopt;
         bytes.append(more, *extra);
@@ -81,10 +81,59 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std::uint8_t> buffer) {
-    const ReadDescriptor file(path);
-    if (!file.RegularFileSize())
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file)
         return std::nullopt;
-    return file.Read(reinterpret_cast<char*>(buffer.data()), buffer.size());
+    return file->Read(reinterpret_cast<char*>(buffer.data()), buffer.size());
+}
+
+std::optional<std::string_view> LineReader::Next() {
+    for (;;) {
+        const char* from = buffer_.data() + start_ + scanned_;
+        const auto* feed =
+            static_cast<const char*>(std::memchr(from, '\n', end_ - start_ - scanned_));
+        if (feed != nullptr) {
+            const std::size_t lineEnd = static_cast<std::size_t>(feed - buffer_.data());
+            std::string_view line(buffer_.data() + start_, lineEnd - start_);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            start_ = lineEnd + 1;
+            scanned_ = 0;
+            return line;
+        }
+        scanned_ = end_ - start_;
+        if (atEnd_) {
+            if (start_ == end_)
+                return std::nullopt;
+            // The last line has no LF; a CR at its very end is kept, as text mode keeps it.
+            const std::string_view line(buffer_.data() + start_, end_ - start_);
+            start_ = end_;
+            scanned_ = 0;
+            return line;
+        }
+        if (!Refill())
+            return std::nullopt;
+    }
+}
+
+// Moves the unfinished line to the front and reads the next block behind it; the buffer
+// grows only when one line is longer than what it holds.
+bool LineReader::Refill() {
+    const std::size_t pending = end_ - start_;
+    if (start_ > 0 && pending > 0)
+        std::memmove(buffer_.data(), buffer_.data() + start_, pending);
+    start_ = 0;
+    end_ = pending;
+    if (buffer_.size() < pending + kLineReadBlock)
+        buffer_.resize(std::max(buffer_.size() * 2, pending + kLineReadBlock));
+    const std::optional<std::size_t> count = file_.Read(buffer_.data() + end_, kLineReadBlock);
+    if (!count) {
+        failed_ = true;
+        return false;
+    }
+    end_ += *count;
+    atEnd_ = *count < kLineReadBlock;
+    return true;
 }
 
 }  // namespace brindlecot

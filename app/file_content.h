@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace brindlecot {
 
@@ -14,6 +15,30 @@ namespace brindlecot {
 // looking at it never waits (opening a FIFO for reading blocks until a writer comes, and
 // a device such as /dev/zero never ends).
 
+// A regular file open for reading.
+class ReadableFile {
+public:
+    // Nothing when the file cannot be opened or is no regular file.
+    static std::optional<ReadableFile> Open(const std::string& path);
+
+    ReadableFile(ReadableFile&& other) noexcept;
+    ReadableFile& operator=(ReadableFile&&) = delete;
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
+    ~ReadableFile();
+
+    // The size when it was opened: a hint, since the file may change while it is read.
+    std::size_t Size() const { return size_; }
+    // Fills `buffer` as far as the file goes; nothing on a read error.
+    std::optional<std::size_t> Read(char* buffer, std::size_t size);
+
+private:
+    ReadableFile(int fd, std::size_t size) : fd_(fd), size_(size) {}
+
+    int fd_;
+    std::size_t size_;
+};
+
 // The whole content of a regular file, byte for byte; nothing when it cannot be opened
 // or read, or is not a regular file.
 std::optional<std::string> ReadWholeFile(const std::string& path);
@@ -21,5 +46,29 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Reads the first bytes of a regular file into `buffer`, at most its size; answers how
 // many were read, or nothing as ReadWholeFile does.
 std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std::uint8_t> buffer);
+
+// The lines of a file as text-mode reading gives them, one at a time: LF ends a line and
+// a CR right before it is dropped; a last line without LF still counts; empty lines are
+// kept. Memory stays within the longest line plus one read, however big the file.
+class LineReader {
+public:
+    explicit LineReader(ReadableFile file) : file_(std::move(file)) {}
+
+    // The next line, valid until the next call; nothing at the end of the file or after a
+    // read error (see Failed).
+    std::optional<std::string_view> Next();
+    bool Failed() const { return failed_; }
+
+private:
+    bool Refill();
+
+    ReadableFile file_;
+    std::string buffer_;
+    std::size_t start_ = 0;    // first byte of the line being looked for
+    std::size_t end_ = 0;      // end of the bytes read
+    std::size_t scanned_ = 0;  // bytes from start_ on known to hold no LF
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
 
 }  // namespace brindlecot

@@ -22,8 +22,8 @@ bool WriteAll(std::FILE* file, const std::string& bytes) {
 
 }  // namespace
 
-bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter,
-                    mode_t mode) {
+bool WriteBatchLines(const std::string& path, std::size_t rowCount, const BatchLineSource& source,
+                     mode_t mode) {
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (descriptor < 0)
         return false;
@@ -35,12 +35,8 @@ bool WriteBatchText(const std::string& path, const TextTable& table, std::string
 
     std::string pending;
     pending.reserve(kFlushSize + 4096);
-    for (const TextRow& row : table) {
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            if (column > 0)
-                pending.append(splitter);
-            pending.append(row[column]);
-        }
+    for (std::size_t row = 0; row < rowCount; ++row) {
+        source(row, pending);
         pending.append("\r\n");
         if (pending.size() >= kFlushSize) {
             if (!WriteAll(file.get(), pending))
@@ -52,6 +48,21 @@ bool WriteBatchText(const std::string& path, const TextTable& table, std::string
         return false;
     // Closing flushes the stdio buffer; a failure there is a failed write like any other.
     return std::fclose(file.release()) == 0;
+}
+
+bool WriteBatchText(const std::string& path, const TextTable& table, std::string_view splitter,
+                    mode_t mode) {
+    return WriteBatchLines(
+        path, table.size(),
+        [&](std::size_t row, std::string& line) {
+            const TextRow& cells = table[row];
+            for (std::size_t column = 0; column < cells.size(); ++column) {
+                if (column > 0)
+                    line.append(splitter);
+                line.append(cells[column]);
+            }
+        },
+        mode);
 }
 
 }  // namespace brindlecot

@@ -10,7 +10,8 @@ bool IsTrailByte(unsigned char c) {
     return c >= 0x40 && c <= 0xFE && c != 0x7F;
 }
 
-// Calls `onSeparator(position)` for each separator outside double-byte characters.
+// Calls `onSeparator(position)` for each separator outside double-byte characters, until
+// it answers false.
 template <typename OnSeparator>
 void ForEachSeparator(std::string_view line, char separator, OnSeparator onSeparator) {
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -20,44 +21,38 @@ void ForEachSeparator(std::string_view line, char separator, OnSeparator onSepar
             ++i;
             continue;
         }
-        if (line[i] == separator)
-            onSeparator(i);
+        if (line[i] == separator && !onSeparator(i))
+            return;
     }
 }
 
 }  // namespace
 
-std::vector<std::string_view> SplitLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        const std::size_t next = (end == std::string_view::npos) ? bytes.size() : end + 1;
-        if (end == std::string_view::npos) {
-            end = bytes.size();
-        } else if (end > start && bytes[end - 1] == '\r') {
-            --end;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = next;
-    }
-    return lines;
-}
-
 std::size_t CountSeparators(std::string_view line, char separator) {
     std::size_t count = 0;
-    ForEachSeparator(line, separator, [&count](std::size_t) { ++count; });
+    ForEachSeparator(line, separator, [&count](std::size_t) {
+        ++count;
+        return true;
+    });
     return count;
 }
 
-std::vector<std::string_view> SplitAtSeparator(std::string_view line, char separator) {
+std::vector<std::string_view> SplitAtSeparator(std::string_view line, char separator,
+                                               std::size_t count) {
     std::vector<std::string_view> pieces;
+    if (count == 0)
+        return pieces;
+    pieces.reserve(count);
     std::size_t start = 0;
+    bool whole = true;  // the last piece runs to the end of the line
     ForEachSeparator(line, separator, [&](std::size_t position) {
         pieces.push_back(line.substr(start, position - start));
         start = position + 1;
+        whole = pieces.size() < count;
+        return whole;
     });
-    pieces.push_back(line.substr(start));
+    if (whole)
+        pieces.push_back(line.substr(start));
     return pieces;
 }
 

@@ -50,28 +50,71 @@ bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInte
     return status.ok();
 }
 
+// Writes the records as batch text straight from the record table, line by line: the
+// same cells CollectRecords gives, without holding a copy of every record.
+bool WriteRecordsAsBatchText(const std::string& path, const Template& definition,
+                             const RecordTable& records) {
+    struct Column {
+        const FieldItem* field;
+        bool inGrid;
+        std::string fixedText;  // an invisible field's value, padded once for every record
+    };
+    std::vector<Column> columns;
+    columns.reserve(definition.fields.size());
+    for (const FieldItem& field : definition.fields) {
+        Column column{&field, field.visible && field.columnNumber >= 1, field.value};
+        if (definition.needFill)
+            FillFieldValue(column.fixedText, field.type);
+        columns.push_back(std::move(column));
+    }
+    std::string cell;
+    return WriteBatchLines(
+        path, static_cast<std::size_t>(records.RowCount()),
+        [&](std::size_t row, std::string& line) {
+            const RecordTable::RowReader reader = records.ReadRow(static_cast<int>(row));
+            for (std::size_t j = 0; j < columns.size(); ++j) {
+                if (j > 0)
+                    line.append(definition.splitter);
+                const Column& column = columns[j];
+                if (!column.inGrid) {
+                    line.append(column.fixedText);
+                    continue;
+                }
+                const std::string_view value = reader.Cell(column.field->columnNumber);
+                if (!definition.needFill) {
+                    line.append(value);
+                    continue;
+                }
+                cell.assign(value);
+                FillFieldValue(cell, column.field->type);
+                line.append(cell);
+            }
+        });
+}
+
 // Writes the plain output at `path`.
-bool WritePlainFile(OutputFormat format, const std::string& path, const TextTable& table,
-                    const Template& definition, UserInterface& ui) {
+bool WritePlainFile(OutputFormat format, const std::string& path, const Template& definition,
+                    const RecordTable& records, UserInterface& ui) {
     if (format == OutputFormat::Workbook)
-        return WriteWorkbookFile(path, table, ui);
-    return WriteBatchText(path, table, definition.splitter);
+        return WriteWorkbookFile(path, CollectRecords(definition, records, true), ui);
+    return WriteRecordsAsBatchText(path, definition, records);
 }
 
 // The output written under a fresh name beside `target` and renamed over it when complete.
 // The workbook bridge does that itself, but it picks the format from the name, so a name
 // such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
-bool WriteStagedOutput(OutputFormat format, const std::string& target, const TextTable& table,
-                       const Template& definition, UserInterface& ui) {
+bool WriteStagedOutput(OutputFormat format, const std::string& target, const Template& definition,
+                       const RecordTable& records, UserInterface& ui) {
     if (format == OutputFormat::Workbook &&
         (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
-        return WriteWorkbookFile(target, table, ui);  // the bridge stages and renames itself
+        // The bridge stages and renames itself.
+        return WriteWorkbookFile(target, CollectRecords(definition, records, true), ui);
     }
     std::optional<StagedFile> staged = StagedFile::Create(
         target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
     if (!staged)
         return false;
-    return WritePlainFile(format, staged->Path(), table, definition, ui) &&
+    return WritePlainFile(format, staged->Path(), definition, records, ui) &&
            staged->ReplaceTarget(target);
 }
 
@@ -80,9 +123,9 @@ enum class SealStep { Done, WriteFailed, SealFailed };
 // Writes the plain output into `scratch`, seals it into a fresh file beside `target` and
 // renames that over `target`.
 SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
-                           const std::string& target, const TextTable& table,
-                           const Template& definition, UserInterface& ui) {
-    if (!WritePlainFile(format, scratch.path(), table, definition, ui))
+                           const std::string& target, const Template& definition,
+                           const RecordTable& records, UserInterface& ui) {
+    if (!WritePlainFile(format, scratch.path(), definition, records, ui))
         return SealStep::WriteFailed;
     std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
     if (!sealed)
@@ -208,18 +251,17 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
         return ExportOutcome::Failed;
     }
 
-    const TextTable table =
-        CollectRecords(definition, editor.Records(), format == OutputFormat::Workbook);
+    const RecordTable& records = editor.Records();
     if (!definition.outNeedEncrypt) {
         // A failed write leaves whatever was at the target as it was: the output is
         // written beside it and renamed over it only when complete.
-        if (!WriteStagedOutput(format, target, table, definition, ui)) {
+        if (!WriteStagedOutput(format, target, definition, records, ui)) {
             editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
             return ExportOutcome::Failed;
         }
     } else {
         const ScratchFile scratch(scratchPath);
-        switch (WriteSealedOutput(format, scratch, target, table, definition, ui)) {
+        switch (WriteSealedOutput(format, scratch, target, definition, records, ui)) {
             case SealStep::Done:
                 break;
             case SealStep::WriteFailed:

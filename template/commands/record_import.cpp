@@ -1,6 +1,8 @@
 #include "template/commands/record_import.h"
 #include "app/catalogue/dialog_model_dlg_keys.h"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "app/file_content.h"
@@ -63,7 +65,7 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
     const Template& definition = editor.Definition();
     std::vector<std::string_view> pieces;
     if (!splitter.empty())
-        pieces = SplitAtSeparator(line, splitter[0]);
+        pieces = SplitAtSeparator(line, splitter[0], slots.size());
     std::size_t offset = 0;
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
         const LineSlot& plan = slots[slot];
@@ -118,6 +120,11 @@ bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header,
     return true;
 }
 
+void ShowUnreadable(const TemplateEditor& editor) {
+    editor.Ui().ShowMessage(kApplicationName,
+                            LoadMessage(catalogue::DialogModelDlg::kImportFileUnreadable));
+}
+
 }  // namespace
 
 TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path, int typeLens,
@@ -131,20 +138,25 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     RecordTable& records = editor.Records();
     RecordTable::BulkChange bulk(records);
     records.ClearRows();
-    const std::optional<std::string> bytes = ReadWholeFile(path);
-    if (!bytes) {
-        editor.Ui().ShowMessage(kApplicationName,
-                                LoadMessage(catalogue::DialogModelDlg::kImportFileUnreadable));
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file) {
+        ShowUnreadable(editor);
         return result;
     }
+    // Lines of a fixed-width file all have the same length, so their number is known.
+    if (definition.needFill)
+        records.Reserve(static_cast<int>(
+            std::min<std::size_t>(file->Size() / (static_cast<std::size_t>(typeLens) + 1),
+                                  std::numeric_limits<int>::max())));
+    // The file is read a block at a time: only the records stay in memory.
+    LineReader lines(std::move(*file));
     result.read = true;
 
-    const std::vector<std::string_view> lines = SplitLines(*bytes);
-    records.Reserve(static_cast<int>(lines.size()));
     const std::vector<LineSlot> slots = PlanLine(editor);
     std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
     std::string error;
-    for (const std::string_view line : lines) {
+    while (const std::optional<std::string_view> next = lines.Next()) {
+        const std::string_view line = *next;
         if (line.empty())
             continue;
         if (definition.needFill) {
@@ -163,6 +175,11 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
             result.complete = false;
         records.AppendRow(cells, error);
         ++result.records;
+    }
+    if (lines.Failed()) {
+        records.ClearRows();
+        ShowUnreadable(editor);
+        result = TextImportResult{};
     }
     return result;
 }

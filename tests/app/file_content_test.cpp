@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/file_content.h"
 #include "tests/support/test_files.h"
@@ -51,6 +52,52 @@ TEST_F(FileContentTest, AFifoADeviceAFolderOrNothingAreNotReadAndNeverWait) {
         EXPECT_EQ(ReadWholeFile(path), std::nullopt) << path;
         EXPECT_EQ(ReadFileStart(path, start), std::nullopt) << path;
     }
+}
+
+std::vector<std::string> AllLines(const std::string& path) {
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file)
+        return {"(not opened)"};
+    LineReader reader(std::move(*file));
+    std::vector<std::string> lines;
+    while (const std::optional<std::string_view> line = reader.Next())
+        lines.emplace_back(*line);
+    if (reader.Failed())
+        lines.emplace_back("(failed)");
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST_F(FileContentTest, LinesEndAtLfWithTheCrBeforeItDropped) {
+    EXPECT_EQ(AllLines(folder_.Write("a", "a\r\nb\nc")), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(AllLines(folder_.Write("b", "a\r\n\r\n\nb\r\n")), (Lines{"a", "", "", "b"}));
+    // Only the CR of a CR LF pair goes; a CR elsewhere is data, as text-mode reading keeps it.
+    EXPECT_EQ(AllLines(folder_.Write("c", "a\rb\r\r\n")), (Lines{"a\rb\r"}));
+    EXPECT_EQ(AllLines(folder_.Write("d", "x\r")), (Lines{"x\r"}));
+    EXPECT_EQ(AllLines(folder_.Write("e", "")), Lines{});
+    EXPECT_EQ(AllLines(Fifo("fifo")), (Lines{"(not opened)"}));
+}
+
+// Lines of every length, some far longer than one read and some ending right at a read's
+// edge, come out exactly as a plain split of the whole text gives them.
+TEST_F(FileContentTest, LinesAcrossReadBoundariesComeOutWhole) {
+    std::string text;
+    Lines expected;
+    std::uint32_t state = 12345;
+    for (int i = 0; text.size() < 9'000'000; ++i) {
+        state = state * 1103515245u + 12345u;
+        std::size_t length = (state >> 8) % 3000;
+        if (i % 97 == 50)
+            length = 1'500'000 + (state % 1'000'000);  // longer than a read
+        if (i == 5)
+            length =
+                (1 << 20) - text.size() - 2;  // its CR LF ends exactly at the first read's edge
+        std::string line(length, static_cast<char>('a' + i % 26));
+        expected.push_back(line);
+        text += line + (i % 3 == 0 ? "\n" : "\r\n");
+    }
+    EXPECT_EQ(AllLines(folder_.Write("big", text)), expected);
 }
 
 }  // namespace
