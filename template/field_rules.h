@@ -22,12 +22,27 @@ inline constexpr int RuleTooLong = -4;        // longer than the declared length
 inline constexpr int RuleNotNumeric = -5;     // N value empty or not all digits
 inline constexpr int RuleBadAmount = -6;      // M value is not an unsigned amount
 
+// A type code taken apart once, for checking or padding the many values of one field
+// (a batch of a million records has a million values per field).
+struct ParsedTypeCode {
+    explicit ParsedTypeCode(std::string_view typeCode);
+
+    bool empty = true;        // the empty code accepts everything
+    bool usable = false;      // at most one '+'
+    bool isDate = false;      // the value part is YYYYMMDD
+    int declared = 0;         // the value part's declared length
+    std::string letter;       // the value part's type letter
+    bool hasFiller = false;   // a '+' and a filler part follow
+    std::string fillerBlock;  // the block the filler part appends, made once
+};
+
 // Checks one value against a type code and rewrites it in place as the rules demand:
 // blanks trimmed (the value is also cut at its first CR or LF), date separators removed,
 // an empty date turned into eight blanks, an accepted amount given two decimals. The
 // rewriting stays even when a later step rejects the value. An empty type code accepts
 // everything.
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required);
+int ValidateFieldValue(std::string& value, const ParsedTypeCode& type, bool required);
 
 // The catalogue text ("stdafx") for a rule result, composed with the field's name; empty
 // for RuleOk.
@@ -38,6 +53,9 @@ std::string RuleMessage(int result, const FieldItem& field);
 // filled by its own letter. A value already long enough is never cut. An unusable code
 // leaves the value as it is.
 void FillFieldValue(std::string& value, std::string_view typeCode);
+void FillFieldValue(std::string& value, const ParsedTypeCode& type);
+// Appends `value` to `out` padded as FillFieldValue pads it, without a copy of the value.
+void AppendFilledValue(std::string& out, std::string_view value, const ParsedTypeCode& type);
 
 // 8 for YYYYMMDD; the integer before the first double quote; 0 without a double quote.
 int DeclaredLength(std::string_view typeCode);

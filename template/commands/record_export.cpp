@@ -57,17 +57,18 @@ bool WriteRecordsAsBatchText(const std::string& path, const Template& definition
     struct Column {
         const FieldItem* field;
         bool inGrid;
+        ParsedTypeCode type;
         std::string fixedText;  // an invisible field's value, padded once for every record
     };
     std::vector<Column> columns;
     columns.reserve(definition.fields.size());
     for (const FieldItem& field : definition.fields) {
-        Column column{&field, field.visible && field.columnNumber >= 1, field.value};
+        Column column{&field, field.visible && field.columnNumber >= 1, ParsedTypeCode(field.type),
+                      field.value};
         if (definition.needFill)
-            FillFieldValue(column.fixedText, field.type);
+            FillFieldValue(column.fixedText, column.type);
         columns.push_back(std::move(column));
     }
-    std::string cell;
     return WriteBatchLines(
         path, static_cast<std::size_t>(records.RowCount()),
         [&](std::size_t row, std::string& line) {
@@ -85,9 +86,7 @@ bool WriteRecordsAsBatchText(const std::string& path, const Template& definition
                     line.append(value);
                     continue;
                 }
-                cell.assign(value);
-                FillFieldValue(cell, column.field->type);
-                line.append(cell);
+                AppendFilledValue(line, value, column.type);
             }
         });
 }

@@ -26,6 +26,7 @@ struct LineSlot {
     const FieldItem* field = nullptr;
     int column = -1;  // record table column, -1 for an invisible field
     int width = 0;    // total length of the type code
+    ParsedTypeCode type;
 };
 
 // A batch line carries every field of the template, invisible ones included (the export
@@ -35,17 +36,18 @@ std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
     std::vector<LineSlot> slots;
     for (const FieldItem& field : editor.Definition().fields) {
         const bool inGrid = field.visible && editor.FieldOfColumn(field.columnNumber) == &field;
-        slots.push_back({&field, inGrid ? field.columnNumber : -1, TotalLength(field.type)});
+        slots.push_back({&field, inGrid ? field.columnNumber : -1, TotalLength(field.type),
+                         ParsedTypeCode(field.type)});
     }
     return slots;
 }
 
 // Checks a value going into the record table: the first broken rule of a record becomes
 // its error text; an unusable type code is the template's fault and stops the caller.
-bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, std::string& cell,
-                  std::string& error) {
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, const ParsedTypeCode& type,
+                  std::string& cell, std::string& error) {
     std::string message;
-    const int result = TemplateEditor::CheckValue(field, cell, message);
+    const int result = TemplateEditor::CheckValue(field, type, cell, message);
     if (result == RuleBadType) {
         editor.Say(message);
         return false;
@@ -88,7 +90,7 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
             continue;
         std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
         cell.assign(value);
-        if (definition.needFill && !StoreChecked(editor, *plan.field, cell, error)) {
+        if (definition.needFill && !StoreChecked(editor, *plan.field, plan.type, cell, error)) {
             // The line is abandoned before this value is stored: it was never checked.
             cell.clear();
             return LineEnd::Abandoned;
@@ -203,12 +205,13 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
         const FieldItem* field = editor.FieldOfColumn(column);
         if (field == nullptr)
             return false;
+        const ParsedTypeCode type(field->type);
         fromWorkbook[static_cast<std::size_t>(field - editor.Definition().fields.data())] = true;
         for (std::size_t record = 0; record < recordCount; ++record) {
             const TextRow& row = table[record + 1];
             std::string& cell = cells[record][static_cast<std::size_t>(column - 1)];
             cell = headerCell < row.size() ? row[headerCell] : std::string();
-            if (!StoreChecked(editor, *field, cell, errors[record]))
+            if (!StoreChecked(editor, *field, type, cell, errors[record]))
                 return false;
         }
     }
@@ -219,10 +222,11 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
             continue;
         FieldItem& field = definition.fields[position];
         if (editor.FieldOfColumn(field.columnNumber) == &field) {
+            const ParsedTypeCode type(field.type);
             for (std::size_t record = 0; record < recordCount; ++record) {
                 std::string& cell = cells[record][static_cast<std::size_t>(field.columnNumber - 1)];
                 cell = field.value;
-                if (!StoreChecked(editor, field, cell, errors[record]))
+                if (!StoreChecked(editor, field, type, cell, errors[record]))
                     return false;
             }
             continue;

@@ -62,8 +62,17 @@ void TemplateEditor::FocusRecords() const {
 }
 
 int TemplateEditor::CheckValue(const FieldItem& field, std::string& value, std::string& message) {
-    const int result = ValidateFieldValue(value, field.type, field.isRequisite);
-    message = result == RuleOk ? std::string() : RuleMessage(result, field);
+    return CheckValue(field, ParsedTypeCode(field.type), value, message);
+}
+
+int TemplateEditor::CheckValue(const FieldItem& field, const ParsedTypeCode& type,
+                               std::string& value, std::string& message) {
+    const int result = ValidateFieldValue(value, type, field.isRequisite);
+    if (result == RuleOk) {
+        message.clear();
+    } else {
+        message = RuleMessage(result, field);
+    }
     return result;
 }
 

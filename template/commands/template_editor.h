@@ -6,6 +6,7 @@
 
 #include "app/user_interface.h"
 #include "template/column_statistics.h"
+#include "template/field_rules.h"
 #include "template/record_table.h"
 #include "template/template_definition.h"
 
@@ -91,6 +92,9 @@ public:
     // Checks `value` (which may be rewritten) against `field`; answers the rule result
     // and puts the message, empty for RuleOk, into `message`.
     static int CheckValue(const FieldItem& field, std::string& value, std::string& message);
+    // The same with the field's type code taken apart beforehand, for many values.
+    static int CheckValue(const FieldItem& field, const ParsedTypeCode& type, std::string& value,
+                          std::string& message);
     // Writes `message` into the row's error column unless the row has one already.
     void MarkRowError(int row, const std::string& message);
 
