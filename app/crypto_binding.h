@@ -9,7 +9,7 @@ using CryptFileFunction = decltype(&::CryptFile);
 
 // Loads the library and looks up "CryptFile" by name. Binding twice binds once. True only
 // when both the library and the export are present.
-bool BindCryptoLibrary();
+[[nodiscard]] bool BindCryptoLibrary();
 
 // Releases the library if it is loaded (also one that lacked the export). Always true.
 bool UnbindCryptoLibrary();

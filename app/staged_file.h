@@ -17,8 +17,8 @@ class StagedFile {
 public:
     // Creates the empty file with `mode` (less the process umask). Nothing when no name
     // could be created (a missing folder, no permission, a name too long).
-    static std::optional<StagedFile> Create(const std::string& prefix, std::string_view suffix,
-                                            mode_t mode);
+    [[nodiscard]] static std::optional<StagedFile> Create(const std::string& prefix,
+                                                          std::string_view suffix, mode_t mode);
 
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&&) = delete;
@@ -29,13 +29,13 @@ public:
     const std::string& Path() const { return path_; }
 
     // Writes `bytes` as the whole content and flushes them to disk.
-    bool WriteAll(std::span<const unsigned char> bytes);
+    [[nodiscard]] bool WriteAll(std::span<const unsigned char> bytes);
 
     // Flushes the file to disk and renames it over `target` (same folder, so the switch is
     // atomic: `target` is either the old file or the complete new one). True on success;
     // the staged file then no longer exists under its own name. Refused when `target` is
     // something other than a regular file (see IsOccupiedByNonRegularFile).
-    bool ReplaceTarget(const std::string& target);
+    [[nodiscard]] bool ReplaceTarget(const std::string& target);
 
 private:
     explicit StagedFile(std::string path) : path_(std::move(path)) {}

@@ -57,6 +57,6 @@ enum class KeyConfWrite {
 // (mode 0600) is written and flushed to disk, then renamed over keyConf, so an existing
 // keyConf is never left half-written. On failure an earlier keyConf is untouched and no
 // temporary file remains.
-KeyConfWrite WriteKeyConf(std::string_view keyText);
+[[nodiscard]] KeyConfWrite WriteKeyConf(std::string_view keyText);
 
 }  // namespace brindlecot

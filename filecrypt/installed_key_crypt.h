@@ -17,7 +17,7 @@ inline constexpr std::int32_t kCryptLibraryMissing = -1000;
 // One CryptFile call with the process's installed key (CurrentInstalledKey) as key.
 // 0 on success, else the library's negative code or kCryptLibraryMissing. The library
 // appends to an existing output; callers hand it an empty or new file.
-std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,
-                                   const std::string& outputPath);
+[[nodiscard]] std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,
+                                                 const std::string& outputPath);
 
 }  // namespace brindlecot

@@ -27,10 +27,10 @@ void WipeKeyFileCipher();
 // Pads `source` with zero bytes to a whole number of 8-byte blocks and encrypts each block
 // into `output` (which is replaced). 0, kKeyFileEncryptEmpty for an empty source, or
 // kKeyFileEncryptNoMemory.
-int KeyFileEncrypt(std::span<const std::uint8_t> source, SecretBytes& output);
+[[nodiscard]] int KeyFileEncrypt(std::span<const std::uint8_t> source, SecretBytes& output);
 
 // The same with decryption: a source that is not a whole number of blocks is padded with
 // zero bytes first. 0, kKeyFileDecryptEmpty or kKeyFileDecryptNoMemory.
-int KeyFileDecrypt(std::span<const std::uint8_t> source, SecretBytes& output);
+[[nodiscard]] int KeyFileDecrypt(std::span<const std::uint8_t> source, SecretBytes& output);
 
 }  // namespace brindlecot

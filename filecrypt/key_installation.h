@@ -17,7 +17,7 @@ inline constexpr char kMainDialogSection[] = "BrindlecotDlg";
 // puts the focus back into its edit box and stays open. A key that passes is put to the
 // person (msg6, Yes/No); Yes answers the upper-case key and the dialog closes with OK,
 // No answers nothing and the dialog stays open.
-std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface& ui);
+[[nodiscard]] std::optional<std::string> AcceptKeyEntry(std::string_view entry, UserInterface& ui);
 
 enum class KeyInstallOutcome {
     NotInstalled,  // refused, or the key could not be encrypted: no file, no message
@@ -29,7 +29,7 @@ enum class KeyInstallOutcome {
 // Every command reloads the key from keyConf before sealing or opening, so a key that
 // could not be saved must not look installed: files would be sealed with the old one.
 // Shows nothing; the outcome tells the caller.
-KeyInstallOutcome InstallAcceptedKey(std::string_view key);
+[[nodiscard]] KeyInstallOutcome InstallAcceptedKey(std::string_view key);
 
 // The refusal after a keyConf that could not be written ("DialogCryptKey" msg10,
 // captioned msg1).
@@ -43,6 +43,6 @@ void ShowKeyInstalled(UserInterface& ui);
 // rules and question of AcceptKeyEntry, then InstallAcceptedKey, then ShowKeyInstalled
 // or ShowKeyNotSaved. NotInstalled also when the entry was refused or the person
 // answered No.
-KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui);
+[[nodiscard]] KeyInstallOutcome InstallKey(std::string_view entry, UserInterface& ui);
 
 }  // namespace brindlecot

@@ -41,13 +41,13 @@ std::string FileExtension(std::string_view path);
 // The sealed file is made under a temporary name beside the output and renamed over it
 // only when complete: a failure never leaves a partial output and never destroys a file
 // that was already at `outputPath`; no temporary file survives.
-bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
-                    const FileCryptSettings& settings, UserInterface& ui);
+[[nodiscard]] bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
+                                  const FileCryptSettings& settings, UserInterface& ui);
 
 // Opens a sealed file at `inputPath` into `outputPath`, as SealSingleFile does
 // (failure msg19, success msg20). With bChange and an "xls" input the opened text becomes
 // a workbook at `outputPath`.
-bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
-                    const FileCryptSettings& settings, UserInterface& ui);
+[[nodiscard]] bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
+                                  const FileCryptSettings& settings, UserInterface& ui);
 
 }  // namespace brindlecot

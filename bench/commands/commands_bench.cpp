@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "app/app_path.h"
@@ -94,10 +95,14 @@ public:
                            root_ / "driver" / "libKestrelvane.so");
         SetAppFolder(root_.string());
         SelectMessageCatalogue();
-        BindCryptoLibrary();
+        // A benchmark of sealing without the library or the key would measure failures.
+        if (!BindCryptoLibrary())
+            throw std::runtime_error("the library cannot be bound");
         PrepareKeyFileCipher();
         const int check = KeyCheckDigit("3A5C0F1").value();
-        InstallAcceptedKey(std::string("3A5C0F1") + "0123456789ABCDEF"[check]);
+        if (InstallAcceptedKey(std::string("3A5C0F1") + "0123456789ABCDEF"[check]) !=
+            KeyInstallOutcome::Installed)
+            throw std::runtime_error("the key cannot be installed");
         std::ofstream(root_ / "conf" / "payroll.cfg", std::ios::binary) << PayrollTemplate();
         std::ofstream(root_ / "batch.txt", std::ios::binary) << PayrollBatch();
     }
