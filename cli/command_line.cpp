@@ -97,7 +97,9 @@ TEMPLATE is a name as `list` prints it (the file conf/NAME.cfg) or a path to a .
 Options:
   --force      Replace an existing OUTPUT, as answering Yes to the program's overwrite
                prompt does. Without it an existing OUTPUT is left alone and the command
-               fails. An output file is always replaced whole, never appended to.
+               fails. An output file is always replaced whole, never appended to,
+               and a failed command leaves it as it was. A device, FIFO or folder
+               at OUTPUT is never replaced, with or without --force.
   -h, --help   Print this help.
 
 Messages are the program's catalogue texts (language/config.ini chooses the catalogue),
