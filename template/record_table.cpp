@@ -139,8 +139,9 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
 
     Row row;
     row.version = ++lastVersion_;
-    row.packed.resize(stored * kOffsetSize);
+    // One allocation per row: reserving after the resize would allocate twice.
     row.packed.reserve(stored * kOffsetSize + bytes);
+    row.packed.resize(stored * kOffsetSize);
     std::uint32_t end = 0;
     for (std::size_t cell = 0; cell < stored; ++cell) {
         const std::string_view text = textOf(cell);
