@@ -251,6 +251,12 @@ TEST_F(KeyConfTest, AKeyConfThatIsAFifoOrADeviceIsNoKeyAndNeverWaits) {
     std::filesystem::create_symlink("/dev/zero", KeyConfPath());
     EXPECT_FALSE(LoadInstalledKey());
     EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
+
+    // Nor is such a thing replaced by a key file: the key is not installed, and says so.
+    EXPECT_EQ(InstallAcceptedKey(ValidKey("5555555")), KeyInstallOutcome::NotSaved);
+    EXPECT_EQ(CurrentInstalledKey().Text(), "OLDKEY00");
+    EXPECT_EQ(std::filesystem::read_symlink(KeyConfPath()), "/dev/zero");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"keyConf", "language"}));
 }
 
 TEST_F(KeyConfTest, AKeyConfThatDecryptsToNoTextClearsTheKey) {
