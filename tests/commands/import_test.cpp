@@ -125,6 +125,18 @@ TEST_F(ImportTest, WithoutFillValuesAreNotCheckedAndWithoutSplitterTheyAreEmpty)
     EXPECT_EQ(Rows(*bareEditor), (std::vector<Cells>{{"", ""}}));
 }
 
+// A line of millions of separators gives its first pieces; the rest is never cut up (it
+// used to take gigabytes), and the lines after it are read as usual.
+TEST_F(ImportTest, AHugeLineOfSeparatorsGivesItsFirstPiecesAndTheNextLinesFollow) {
+    TemplateSpec spec = TwoFieldSpec("|");
+    spec.needFill = false;
+    auto editor = OpenEditor("separated", spec);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("in.txt"), "a|b" + std::string(5'000'000, '|') + "\r\nc|d\r\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"a", "b"}, {"c", "d"}}));
+}
+
 TEST_F(ImportTest, FixedWidthWithoutARecordLengthIsRefusedAndEmptiesTheTable) {
     TemplateSpec spec;
     spec.typeLens = 0;
