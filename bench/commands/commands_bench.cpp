@@ -56,15 +56,15 @@ std::string PayrollTemplate() {
            "[Note] index=7 value= type=20\"X\"+10\"X\" visible=true isRequisite=false $End\n";
 }
 
-std::string PayrollBatch() {
+std::string PayrollBatch(int records = kRecords) {
     const std::string name = Gbk("张三丰");
     std::string memo = Gbk("工资");
     while (memo.size() < 20)
         memo += "\xA1\xA1";
     std::string batch;
-    batch.reserve(static_cast<std::size_t>(kRecords) * 143);
+    batch.reserve(static_cast<std::size_t>(records) * 143);
     char digits[32];
-    for (int record = 0; record < kRecords; ++record) {
+    for (int record = 0; record < records; ++record) {
         batch += "6222020200001234567";
         std::snprintf(digits, sizeof digits, "%019d", 100000000 + record);
         batch += digits;
@@ -112,6 +112,13 @@ public:
         fs::remove_all(root_, ignored);
     }
     std::string Path(const std::string& name) const { return (root_ / name).string(); }
+    // A batch of `records` records, written the first time it is asked for.
+    std::string Batch(int records) const {
+        const std::string path = Path("batch-" + std::to_string(records) + ".txt");
+        if (!fs::exists(path))
+            std::ofstream(path, std::ios::binary) << PayrollBatch(records);
+        return path;
+    }
 
 private:
     fs::path root_;
@@ -178,6 +185,30 @@ void BM_ImportThenExport(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImportThenExport)->Unit(benchmark::kMillisecond);
+
+// The same at 10,000, 100,000 and 1,000,000 records: the time per record must stay flat.
+void BM_ImportThenExportPerRecord(benchmark::State& state) {
+    Folder& folder = TheFolder();
+    const int records = static_cast<int>(state.range(0));
+    SilentUserInterface ui;
+    ui.fileToOpen = folder.Batch(records);
+    ui.fileToSave = folder.Path("out.txt");
+    for (auto _ : state) {
+        TemplateEditor editor(ui);
+        editor.Open(folder.Path("conf/payroll.cfg"), "payroll");
+        if (ImportRecords(editor) != ImportOutcome::Imported ||
+            ExportRecords(editor) != ExportOutcome::Written) {
+            state.SkipWithError("import or export failed");
+        }
+    }
+    state.counters["per_record"] = benchmark::Counter(
+        records, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ImportThenExportPerRecord)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SealResult(benchmark::State& state) {
     Folder& folder = TheFolder();
