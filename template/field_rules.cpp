@@ -290,8 +290,15 @@ ParsedTypeCode::ParsedTypeCode(std::string_view typeCode) : empty(typeCode.empty
     declared = DeclaredLength(code);
     letter = TypeLetter(code);
     hasFiller = typeCode.find('+') != std::string_view::npos;
-    if (hasFiller)
-        FillPart(fillerBlock, filler);
+    fillerCode = filler;
+}
+
+const std::string& ParsedTypeCode::FillerBlock() const {
+    if (!fillerBlock_) {
+        fillerBlock_.emplace();
+        FillPart(*fillerBlock_, fillerCode);
+    }
+    return *fillerBlock_;
 }
 
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {
@@ -398,7 +405,7 @@ void AppendFilledValue(std::string& out, std::string_view value, const ParsedTyp
         }
     }
     if (type.usable && type.hasFiller)
-        out.append(type.fillerBlock);
+        out.append(type.FillerBlock());
 }
 
 void CentsToAmount(std::string_view cents, std::string& destination, int decimals) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,13 +28,20 @@ inline constexpr int RuleBadAmount = -6;      // M value is not an unsigned amou
 struct ParsedTypeCode {
     explicit ParsedTypeCode(std::string_view typeCode);
 
-    bool empty = true;        // the empty code accepts everything
-    bool usable = false;      // at most one '+'
-    bool isDate = false;      // the value part is YYYYMMDD
-    int declared = 0;         // the value part's declared length
-    std::string letter;       // the value part's type letter
-    bool hasFiller = false;   // a '+' and a filler part follow
-    std::string fillerBlock;  // the block the filler part appends, made once
+    bool empty = true;       // the empty code accepts everything
+    bool usable = false;     // at most one '+'
+    bool isDate = false;     // the value part is YYYYMMDD
+    int declared = 0;        // the value part's declared length
+    std::string letter;      // the value part's type letter
+    bool hasFiller = false;  // a '+' and a filler part follow
+    std::string fillerCode;  // the filler part
+
+    // The block the filler part appends, made at the first padding (checking a value
+    // never needs it, and an unchecked code may declare gigabytes).
+    const std::string& FillerBlock() const;
+
+private:
+    mutable std::optional<std::string> fillerBlock_;
 };
 
 // Checks one value against a type code and rewrites it in place as the rules demand:

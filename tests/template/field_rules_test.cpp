@@ -178,7 +178,22 @@ TEST(FillFieldValue, PadsByLetter) {
         std::string value = c.value;
         FillFieldValue(value, c.type);
         EXPECT_EQ(value, c.filled) << c.value << " " << c.type;
+        // A code taken apart once pads every later value alike, straight into a line.
+        const ParsedTypeCode parsed(c.type);
+        std::string line = "|";
+        AppendFilledValue(line, c.value, parsed);
+        AppendFilledValue(line, c.value, parsed);
+        EXPECT_EQ(line, "|" + c.filled + c.filled) << c.value << " " << c.type;
     }
+}
+
+// Checking a value never builds the filler block: a code that was never loaded (and so
+// never limited) may declare gigabytes of it.
+TEST(ValidateFieldValue, DoesNotBuildTheFillerBlock) {
+    std::string value = "a";
+    EXPECT_EQ(ValidateFieldValue(value, "1\"X\"+2000000000\"N\"", true), RuleOk);
+    const ParsedTypeCode parsed("1\"X\"+2000000000\"N\"");
+    EXPECT_EQ(ValidateFieldValue(value, parsed, true), RuleOk);
 }
 
 TEST(ToFullWidth, ConvertsHalfWidthAndKeepsDoubleByteCharacters) {
