@@ -277,6 +277,23 @@ TEST(TextRoutines, TrimRemoveExtractMeasure) {
     EXPECT_EQ(LineLength(std::string_view("ab\0cd", 5)), 2);
     EXPECT_EQ(LineLength(static_cast<const char*>(nullptr)), 0);
     EXPECT_EQ(LineLength("abc"), 3);
+    // Against a plain search, with the stop byte at every position of texts longer than a
+    // word and bytes that look like CR or LF in their low bits (0x8D, 0x0E, 0xFF).
+    const std::string filler = "a\x8D\x0E\xFF\x0C\x80 Z";
+    for (std::size_t size = 0; size < 40; ++size) {
+        std::string text;
+        for (std::size_t i = 0; i < size; ++i)
+            text += filler[i % filler.size()];
+        EXPECT_EQ(LineLength(text), static_cast<int>(size));
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const char stop : {'\0', '\r', '\n'}) {
+                std::string cut = text;
+                cut[at] = stop;
+                const std::size_t expected = cut.find_first_of(std::string_view("\0\r\n", 3));
+                EXPECT_EQ(LineLength(cut), static_cast<int>(expected)) << size << " " << at;
+            }
+        }
+    }
 }
 
 TEST(TextRoutines, CharacterClasses) {
