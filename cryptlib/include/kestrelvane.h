@@ -128,6 +128,12 @@ extern "C" {
  *     Modes 2 and 3 use the local master key with key[i % keyLength] XOR-ed into byte i
  *     as key-encryption key (with key NULL or keyLength <= 0 nothing is mixed in); the
  *     families use 24 zero bytes and ignore key.
+ *     Opening requires the check block to cancel and every pad byte to equal the count.
+ *     LIMIT: for an input under 8 bytes the body is one block written twice, so the check
+ *     block cancels under ANY key; only the padding then tells a wrong key (or a file
+ *     sealed under another master key) from the right one, and about one such open in
+ *     256 "succeeds" and appends garbage of up to 7 bytes. From 8 bytes on, a wrong key
+ *     passes with a chance of about 2^-64.
  *
  * Results, checked in this order: _NULL_ARGUMENT (a path absent, or the key in mode 0
  * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 64 KiB work area),

@@ -90,6 +90,20 @@ std::size_t AppendCountPadding(std::uint8_t* chunk, std::size_t length) {
     return length + count;
 }
 
+// A body of one data block holds that block twice, so its check block cancels under any
+// session key: a wrong key is caught only by the padding. Every producer of sealed files
+// writes each pad byte equal to the count, so all of them are required to be, not just
+// the last; that refuses a wrong key 255 times in 256 instead of 31 in 32.
+bool CountPaddingIsWhole(const std::uint8_t* last_data_block) {
+    const std::uint8_t count = last_data_block[kBlock - 1];
+    if (count < 1 || count > kBlock)
+        return false;
+    std::uint8_t differs = 0;
+    for (std::size_t i = kBlock - count; i < kBlock; ++i)
+        differs |= static_cast<std::uint8_t>(last_data_block[i] ^ count);
+    return differs == 0;
+}
+
 // Everything one call holds: wiped when the call returns, whatever the path.
 struct Session {
     int in = -1;
@@ -278,10 +292,10 @@ std::int32_t Open(Session& s) {
         if (!check_cancels || s.total % kBlock != 0 || length < kCheckReserve) {
             return KESTRELVANE_E_MALFORMED;
         }
-        const std::int8_t pad = static_cast<std::int8_t>(s.buffer[whole - kBlock - 1]);
-        if (pad < 1 || pad > 8)
+        if (!CountPaddingIsWhole(s.buffer + whole - 2 * kBlock))
             return KESTRELVANE_E_MALFORMED;
-        const std::size_t data_length = length - kBlock - static_cast<std::size_t>(pad);
+        const std::size_t pad = s.buffer[whole - kBlock - 1];
+        const std::size_t data_length = length - kBlock - pad;
         if (data_length > 0 && !WriteAll(s.out, s.buffer, data_length)) {
             return KESTRELVANE_E_WRITE_DECRYPT;
         }
