@@ -13,6 +13,7 @@
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
+#include "controls/dialog_units.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/ui/record_table_model.h"
@@ -30,24 +31,13 @@ QString Text(CatalogueKey key) {
     return FromGbk(LoadMessage(key));
 }
 
-// Dialog units to pixels from the dialog font, as Windows converts them.
-QRect FromDialogUnits(const QFont& font, int x, int y, int width, int height) {
-    const QFontMetrics metrics(font);
-    const int unitX = metrics.averageCharWidth();
-    const int unitY = metrics.height();
-    return QRect(x * unitX / 4, y * unitY / 8, width * unitX / 4, height * unitY / 8);
-}
-
 }  // namespace
 
 TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
-    : QDialog(parent), editor_(ui) {
+    : SkinnedDialog(parent), editor_(ui) {
     setObjectName(QStringLiteral("TemplateEditorDialog"));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
-    QFont dialogFont(QStringLiteral("WenQuanYi Zen Hei"));
-    dialogFont.setPointSize(9);
-    setFont(dialogFont);
 
     grid_ = new controls::RecordGrid(this);
     grid_->setObjectName(QStringLiteral("RecordGrid"));
@@ -101,14 +91,14 @@ void TemplateEditorDialog::BuildMenus() {
 // Where the controls stand before the first layout: the window's designed size and places.
 void TemplateEditorDialog::PlaceFromResource() {
     const int top = menuBar_->sizeHint().height();
-    const QRect window = FromDialogUnits(font(), 0, 0, 427, 246);
+    const QRect window = DialogUnitsRect(0, 0, 427, 246);
     resize(window.width(), window.height() + top);
     menuBar_->setGeometry(0, 0, window.width(), top);
-    grid_->setGeometry(FromDialogUnits(font(), 10, 37, 407, 74).translated(0, top));
-    statistics_->setGeometry(FromDialogUnits(font(), 13, 140, 403, 50).translated(0, top));
-    addButton_->setGeometry(FromDialogUnits(font(), 76, 22, 40, 14).translated(0, top));
-    deleteButton_->setGeometry(FromDialogUnits(font(), 122, 22, 40, 14).translated(0, top));
-    returnButton_->setGeometry(FromDialogUnits(font(), 373, 220, 40, 14).translated(0, top));
+    grid_->setGeometry(DialogUnitsRect(10, 37, 407, 74).translated(0, top));
+    statistics_->setGeometry(DialogUnitsRect(13, 140, 403, 50).translated(0, top));
+    addButton_->setGeometry(DialogUnitsRect(76, 22, 40, 14).translated(0, top));
+    deleteButton_->setGeometry(DialogUnitsRect(122, 22, 40, 14).translated(0, top));
+    returnButton_->setGeometry(DialogUnitsRect(373, 220, 40, 14).translated(0, top));
 }
 
 bool TemplateEditorDialog::Open(const std::string& templatePath, const std::string& caption) {
@@ -128,7 +118,7 @@ void TemplateEditorDialog::Close() {
     editor_.Close();
     statistics_->clear();
     closing_ = true;
-    QDialog::close();
+    SkinnedDialog::close();
     closing_ = false;
 }
 
@@ -161,7 +151,7 @@ void TemplateEditorDialog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    SkinnedDialog::keyPressEvent(event);
 }
 
 // --- commands ----------------------------------------------------------------
@@ -238,12 +228,12 @@ QString TemplateEditorDialog::UnencodableTextMessage(const QString& characters) 
 // --- layout and painting -----------------------------------------------------
 
 void TemplateEditorDialog::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    SkinnedDialog::showEvent(event);
     LayOut(width(), height());
 }
 
 void TemplateEditorDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
+    SkinnedDialog::resizeEvent(event);
     LayOut(width(), height());
 }
 
@@ -275,11 +265,7 @@ void TemplateEditorDialog::LayOut(int width, int height) {
     update();
 }
 
-void TemplateEditorDialog::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Button));
-    painter.setFont(font());
-    painter.setPen(Qt::black);
+void TemplateEditorDialog::PaintLabels(QPainter& painter) {
     const QRect label(grid_->x(), menuBar_->height(), width() - grid_->x(),
                       grid_->y() - 2 - menuBar_->height());
     painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,

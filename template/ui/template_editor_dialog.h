@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QPointer>
 
 #include <functional>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "controls/record_grid.h"
+#include "controls/skinned_dialog.h"
 #include "template/commands/template_editor.h"
 
 class QMenu;
@@ -26,7 +26,7 @@ class RecordTableModel;
 //
 // Modeless, owned by the template chooser: "返回", Escape and closing the window only ask
 // the owner (the close request); the owner then calls Close and destroys the window.
-class TemplateEditorDialog : public QDialog, private controls::RecordGridOwner {
+class TemplateEditorDialog : public controls::SkinnedDialog, private controls::RecordGridOwner {
     Q_OBJECT
 
 public:
@@ -70,7 +70,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    void PaintLabels(QPainter& painter) override;
     void showEvent(QShowEvent* event) override;
 
 private:
