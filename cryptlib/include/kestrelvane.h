@@ -145,7 +145,7 @@ extern "C" {
  *     passes with a chance of about 2^-64.
  *
  * Results, checked in this order: _NULL_ARGUMENT (a path absent, or the key in mode 0
- * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 86 KiB work area),
+ * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 84 KiB work area),
  * _KEY_LENGTH (mode 0 or 1), master-key codes, _INPUT_OPEN, _OUTPUT_OPEN, _INPUT_SIZE,
  * _SAME_FILE (two names of one file), _MODE, then per operation: _NULL_ARGUMENT and
  * _KEY_LENGTH (family codes of modes 0 and 1), _PAD_MODE, _NO_RANDOM, _SHORT_HEADER,
