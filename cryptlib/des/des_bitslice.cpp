@@ -49,11 +49,12 @@ namespace {
 
 constexpr std::size_t kBlock = kDesBlockSize;
 // Below this many blocks, a padded batch costs more than doing the blocks one by one:
-// measured, one batch of 64 (portable) or 256 (AVX2) blocks takes as long as about 26
-// blocks through the table engine.
+// one batch of 64 (portable) or 256 (AVX2) blocks takes as long as 25 to 28 blocks
+// through the table engine.
 constexpr std::size_t kMinBatchBlocks = 26;
-// Building and wiping the masks costs about as much as ten blocks one by one; short
-// inputs keep to the table engine.
+// Building and wiping the masks costs about as much as 15 to 20 blocks one by one, so
+// with the first padded batch the bitsliced path pays from about 48 blocks (both measured
+// by cryptlib_bench's BatchBreakEven).
 constexpr std::size_t kMinBulkBlocks = 48;
 
 constexpr int kUnchosen = -1;
