@@ -211,7 +211,8 @@ void CivilFromDays(long long days, long long& year, unsigned& month, unsigned& d
 
 std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904) {
     // Beyond 9999-12-31 (or negative) a spreadsheet shows no date; show the number.
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
+    const double pastLastDay = date1904 ? 2957004 : 2958466;
+    if (!std::isfinite(serial) || serial < 0 || serial >= pastLastDay)
         return FormatGeneralNumber(serial);
     long long days = static_cast<long long>(std::floor(serial));
     long long seconds = std::llround((serial - static_cast<double>(days)) * 86400.0);
