@@ -166,6 +166,14 @@ public:
         return Skip(std::size_t{runs} * 4) && Skip(phonetic);
     }
 
+    // Bytes not yet read in this segment and the ones after it.
+    std::size_t Remaining() const {
+        std::size_t total = Left();
+        for (std::size_t k = segment_ + 1; k < segments_.size(); ++k)
+            total += segments_[k].second - segments_[k].first;
+        return total;
+    }
+
 private:
     std::size_t Left() const { return segments_[segment_].second - at_; }
 
@@ -247,7 +255,7 @@ std::optional<Damage> ReadSharedStrings(const RecordStream& records, const Recor
     if (!reader.U32(total) || !reader.U32(unique))
         return Damage{"the shared-string table is truncated"};
     // Each string takes at least three bytes, which bounds what a damaged count can claim.
-    strings.reserve(std::min<std::size_t>(unique, records.in().size() / 3));
+    strings.reserve(std::min<std::size_t>(unique, reader.Remaining() / 3));
     for (std::uint32_t i = 0; i < unique; ++i) {
         std::string text;
         if (!reader.String(true, text))
