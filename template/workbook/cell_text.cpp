@@ -283,14 +283,16 @@ std::optional<std::size_t> ConvertTexts(std::vector<std::string*>& texts, Conver
             joined += '\0';
         }
         if (auto converted = convert(joined)) {
-            std::vector<std::string> pieces;
+            std::vector<std::pair<std::size_t, std::size_t>> pieces;
+            pieces.reserve(pending.size());
             std::size_t start = 0;
             for (std::size_t end; (end = converted->find('\0', start)) != std::string::npos;
                  start = end + 1)
-                pieces.emplace_back(converted->substr(start, end - start));
+                pieces.emplace_back(start, end - start);
             if (pieces.size() == pending.size() && start == converted->size()) {
+                // Assigned in place: each text already has room for its shorter GBK form.
                 for (std::size_t k = 0; k < pending.size(); ++k)
-                    *texts[pending[k]] = std::move(pieces[k]);
+                    texts[pending[k]]->assign(*converted, pieces[k].first, pieces[k].second);
                 return std::nullopt;
             }
         }

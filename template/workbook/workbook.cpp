@@ -126,19 +126,19 @@ WorkbookStatus CheckExpandedText(const SheetReadResult& sheet) {
 }
 
 // Converts every text that a kept cell shows to GBK, each shared text once, in sheet order
-// so that a failure names the first cell that shows the offending text.
-WorkbookStatus ConvertShownTexts(SheetReadResult& sheet) {
+// so that a failure names the first cell that shows the offending text. Answers in `uses`
+// how many cells show each shared text.
+WorkbookStatus ConvertShownTexts(SheetReadResult& sheet, std::vector<std::uint32_t>& uses) {
     std::vector<std::string*> texts;
     std::vector<std::size_t> firstCell;
     texts.reserve(sheet.cells.size());
     firstCell.reserve(sheet.cells.size());
-    std::vector<bool> queued(sheet.sharedTexts.size(), false);
+    uses.assign(sheet.sharedTexts.size(), 0);
     for (std::size_t i = 0; i < sheet.cells.size(); ++i) {
         SheetCell& cell = sheet.cells[i];
         if (cell.shared == kNotShared) {
             texts.push_back(&cell.text);
-        } else if (!queued[cell.shared]) {
-            queued[cell.shared] = true;
+        } else if (uses[cell.shared]++ == 0) {
             texts.push_back(&sheet.sharedTexts[cell.shared]);
         } else {
             continue;
@@ -172,7 +172,8 @@ WorkbookStatus BuildTable(SheetReadResult& sheet, TextTable& table) {
     const std::size_t width = lastColumn - firstColumn + 1;
     if (rowCount * width > kMaxTableCells)
         return Failure(WorkbookError::TooLarge, "the sheet's used range is too large to read");
-    if (WorkbookStatus status = ConvertShownTexts(sheet); !status.ok())
+    std::vector<std::uint32_t> uses;
+    if (WorkbookStatus status = ConvertShownTexts(sheet, uses); !status.ok())
         return status;
 
     // Rows in sheet order; rows without any shown cell simply never appear.
@@ -182,10 +183,12 @@ WorkbookStatus BuildTable(SheetReadResult& sheet, TextTable& table) {
         if (i == 0 || cell.row != sheet.cells[i - 1].row)
             table.emplace_back(width);
         std::string& target = table.back()[cell.column - firstColumn];
-        if (cell.shared != kNotShared)
-            target = sheet.sharedTexts[cell.shared];
-        else
+        if (cell.shared == kNotShared)
             target = std::move(cell.text);
+        else if (--uses[cell.shared] == 0)
+            target = std::move(sheet.sharedTexts[cell.shared]);  // its last cell
+        else
+            target = sheet.sharedTexts[cell.shared];
     }
     return {};
 }

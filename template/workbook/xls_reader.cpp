@@ -187,6 +187,8 @@ private:
         return true;
     }
 
+    // Narrow runs of plain ASCII, by far the most common, go straight into `text`; other
+    // characters are gathered as UTF-16 and converted when a run ends.
     bool Characters(std::size_t count, std::uint8_t flags, std::string& text) {
         units_.clear();
         while (count > 0) {
@@ -204,24 +206,34 @@ private:
             if (take == 0)
                 return false;  // half a character before the boundary
             const std::uint8_t* from = in_.data() + at_;
-            for (std::size_t k = 0; k < take; ++k)
-                units_.push_back(wide ? static_cast<char16_t>(from[2 * k] | (from[2 * k + 1] << 8))
-                                      : static_cast<char16_t>(from[k]));
+            if (!wide && IsAscii(from, take)) {
+                FlushUnits(text);
+                text.append(reinterpret_cast<const char*>(from), take);
+            } else {
+                for (std::size_t k = 0; k < take; ++k)
+                    units_.push_back(
+                        wide ? static_cast<char16_t>(from[2 * k] | (from[2 * k + 1] << 8))
+                             : static_cast<char16_t>(from[k]));
+            }
             at_ += take * (wide ? 2 : 1);
             count -= take;
         }
-        AppendUtf8(text);
+        FlushUnits(text);
         return true;
     }
 
-    void AppendUtf8(std::string& text) const {
-        bool ascii = true;
-        for (char16_t unit : units_)
-            ascii = ascii && unit < 0x80;
-        if (ascii)
-            text.append(units_.begin(), units_.end());
-        else
-            text += Utf16ToUtf8(units_);
+    static bool IsAscii(const std::uint8_t* bytes, std::size_t count) {
+        std::uint8_t any = 0;
+        for (std::size_t k = 0; k < count; ++k)
+            any |= bytes[k];
+        return any < 0x80;
+    }
+
+    void FlushUnits(std::string& text) {
+        if (units_.empty())
+            return;
+        text += Utf16ToUtf8(units_);
+        units_.clear();
     }
 
     const ByteReader& in_;
@@ -377,6 +389,7 @@ public:
         if (!bof || bof->type != kBof || bof->size < 4 ||
             in_.U16(bof->data + 2) != kWorksheetSubstream)
             return Damage{"the active worksheet is missing"};
+        result_.cells.reserve(CountCellRecords(bof->next));
         // Charts and other objects inside the sheet bring substreams of their own.
         int depth = 1;
         for (auto record = records_.At(bof->next); record; record = records_.At(record->next)) {
@@ -394,6 +407,31 @@ public:
     }
 
 private:
+    // How many cells the records from `offset` on may give: room for them is made once.
+    std::size_t CountCellRecords(std::size_t offset) const {
+        std::size_t count = 0;
+        for (auto record = records_.At(offset); record && record->type != kEof;
+             record = records_.At(record->next)) {
+            switch (record->type) {
+                case kLabelSst:
+                case kLabel:
+                case kRString:
+                case kNumber:
+                case kRk:
+                case kBoolErr:
+                case kFormula:
+                    ++count;
+                    break;
+                case kMulRk:
+                    count += record->size / 6;
+                    break;
+                default:
+                    break;
+            }
+        }
+        return count;
+    }
+
     std::optional<Damage> Cell(const Record& record) {
         const std::size_t data = record.data;
         const std::size_t size = record.size;
