@@ -392,6 +392,38 @@ TEST_F(XlsReader, CorruptSectorChainsNeverCrash) {
     EXPECT_GT(read, 0);  // a chain through other sound sectors is read as what they hold
 }
 
+// One shared string of 65,535 characters named by 2,000 cells: a file of about 100 KB that
+// would expand to 131 MB of cell text is refused, naming the limit.
+TEST_F(XlsReader, OneLongSharedStringInThousandsOfCellsIsRefused) {
+    const std::size_t length = 65535;
+    std::vector<Bytes> sst(1);
+    PutU32(sst[0], 2000);
+    PutU32(sst[0], 1);
+    PutU16(sst[0], static_cast<std::uint16_t>(length));
+    sst[0].push_back(0);
+    for (std::size_t written = 0; written < length;) {
+        if (sst.back().size() == 8224)
+            sst.push_back(Bytes{0});  // the rest goes on narrow
+        const std::size_t room = 8224 - sst.back().size();
+        const std::size_t take = std::min(room, length - written);
+        sst.back().insert(sst.back().end(), take, 'z');
+        written += take;
+    }
+    std::vector<std::pair<std::uint16_t, Bytes>> cells;
+    for (std::uint16_t r = 0; r < 2000; ++r)
+        cells.emplace_back(0x00FD, LabelSst(r, 0, 0));
+    TextTable table;
+    const WorkbookStatus status = Read(Write(OneSheet(cells, sst)), table);
+    EXPECT_EQ(status.error, WorkbookError::TooLarge);
+    EXPECT_NE(status.detail.find("64 MB"), std::string::npos) << status.detail;
+    EXPECT_TRUE(table.empty());
+
+    cells.resize(500);  // 33 MB: read
+    ASSERT_TRUE(Read(Write(OneSheet(cells, sst)), table).ok());
+    ASSERT_EQ(table.size(), 500u);
+    EXPECT_EQ(table[499][0], std::string(length, 'z'));
+}
+
 TEST_F(XlsReader, FifoIsRefusedWithoutWaiting) {
     const std::string path = folder_ / "pipe.xls";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
