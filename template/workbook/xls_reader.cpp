@@ -57,8 +57,9 @@ struct Record {
     std::size_t next = 0;  // offset of the record after it
 };
 
-// The records of a workbook stream, one at a time. The framing of the whole stream is
-// checked before anything is read, so a record read here always lies inside the stream.
+// The records of a workbook stream, one at a time. Sheets are found at offsets that the
+// globals name, which need not be where a record starts: every record is checked to lie
+// inside the stream when it is read, not only those of the framing check.
 class RecordStream {
 public:
     explicit RecordStream(const std::vector<std::uint8_t>& stream)
@@ -66,12 +67,13 @@ public:
 
     const ByteReader& in() const { return in_; }
 
-    // The record at `offset`; nothing at the end of the stream or at trailing padding.
+    // The record at `offset`; nothing at the end of the stream, at trailing padding or
+    // where a record would run past the end.
     std::optional<Record> At(std::size_t offset) const {
         if (!in_.Has(offset, 4))
             return std::nullopt;
         Record record{in_.U16(offset), offset + 4, in_.U16(offset + 2), 0};
-        if (record.type == 0 && record.size == 0)
+        if ((record.type == 0 && record.size == 0) || !in_.Has(record.data, record.size))
             return std::nullopt;
         record.next = record.data + record.size;
         return record;
