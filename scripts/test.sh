@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test twice: a plain build, then the whole suite again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer. GUI tests run on Qt's offscreen
+# platform and once more on a virtual X display (their `.xvfb` twins).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -9,6 +10,11 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
 "$root/scripts/build.sh" "$root/build" -DBRINDLECOT_BUILD_TESTS=ON -DBRINDLECOT_BUILD_BENCHMARKS=ON
+# Without xvfb-run the GUI tests would silently lose their X11 run.
+if ! ctest --test-dir "$root/build" -N -R '\.xvfb$' | grep -q 'Total Tests: [1-9]'; then
+  echo "No GUI tests under Xvfb: is xvfb-run installed (scripts/setup.sh)?" >&2
+  exit 1
+fi
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
