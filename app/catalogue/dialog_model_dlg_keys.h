@@ -85,5 +85,7 @@ inline constexpr CatalogueKey kExportMenu{kSection, "msg50"};
 inline constexpr CatalogueKey kOperationsMenu{kSection, "msg51"};
 // Something other than a regular file is at the output path.
 inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg52"};
+// Typed characters that GBK cannot hold (refused in the cell edit).
+inline constexpr CatalogueKey kUnencodableCharacters{kSection, "msg53"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

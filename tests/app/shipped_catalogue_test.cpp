@@ -48,6 +48,7 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 32, 33);
     add("DialogModelDlg", 35, 38);
     add("DialogModelDlg", 40, 52);
+    add("DialogModelDlg", 53, 53, "s");
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);

@@ -4,6 +4,7 @@
 #include "app/catalogue/dialog_crypt_key_keys.h"
 #include "app/message_catalogue.h"
 #include "app/ui/about_dialog.h"
+#include "app/ui/qt_user_interface.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_rules.h"
@@ -15,6 +16,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -276,6 +278,46 @@ private slots:
         QVERIFY(menuSeen);
         QCOMPARE(items, QStringList{QString::fromUtf8(kAboutMenuText)});
         QTRY_VERIFY(aboutSeen);
+    }
+
+    // With real message boxes: the question belongs to the key dialog, the confirmation to
+    // the main dialog, each captioned as its dialog says.
+    void RealMessageBoxesOpenOverTheirOwnDialogs() {
+        if (!QtUserInterface::PersonCanAnswer())
+            QSKIP("message boxes need a platform a person can answer on (run the .xvfb twin)");
+        dialog_ = std::make_unique<MainDialog>();
+        dialog_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+        QStringList boxes;
+        bool keyDialogSeen = false;
+        WhenVisible<KeyDialog>(
+            dialog_.get(),
+            [&](KeyDialog& keyDialog) {
+                WhenVisible<QMessageBox>(&keyDialog, [&](QMessageBox& question) {
+                    boxes << question.windowTitle() + QLatin1Char('|') + question.text() +
+                                 QLatin1Char('|') +
+                                 question.parentWidget()->metaObject()->className();
+                    WhenVisible<QMessageBox>(dialog_.get(), [&](QMessageBox& confirmation) {
+                        boxes << confirmation.windowTitle() + QLatin1Char('|') +
+                                     confirmation.text() + QLatin1Char('|') +
+                                     confirmation.parentWidget()->metaObject()->className();
+                        confirmation.button(QMessageBox::Ok)->click();
+                    });
+                    question.button(QMessageBox::Yes)->click();
+                });
+                keyDialog.KeyEdit()->setText(QString::fromStdString(ValidKey("5555555")));
+                QTest::mouseClick(keyDialog.OkButton(), Qt::LeftButton);
+            },
+            &keyDialogSeen);
+        QTest::mouseClick(dialog_->InstallKeyButton(), Qt::LeftButton);
+        QVERIFY(keyDialogSeen);
+        const QStringList expected{
+            QString::fromStdString(Labelled(keyTexts::kTitle) + "|" +
+                                   Labelled(keyTexts::kConfirmReplace) + "|brindlecot::KeyDialog"),
+            QString::fromStdString(Labelled(texts::kKeyInstalledCaption) + "|" +
+                                   Labelled(texts::kKeyInstalled) + "|brindlecot::MainDialog")};
+        QCOMPARE(boxes, expected);
+        QVERIFY(FileButtonsEnabled());
     }
 
     void EscapeClosesTheDialog() {

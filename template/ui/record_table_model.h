@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "template/record_table.h"
+
+namespace brindlecot {
+
+// The record grid's view of a RecordTable. The table stays the only copy of the records:
+// every answer is read from it when the view asks, and its observer calls become the
+// model's change signals. Texts are GBK in the table and UTF-8 here.
+//
+// Nothing is editable through the model; edits go through the template editor, which
+// checks them and writes the table.
+class RecordTableModel final : public QAbstractTableModel, private RecordTableObserver {
+    Q_OBJECT
+
+public:
+    // The table must outlive the model; the model observes it until destroyed.
+    explicit RecordTableModel(RecordTable& table, QObject* parent = nullptr);
+    ~RecordTableModel() override;
+
+    RecordTableModel(const RecordTableModel&) = delete;
+    RecordTableModel& operator=(const RecordTableModel&) = delete;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Horizontal: the column heading, and as size hint the column's width in pixels.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    const RecordTable& Table() const { return table_; }
+
+private:
+    void RowsAboutToBeInserted(int first, int last) override;
+    void RowsInserted(int first, int last) override;
+    void RowsAboutToBeRemoved(int first, int last) override;
+    void RowsRemoved(int first, int last) override;
+    void CellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn) override;
+    void AboutToReset() override;
+    void Reset() override;
+    void RowNumbersMoved(int first);
+
+    RecordTable& table_;
+};
+
+}  // namespace brindlecot

@@ -1,0 +1,275 @@
+#include "template/ui/template_editor_dialog.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "app/gbk_text.h"
+#include "app/message_catalogue.h"
+#include "app/message_format.h"
+#include "controls/dialog_units.h"
+#include "template/commands/record_export.h"
+#include "template/commands/record_import.h"
+#include "template/ui/record_table_model.h"
+
+namespace brindlecot {
+namespace {
+
+namespace keys = catalogue::DialogModelDlg;
+
+QString FromGbk(std::string_view gbk) {
+    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
+}
+
+QString Text(CatalogueKey key) {
+    return FromGbk(LoadMessage(key));
+}
+
+}  // namespace
+
+TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
+    : SkinnedDialog(parent), editor_(ui) {
+    setObjectName(QStringLiteral("TemplateEditorDialog"));
+    setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+
+    grid_ = new controls::RecordGrid(this);
+    grid_->setObjectName(QStringLiteral("RecordGrid"));
+    model_ = std::make_unique<RecordTableModel>(editor_.Records());
+    grid_->setModel(model_.get());
+    grid_->SetOwner(this);
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { RunContextMenu(grid_->viewport()->mapToGlobal(at)); });
+
+    statistics_ = new QPlainTextEdit(this);
+    statistics_->setObjectName(QStringLiteral("StatisticsBox"));
+    statistics_->setReadOnly(true);
+
+    addButton_ = new QPushButton(Text(keys::kAddButton), this);
+    deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
+    returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
+    // Enter does nothing in this window: no button is pressed by it.
+    for (QPushButton* button : {addButton_, deleteButton_, returnButton_}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    connect(addButton_, &QPushButton::clicked, this, &TemplateEditorDialog::AddRow);
+    connect(deleteButton_, &QPushButton::clicked, this, &TemplateEditorDialog::DeleteRows);
+    connect(returnButton_, &QPushButton::clicked, this, &TemplateEditorDialog::reject);
+
+    BuildMenus();
+    editor_.SetFocusRecordsRequest([this] { grid_->setFocus(Qt::OtherFocusReason); });
+    PlaceFromResource();
+}
+
+TemplateEditorDialog::~TemplateEditorDialog() {
+    // The grid goes with the window; it must not call back into a half-destroyed owner.
+    grid_->SetOwner(nullptr);
+    grid_->setModel(nullptr);
+}
+
+void TemplateEditorDialog::BuildMenus() {
+    menuBar_ = new QMenuBar(this);
+    operationsMenu_ = menuBar_->addMenu(Text(keys::kOperationsMenu));
+    importAction_ = operationsMenu_->addAction(Text(keys::kImportMenu));
+    exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
+    connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
+    connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
+
+    contextMenu_ = new QMenu(this);
+    addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
+    deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+}
+
+// Where the controls stand before the first layout: the window's designed size and places.
+void TemplateEditorDialog::PlaceFromResource() {
+    const int top = menuBar_->sizeHint().height();
+    const QRect window = DialogUnitsRect(0, 0, 427, 246);
+    resize(window.width(), window.height() + top);
+    menuBar_->setGeometry(0, 0, window.width(), top);
+    grid_->setGeometry(DialogUnitsRect(10, 37, 407, 74).translated(0, top));
+    statistics_->setGeometry(DialogUnitsRect(13, 140, 403, 50).translated(0, top));
+    addButton_->setGeometry(DialogUnitsRect(76, 22, 40, 14).translated(0, top));
+    deleteButton_->setGeometry(DialogUnitsRect(122, 22, 40, 14).translated(0, top));
+    returnButton_->setGeometry(DialogUnitsRect(373, 220, 40, 14).translated(0, top));
+}
+
+bool TemplateEditorDialog::Open(const std::string& templatePath, const std::string& caption) {
+    if (!closeRequest_)
+        return false;
+    setWindowTitle(FromGbk(caption));
+    if (!editor_.Open(templatePath, caption))
+        return false;
+    ShowStatistics();
+    showMaximized();
+    activateWindow();
+    return true;
+}
+
+void TemplateEditorDialog::Close() {
+    grid_->EndCellEdit();
+    editor_.Close();
+    statistics_->clear();
+    closing_ = true;
+    SkinnedDialog::close();
+    closing_ = false;
+}
+
+void TemplateEditorDialog::RequestClose() {
+    // Posted, as the owner closes and destroys this window in answer.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (closeRequest_)
+                closeRequest_();
+        },
+        Qt::QueuedConnection);
+}
+
+void TemplateEditorDialog::reject() {
+    RequestClose();
+}
+
+void TemplateEditorDialog::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    RequestClose();
+}
+
+void TemplateEditorDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    SkinnedDialog::keyPressEvent(event);
+}
+
+// --- commands ----------------------------------------------------------------
+
+void TemplateEditorDialog::AddRow() {
+    grid_->EndCellEdit();
+    editor_.AddDefaultRow();
+    ShowStatistics();
+    grid_->scrollToBottom();
+}
+
+void TemplateEditorDialog::HandSelectionToTable() {
+    RecordTable& table = editor_.Records();
+    table.ClearSelection();
+    for (const int row : grid_->SelectedRows())
+        table.SetRowSelected(row, true);
+}
+
+void TemplateEditorDialog::DeleteRows() {
+    grid_->EndCellEdit();
+    HandSelectionToTable();
+    if (editor_.DeleteSelectedRows()) {
+        grid_->clearSelection();
+        ShowStatistics();
+    }
+}
+
+void TemplateEditorDialog::Import() {
+    grid_->EndCellEdit();
+    ImportRecords(editor_);
+    ShowStatistics();
+}
+
+void TemplateEditorDialog::Export() {
+    grid_->EndCellEdit();
+    ExportRecords(editor_);
+}
+
+void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
+    const QAction* chosen = contextMenu_->exec(globalPosition);
+    if (chosen == addRowAction_) {
+        AddRow();
+    } else if (chosen == deleteRowsAction_ && grid_->selectionModel()->hasSelection()) {
+        DeleteRows();
+    }
+}
+
+void TemplateEditorDialog::ShowStatistics() {
+    QString text = FromGbk(editor_.StatisticsText());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (statistics_->toPlainText() != text)
+        statistics_->setPlainText(text);
+}
+
+// --- the grid's questions ----------------------------------------------------
+
+bool TemplateEditorDialog::CellEditMayStart(int row, int column) {
+    return editor_.OnCellEditStart(row, column);
+}
+
+void TemplateEditorDialog::CellEditEnded(int row, int column, const std::string& text,
+                                         controls::CellEditEndKey /*key*/) {
+    editor_.OnCellEditCommit(row, column, text);
+    ShowStatistics();
+}
+
+QString TemplateEditorDialog::UnencodableTextMessage(const QString& characters) {
+    // The characters have no GBK form, so the message is filled in after conversion.
+    const std::string format = GbkToUtf8ForDisplay(LoadMessage(keys::kUnencodableCharacters));
+    const std::string shown = characters.toStdString();
+    return QString::fromStdString(FormatMessage(format, {std::string_view(shown)}));
+}
+
+// --- layout and painting -----------------------------------------------------
+
+void TemplateEditorDialog::showEvent(QShowEvent* event) {
+    SkinnedDialog::showEvent(event);
+    LayOut(width(), height());
+}
+
+void TemplateEditorDialog::resizeEvent(QResizeEvent* event) {
+    SkinnedDialog::resizeEvent(event);
+    LayOut(width(), height());
+}
+
+// The first layout uses the whole client area, every later one five pixels less each way.
+void TemplateEditorDialog::LayOut(int width, int height) {
+    const int top = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, width, top);
+    height -= top;
+    if (width <= 0 || height <= 0 || !isVisible())
+        return;
+    const int w = laidOut_ ? width - 5 : width;
+    const int h = laidOut_ ? height - 5 : height;
+    laidOut_ = true;
+
+    const int buttonHeight = addButton_->height();
+    const int buttonTop = h - 10 - buttonHeight;
+    deleteButton_->setGeometry(w - 10 - deleteButton_->width(), top + buttonTop,
+                               deleteButton_->width(), buttonHeight);
+    const int addLeft = w - 2 * addButton_->width() - 15;
+    addButton_->move(addLeft, top + buttonTop);
+    // "返回" joins the row of buttons: at its designed place it would lie over the grid
+    // of a maximised window.
+    returnButton_->move(addLeft - 5 - returnButton_->width(), top + buttonTop);
+
+    const int statisticsHeight = statistics_->height();
+    const int statisticsTop = buttonTop - 5 - statisticsHeight;
+    statistics_->setGeometry(10, top + statisticsTop, w - 20, statisticsHeight);
+    grid_->setGeometry(10, top + 22, w - 20, std::max(0, statisticsTop - 5 - 22));
+    update();
+}
+
+void TemplateEditorDialog::PaintLabels(QPainter& painter) {
+    const QRect label(grid_->x(), menuBar_->height(), width() - grid_->x(),
+                      grid_->y() - 2 - menuBar_->height());
+    painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
+                     Text(keys::kRecordsLabel));
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,329 @@
+#include "template/ui/template_editor_dialog.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+
+#include <array>
+
+#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "app/message_format.h"
+#include "template/field_rules.h"
+#include "tests/support/typing.h"
+#include "tests/template/ui/editor_window.h"
+
+namespace brindlecot {
+namespace {
+
+using testing::EditorWindow;
+using testing::Gbk;
+using testing::TypeText;
+namespace keys = catalogue::DialogModelDlg;
+
+const char kNameAndAmount[] =
+    "[name] index=1 value= type=10\"X\" visible=true isRequisite=true\n"
+    "[amount] index=2 value= type=8\"M\" visible=true isRequisite=false\n";
+
+// Picks `action` of a popup about to open, from the event loop.
+void ChooseWhenShown(QMenu* menu, QAction* action) {
+    QTimer::singleShot(0, menu, [menu, action] {
+        menu->setActiveAction(action);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+}
+
+class TemplateEditorDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void OpensMaximisedWithCatalogueTexts() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(editor.window->isMaximized());
+        QCOMPARE(editor.window->windowTitle(), QString::fromUtf8("模板甲"));
+        QCOMPARE(editor.window->AddButton()->text(), QString::fromUtf8("添加"));
+        QCOMPARE(editor.window->DeleteButton()->text(), QString::fromUtf8("删除"));
+        QCOMPARE(editor.window->OperationsMenu()->title(), QString::fromUtf8("文件"));
+        QCOMPARE(editor.window->OperationsMenu()->actions().size(), 2);
+        QCOMPARE(editor.window->ContextMenu()->actions().at(0)->text(),
+                 QString::fromUtf8("添加记录"));
+        const QAbstractItemModel* model = editor.Grid()->model();
+        QCOMPARE(model->columnCount(), 4);
+        QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
+        QCOMPARE(editor.Grid()->columnWidth(0), 50);
+        QCOMPARE(editor.Grid()->columnWidth(3), 300);
+        QCOMPARE(editor.Statistics(), QString());
+    }
+
+    void ATemplateThatDoesNotLoadIsRefused() {
+        EditorWindow editor;
+        QVERIFY(!editor.Open("[name] index=1 value= type=10\"X\" visible=true\n", 10));
+        QVERIFY(!editor.ui.Messages().empty());
+        QVERIFY(!editor.window->isVisible());
+    }
+
+    void ATemplateWithoutVisibleFieldsGivesTwoColumns() {
+        EditorWindow editor;
+        QVERIFY(editor.Open("[hidden] index=1 value=7 type=1\"N\" visible=false isRequisite=true\n",
+                            1));
+        QCOMPARE(editor.Grid()->model()->columnCount(), 2);
+        QTest::mouseClick(editor.window->AddButton(), Qt::LeftButton);
+        QCOMPARE(editor.Table().RowCount(), 1);
+        QVERIFY(!editor.Table().IsErrorRow(0));
+        QCOMPARE(editor.Grid()->model()->data(editor.Grid()->model()->index(0, 0)).toString(),
+                 QStringLiteral("1"));
+    }
+
+    void ANewRowWithARequiredFieldIsAnErrorRowAtOnce() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QTest::mouseClick(editor.window->AddButton(), Qt::LeftButton);
+        QCOMPARE(editor.Table().RowCount(), 1);
+        QVERIFY(editor.Table().IsErrorRow(0));
+        QCOMPARE(
+            editor.Grid()->model()->data(editor.Grid()->model()->index(0, 3)).toString(),
+            QString::fromStdString(GbkToUtf8ForDisplay(std::string(editor.Table().ErrorText(0)))));
+        QCOMPARE(editor.Grid()
+                     ->model()
+                     ->data(editor.Grid()->model()->index(0, 1), Qt::BackgroundRole)
+                     .value<QColor>(),
+                 QColor(255, 140, 140));
+        // The statistics count the row but sum over no clean row.
+        QVERIFY(editor.Statistics().contains(QStringLiteral("1")));
+        QVERIFY(editor.ui.Messages().empty());
+    }
+
+    void DeletingThreeSelectedRowsOf400LeavesTheOthersNumbered() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        for (int row = 0; row < 400; ++row) {
+            const std::array<std::string, 2> cells{"n" + std::to_string(row), "1.00"};
+            editor.Table().AppendRow(cells);
+        }
+        QItemSelectionModel* selection = editor.Grid()->selectionModel();
+        for (const int row : {7, 200, 399}) {
+            selection->select(editor.Grid()->model()->index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        editor.ui.answers.push_back(true);
+        QTest::mouseClick(editor.window->DeleteButton(), Qt::LeftButton);
+
+        QCOMPARE(editor.ui.Questions().size(), std::size_t{1});
+        QCOMPARE(editor.ui.Questions()[0].text, LoadMessage(keys::kConfirmDeleteRows));
+        QCOMPARE(editor.Table().RowCount(), 397);
+        const QAbstractItemModel* model = editor.Grid()->model();
+        for (int row = 0; row < 397; ++row)
+            QCOMPARE(model->data(model->index(row, 0)).toString(), QString::number(row + 1));
+        QCOMPARE(editor.Table().Cell(7, 1), std::string_view("n8"));
+        QCOMPARE(editor.Table().Cell(198, 1), std::string_view("n199"));
+        QCOMPARE(editor.Table().Cell(199, 1), std::string_view("n201"));
+        QCOMPARE(editor.Table().Cell(396, 1), std::string_view("n398"));
+        QVERIFY(editor.Statistics().startsWith(QString::fromStdString(
+            GbkToUtf8ForDisplay(FormatMessage(LoadMessage(keys::kStatisticsRows), {397LL})))));
+    }
+
+    void DeletingAsksAndNoKeepsTheRows() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        editor.Table().AppendRow();
+        editor.Grid()->selectRow(0);
+        editor.ui.answers.push_back(false);
+        editor.window->DeleteRows();
+        QCOMPARE(editor.Table().RowCount(), 1);
+        // Without a selection nothing is asked.
+        editor.Grid()->clearSelection();
+        editor.window->DeleteRows();
+        QCOMPARE(editor.ui.Questions().size(), std::size_t{1});
+    }
+
+    void AnEditThatBreaksItsRuleKeepsTheOldText() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> cells{"a", "2.50"};
+        editor.Table().AppendRow(cells);
+        editor.DoubleClick(0, 2);
+        QVERIFY(editor.Grid()->CurrentEdit() != nullptr);
+        editor.Grid()->CurrentEdit()->selectAll();
+        TypeText(editor.Grid()->CurrentEdit(), QStringLiteral("12x"));
+        QTest::keyClick(editor.Grid()->CurrentEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(editor.Table().Cell(0, 2), std::string_view("2.50"));
+        QCOMPARE(editor.ui.Messages().size(), std::size_t{1});
+        QCOMPARE(editor.ui.Messages()[0].caption, Gbk("模板甲"));
+        QVERIFY(!editor.Table().IsErrorRow(0));
+    }
+
+    void AnEditThatPassesWhileAnotherCellIsBrokenRewritesTheErrorColumn() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        editor.window->AddRow();  // name is required: an error row
+        const std::string before(editor.Table().ErrorText(0));
+        editor.Table().SetErrorText(0, "stale");
+        editor.DoubleClick(0, 2);
+        TypeText(editor.Grid()->CurrentEdit(), QStringLiteral("3"));
+        QTest::keyClick(editor.Grid()->CurrentEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(editor.Table().Cell(0, 2), std::string_view("3.00"));  // rewritten, stored
+        QCOMPARE(std::string(editor.Table().ErrorText(0)), before);
+        QVERIFY(editor.ui.Messages().empty());
+
+        // Fixing the broken cell clears the row and lets it into the statistics.
+        editor.DoubleClick(0, 1);
+        TypeText(editor.Grid()->CurrentEdit(), QString::fromUtf8("李四"));
+        QTest::keyClick(editor.Grid()->CurrentEdit(), Qt::Key_Escape);  // still handed over
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.Table().Cell(0, 1), std::string_view(Gbk("李四")));
+        QVERIFY(!editor.Table().IsErrorRow(0));
+        QVERIFY(editor.Statistics().contains(QStringLiteral("3.00")));
+    }
+
+    void TheRowNumberAndErrorColumnsAreNotEditable() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        editor.window->AddRow();
+        editor.DoubleClick(0, 0);
+        QCOMPARE(editor.Grid()->CurrentEdit(), nullptr);
+        editor.DoubleClick(0, 3);
+        QCOMPARE(editor.Grid()->CurrentEdit(), nullptr);
+    }
+
+    void ACharacterGbkCannotHoldGetsTheCatalogueMessage() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        editor.window->AddRow();
+        editor.DoubleClick(0, 1);
+        TypeText(editor.Grid()->CurrentEdit(), QString::fromUtf8("김"));
+        QCOMPARE(editor.Grid()->CurrentEdit()->text(), QString());
+        const QString expected = QString::fromStdString(
+            FormatMessage(GbkToUtf8ForDisplay(LoadMessage(keys::kUnencodableCharacters)), {"김"}));
+        QVERIFY(expected.contains(QString::fromUtf8("김")));
+        QCOMPARE(QToolTip::text(), expected);
+    }
+
+    void EnterDoesNothingAndLeavingAsksTheOwner() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        editor.window->AddButton()->setFocus();
+        QTest::keyClick(editor.window.get(), Qt::Key_Return);
+        QCOMPARE(editor.Table().RowCount(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.closeRequests, 0);
+
+        QTest::mouseClick(editor.window->ReturnButton(), Qt::LeftButton);
+        QVERIFY(editor.window->isVisible());  // only the owner closes it
+        QCOMPARE(editor.closeRequests, 0);    // posted, not called inside the click
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.closeRequests, 1);
+
+        QTest::keyClick(editor.window.get(), Qt::Key_Escape);
+        editor.window->close();
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.closeRequests, 3);
+        QVERIFY(editor.window->isVisible());
+
+        editor.window->Close();
+        QVERIFY(!editor.window->isVisible());
+        QCOMPARE(editor.Table().ColumnCount(), 0);
+    }
+
+    void TheContextPopupAddsAndDeletes() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QMenu* popup = editor.window->ContextMenu();
+        ChooseWhenShown(popup, popup->actions().at(0));
+        editor.window->RunContextMenu(editor.window->mapToGlobal(QPoint(100, 100)));
+        QCOMPARE(editor.Table().RowCount(), 1);
+
+        // Delete without a selection does nothing; with one it asks and deletes.
+        ChooseWhenShown(popup, popup->actions().at(1));
+        editor.window->RunContextMenu(editor.window->mapToGlobal(QPoint(100, 100)));
+        QCOMPARE(editor.ui.Questions().size(), std::size_t{0});
+        editor.Grid()->selectRow(0);
+        ChooseWhenShown(popup, popup->actions().at(1));
+        editor.window->RunContextMenu(editor.window->mapToGlobal(QPoint(100, 100)));
+        QCOMPARE(editor.Table().RowCount(), 0);
+    }
+
+    // The window runs the same commands as the command-line tool: a shipped template's
+    // import and export through the window's menu write the bytes the tool writes.
+    void ImportThenExportThroughTheWindowMatchesTheCommandLineTool() {
+        EditorWindow editor;
+        namespace fs = std::filesystem;
+        const fs::path shipped = fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "conf" /
+                                 fs::u8path("\u6279\u91cf\u8f6c\u8d26.cfg");  // 批量转账
+        const std::string templatePath = editor.folder.Copy(shipped, "conf/transfer.cfg");
+        QVERIFY(editor.window->Open(templatePath, Gbk("批量转账")));
+        const std::string input = editor.folder.Write(
+            "work/in.txt", Gbk("6222000011112222|张三|1234.50|中国工商银行|工资\r\n"
+                               "6222000011113333|李四|88|招商银行|\r\n"
+                               "6222000011114444|王五|0.01||报销\r\n"));
+        editor.ui.fileToOpen = input;
+        QAction* import = editor.window->OperationsMenu()->actions().at(0);
+        import->trigger();
+        QCOMPARE(editor.Table().RowCount(), 3);
+        QVERIFY(editor.Statistics().contains(QStringLiteral("3")));
+
+        const std::string fromWindow = (editor.folder.path() / "work" / "window.txt").string();
+        editor.ui.fileToSave = fromWindow;
+        editor.window->OperationsMenu()->actions().at(1)->trigger();
+        QCOMPARE(editor.ui.Texts().back(), LoadMessage(keys::kExportDone));
+
+        const std::string fromTool = (editor.folder.path() / "work" / "tool.txt").string();
+        QProcess tool;
+        tool.start(QStringLiteral(BRINDLECOT_CLI),
+                   {QStringLiteral("export"), QString::fromStdString(templatePath),
+                    QString::fromStdString(input), QString::fromStdString(fromTool)});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        const std::string written = testing::ReadFileBytes(fromWindow);
+        QVERIFY(!written.empty());
+        QCOMPARE(written, testing::ReadFileBytes(fromTool));
+    }
+
+    void EveryResizeLaysTheWindowOut() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        editor.window->showNormal();
+        editor.window->resize(900, 700);
+        QCoreApplication::processEvents();
+        const int top = editor.window->MenuBar()->height();
+        const int w = 900 - 5;
+        const int h = 700 - top - 5;
+        const QPushButton* add = editor.window->AddButton();
+        const QPushButton* del = editor.window->DeleteButton();
+        QCOMPARE(del->geometry().right() + 1, w - 10);
+        QCOMPARE(del->geometry().bottom() + 1, top + h - 10);
+        QCOMPARE(del->height(), add->height());
+        QCOMPARE(add->x(), w - 2 * add->width() - 15);
+        QCOMPARE(add->geometry().bottom() + 1, top + h - 10);
+        const QRect statistics = editor.window->StatisticsBox()->geometry();
+        QCOMPARE(statistics.left(), 10);
+        QCOMPARE(statistics.width(), w - 20);
+        QCOMPARE(statistics.bottom() + 1, add->y() - 5);
+        const QRect grid = editor.Grid()->geometry();
+        QCOMPARE(grid.topLeft(), QPoint(10, top + 22));
+        QCOMPARE(grid.width(), w - 20);
+        QCOMPARE(grid.bottom() + 1, statistics.top() - 5);
+        // Nothing overlaps: "返回" sits in the row of buttons.
+        QVERIFY(!editor.window->ReturnButton()->geometry().intersects(grid));
+        QVERIFY(!editor.window->ReturnButton()->geometry().intersects(add->geometry()));
+    }
+};
+
+}  // namespace
+}  // namespace brindlecot
+
+QTEST_MAIN(brindlecot::TemplateEditorDialogTest)
+#include "template_editor_dialog_test.moc"
