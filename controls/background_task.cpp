@@ -35,40 +35,29 @@ QString ProgressText(const TaskProgress& progress) {
     return QStringLiteral("%1 MB / %2 MB").arg(done, expected);
 }
 
-// A window that only the end of the task closes.
-class ProgressPopup : public QDialog {
-public:
-    explicit ProgressPopup(QWidget* owner) : QDialog(owner) {
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-        setWindowModality(Qt::WindowModal);
-        auto* layout = new QVBoxLayout(this);
-        label_ = new QLabel(this);
-        bar_ = new QProgressBar(this);
-        bar_->setMinimumWidth(260);
-        layout->addWidget(label_);
-        layout->addWidget(bar_);
-    }
-
-    void Show(const TaskProgress& progress) {
-        label_->setText(ProgressText(progress));
-        if (progress.expected == 0) {
-            bar_->setRange(0, 0);  // busy: the end is not known
-            return;
-        }
-        bar_->setRange(0, kProgressSteps);
-        const double share = static_cast<double>(std::min(progress.done, progress.expected)) /
-                             static_cast<double>(progress.expected);
-        bar_->setValue(static_cast<int>(share * kProgressSteps));
-    }
-
-    void reject() override {}
-
-private:
-    QLabel* label_;
-    QProgressBar* bar_;
-};
-
 }  // namespace
+
+TaskProgressWindow::TaskProgressWindow(QWidget* owner)
+    : QDialog(owner), label_(new QLabel(this)), bar_(new QProgressBar(this)) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowModality(Qt::WindowModal);
+    auto* layout = new QVBoxLayout(this);
+    bar_->setMinimumWidth(260);
+    layout->addWidget(label_);
+    layout->addWidget(bar_);
+}
+
+void TaskProgressWindow::Show(const TaskProgress& progress) {
+    label_->setText(ProgressText(progress));
+    if (progress.expected == 0) {
+        bar_->setRange(0, 0);  // busy: the end is not known
+        return;
+    }
+    bar_->setRange(0, kProgressSteps);
+    const double share = static_cast<double>(std::min(progress.done, progress.expected)) /
+                         static_cast<double>(progress.expected);
+    bar_->setValue(static_cast<int>(share * kProgressSteps));
+}
 
 // Carries every call of the work over to the GUI thread and waits for its answer, so that
 // message boxes and file dialogs are made and run where Qt allows them.
@@ -197,7 +186,7 @@ void BackgroundTask::ShowProgress() {
     if (!running_)
         return;
     if (!progress_) {
-        auto* window = new ProgressPopup(owner_);
+        auto* window = new TaskProgressWindow(owner_);
         window->setAttribute(Qt::WA_DeleteOnClose);
         if (owner_)
             window->setWindowTitle(owner_->windowTitle());
@@ -210,7 +199,7 @@ void BackgroundTask::ShowProgress() {
 
 void BackgroundTask::UpdateProgress() {
     if (progress_)
-        static_cast<ProgressPopup*>(progress_.data())->Show(probe_ ? probe_() : TaskProgress{});
+        progress_->Show(probe_ ? probe_() : TaskProgress{});
 }
 
 void BackgroundTask::HideProgress() {

@@ -13,6 +13,8 @@
 
 #include "app/user_interface.h"
 
+class QLabel;
+class QProgressBar;
 class QTimer;
 
 namespace brindlecot::controls {
@@ -21,6 +23,20 @@ namespace brindlecot::controls {
 struct TaskProgress {
     std::uint64_t done = 0;
     std::uint64_t expected = 0;
+};
+
+// The small window that shows how far a task has come: the megabytes written against
+// those expected, and a bar (a busy bar while the end is not known). Only the end of the
+// task closes it.
+class TaskProgressWindow : public QDialog {
+public:
+    explicit TaskProgressWindow(QWidget* owner);
+    void Show(const TaskProgress& progress);
+    void reject() override {}
+
+private:
+    QLabel* label_;
+    QProgressBar* bar_;
 };
 
 // Runs one blocking call (a core command that ends in a library call) on a worker thread
@@ -62,8 +78,8 @@ public:
     bool IsRunning() const { return running_; }
     static bool AnyRunning();
 
-    // The progress window while it is shown, else nullptr (for tests and screenshots).
-    QDialog* ProgressWindow() const { return progress_; }
+    // The progress window while it is shown, else nullptr.
+    TaskProgressWindow* ProgressWindow() const { return progress_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,7 +101,7 @@ private:
     ProgressProbe probe_;
     QTimer* progressDelay_;
     QTimer* progressPoll_;
-    QPointer<QDialog> progress_;
+    QPointer<TaskProgressWindow> progress_;
     bool running_ = false;
 };
 

@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-wqy-zenhei fontconfig
   libssl-dev openssl
   xvfb xauth libxcb1-dev
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include "app/app_path.h"
 #include "app/ui/file_filter.h"
 #include "app/ui/qt_user_interface.h"
+#include "app/ui/single_file_hook.h"
+#include "tests/support/modal_dialogs.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot {
@@ -135,6 +139,42 @@ private slots:
 
         answer(QMessageBox::Yes);
         QCOMPARE(driver.Save(QStringLiteral("sealed")), QStringLiteral("sealed.txt"));
+    }
+
+    // On a display a person can answer, the program's single-file dialog chooses its
+    // output with CFileDlgRe, over the dialog.
+    void TheProgramsSingleFileDialogSavesThroughCFileDlgRe() {
+        if (!QtUserInterface::PersonCanAnswer())
+            QSKIP("needs a platform where dialogs are shown (run under Xvfb)");
+        testing::TempFolder app;
+        app.Write("conf/filecrypt.config", "");
+        SetAppFolder(app.path().string());
+        bool sawSaveDialog = false;
+        QWidget* saveDialogParent = nullptr;
+        QWidget* singleFile = nullptr;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* save = qobject_cast<QFileDialog*>(modal)) {
+                sawSaveDialog = dynamic_cast<CFileDlgRe*>(save) != nullptr;
+                saveDialogParent = save->parentWidget();
+                save->reject();
+            } else if (auto* dialog = qobject_cast<SingleFileDialog*>(modal)) {
+                if (singleFile == nullptr) {
+                    singleFile = dialog;
+                    // Outside this timer's slot, which does not run again while the
+                    // file dialog's own loop runs inside it.
+                    QTimer::singleShot(0, dialog->OutputBrowseButton(), &QPushButton::click);
+                } else {
+                    dialog->reject();
+                }
+            }
+        });
+        poll.start(50);
+        OpenSingleFileDialog(nullptr);
+        poll.stop();
+        QVERIFY(sawSaveDialog);
+        QCOMPARE(saveDialogParent, singleFile);
     }
 };
 
