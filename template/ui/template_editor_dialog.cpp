@@ -86,6 +86,10 @@ void TemplateEditorDialog::BuildMenus() {
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
     deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+
+    menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
+    controls::MakeOwnerDrawn(*menuBar_, *menuStyle_);
+    controls::MakeOwnerDrawn(*contextMenu_, *menuStyle_);
 }
 
 // Where the controls stand before the first layout: the window's designed size and places.
@@ -241,6 +245,7 @@ void TemplateEditorDialog::resizeEvent(QResizeEvent* event) {
 void TemplateEditorDialog::LayOut(int width, int height) {
     const int top = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, width, top);
+    menuStyle_->SetPopupTitleWidth(width);
     height -= top;
     if (width <= 0 || height <= 0 || !isVisible())
         return;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/owner_drawn_menu.h"
 #include "controls/record_grid.h"
 #include "controls/skinned_dialog.h"
 #include "template/commands/template_editor.h"
@@ -59,6 +60,9 @@ public:
     QPushButton* DeleteButton() const { return deleteButton_; }
     QPushButton* ReturnButton() const { return returnButton_; }
 
+    // Shows the statistics text as the editor last computed it.
+    void ShowStatistics();
+
     // Shows the context popup at `globalPosition` and runs what is chosen.
     void RunContextMenu(const QPoint& globalPosition);
 
@@ -82,7 +86,6 @@ private:
     void BuildMenus();
     void PlaceFromResource();
     void LayOut(int width, int height);
-    void ShowStatistics();
     void HandSelectionToTable();
     void RequestClose();
 
@@ -104,6 +107,7 @@ private:
     QPushButton* addButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
     QPushButton* returnButton_ = nullptr;
+    controls::OwnerDrawnMenuStyle* menuStyle_ = nullptr;
 };
 
 }  // namespace brindlecot
