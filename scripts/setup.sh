@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake g++ make pkg-config clang-format
+  cmake g++ make pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreexl-dev libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
