@@ -277,4 +277,17 @@ void TemplateEditorDialog::PaintLabels(QPainter& painter) {
                      Text(keys::kRecordsLabel));
 }
 
+std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,
+                                                  const std::string& path,
+                                                  const std::string& caption,
+                                                  std::function<void()> closeRequest) {
+    auto window = std::make_unique<TemplateEditorDialog>(ui, owner);
+    window->SetCloseRequest(std::move(closeRequest));
+    if (!window->Open(path, caption)) {
+        window->Close();
+        return nullptr;
+    }
+    return window;
+}
+
 }  // namespace brindlecot

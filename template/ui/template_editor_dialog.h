@@ -110,4 +110,13 @@ private:
     controls::OwnerDrawnMenuStyle* menuStyle_ = nullptr;
 };
 
+// Opens an editor window on the template at `path` (GBK `caption`) as a window of its own
+// over `owner`, shown maximised; `closeRequest` hears when the person leaves it. Nothing
+// when the template does not load (its message shown). The form the template chooser
+// takes an editor in.
+std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,
+                                                  const std::string& path,
+                                                  const std::string& caption,
+                                                  std::function<void()> closeRequest);
+
 }  // namespace brindlecot
