@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -52,6 +53,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     statistics_->setObjectName(QStringLiteral("StatisticsBox"));
     statistics_->setReadOnly(true);
 
+    errorCount_ = new QLabel(this);
+    errorCount_->setObjectName(QStringLiteral("ErrorCount"));
+
     addButton_ = new QPushButton(Text(keys::kAddButton), this);
     deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
     returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
@@ -82,6 +86,18 @@ void TemplateEditorDialog::BuildMenus() {
     exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
+    // For big batches: from one broken row to the next without scrolling through them.
+    operationsMenu_->addSeparator();
+    nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
+    nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
+    previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
+    previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    for (QAction* action : {nextErrorAction_, previousErrorAction_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    connect(nextErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(true); });
+    connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
@@ -203,7 +219,26 @@ void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
     }
 }
 
+void TemplateEditorDialog::GoToErrorRow(bool forward) {
+    grid_->EndCellEdit();
+    const int current = grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
+    const int row = editor_.Records().NextErrorRow(current, forward);
+    if (row < 0)
+        return;
+    // Not selectRow: with Shift held (Shift+F8) it would extend the selection.
+    const QModelIndex target = grid_->model()->index(row, 0);
+    grid_->selectionModel()->setCurrentIndex(
+        target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid_->scrollTo(target, QAbstractItemView::PositionAtCenter);
+}
+
 void TemplateEditorDialog::ShowStatistics() {
+    const int errorRows = editor_.Records().ErrorRowCount();
+    errorCount_->setText(errorRows == 0
+                             ? QString()
+                             : FromGbk(FormatMessage(LoadMessage(keys::kErrorRowCount),
+                                                     {static_cast<long long>(errorRows)})));
+    errorCount_->adjustSize();
     QString text = FromGbk(editor_.StatisticsText());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (statistics_->toPlainText() != text)
@@ -262,6 +297,9 @@ void TemplateEditorDialog::LayOut(int width, int height) {
     // "返回" joins the row of buttons: at its designed place it would lie over the grid
     // of a maximised window.
     returnButton_->move(addLeft - 5 - returnButton_->width(), top + buttonTop);
+
+    // The number of error rows sits at the left of the row of buttons, under the statistics.
+    errorCount_->move(10, top + buttonTop + (buttonHeight - errorCount_->height()) / 2);
 
     const int statisticsHeight = statistics_->height();
     const int statisticsTop = buttonTop - 5 - statisticsHeight;

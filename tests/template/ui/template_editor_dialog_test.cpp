@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -49,7 +50,10 @@ private slots:
         QCOMPARE(editor.window->AddButton()->text(), QString::fromUtf8("添加"));
         QCOMPARE(editor.window->DeleteButton()->text(), QString::fromUtf8("删除"));
         QCOMPARE(editor.window->OperationsMenu()->title(), QString::fromUtf8("文件"));
-        QCOMPARE(editor.window->OperationsMenu()->actions().size(), 2);
+        QCOMPARE(editor.window->OperationsMenu()->actions().at(0)->text(),
+                 QString::fromUtf8("文件导入"));
+        QCOMPARE(editor.window->OperationsMenu()->actions().at(1)->text(),
+                 QString::fromUtf8("文件导出"));
         QCOMPARE(editor.window->ContextMenu()->actions().at(0)->text(),
                  QString::fromUtf8("添加记录"));
         const QAbstractItemModel* model = editor.Grid()->model();
@@ -290,6 +294,50 @@ private slots:
         const std::string written = testing::ReadFileBytes(fromWindow);
         QVERIFY(!written.empty());
         QCOMPARE(written, testing::ReadFileBytes(fromTool));
+    }
+
+    void F8GoesFromErrorRowToErrorRowAndTheirNumberIsShown() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> clean{"a", "1.00"};
+        editor.Table().AppendRow(clean);
+        editor.window->AddRow();  // the required name is empty: an error row
+        editor.Table().AppendRow(clean);
+        editor.Table().AppendRow(clean);
+        editor.window->AddRow();
+        QCOMPARE(editor.window->ErrorCountLabel()->text(),
+                 QString::fromStdString(
+                     GbkToUtf8ForDisplay(FormatMessage(LoadMessage(keys::kErrorRowCount), {2LL}))));
+
+        const auto current = [&] {
+            return editor.Grid()->currentIndex().row();
+        };
+        editor.Grid()->setFocus();
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 1);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 4);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 1);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8, Qt::ShiftModifier);
+        QCOMPARE(current(), 4);
+        QCOMPARE(editor.Grid()->SelectedRows(), std::vector<int>{4});
+
+        // Correcting both rows empties the count.
+        for (const int row : {1, 4}) {
+            for (const int column : {1, 2}) {
+                editor.DoubleClick(row, column);
+                TypeText(editor.Grid()->CurrentEdit(), QStringLiteral("7"));
+                QTest::keyClick(editor.Grid()->CurrentEdit(), Qt::Key_Return);
+                QCoreApplication::processEvents();
+            }
+        }
+        QCOMPARE(editor.Table().ErrorRowCount(), 0);
+        QCOMPARE(editor.window->ErrorCountLabel()->text(), QString());
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(2, 1));
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 2);
     }
 
     void EveryResizeLaysTheWindowOut() {
