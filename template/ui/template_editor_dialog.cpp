@@ -1,9 +1,11 @@
 #include "template/ui/template_editor_dialog.h"
 
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -52,6 +54,21 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     statistics_ = new QPlainTextEdit(this);
     statistics_->setObjectName(QStringLiteral("StatisticsBox"));
     statistics_->setReadOnly(true);
+
+    // A clerk sees widths and padding of the output before exporting.
+    preview_ = new QLineEdit(this);
+    preview_->setObjectName(QStringLiteral("PreviewLine"));
+    preview_->setReadOnly(true);
+    preview_->setFocusPolicy(Qt::ClickFocus);
+    preview_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::dataChanged, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::modelReset, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::rowsRemoved, this,
+            &TemplateEditorDialog::ShowPreview);
 
     errorCount_ = new QLabel(this);
     errorCount_->setObjectName(QStringLiteral("ErrorCount"));
@@ -115,6 +132,7 @@ void TemplateEditorDialog::PlaceFromResource() {
     resize(window.width(), window.height() + top);
     menuBar_->setGeometry(0, 0, window.width(), top);
     grid_->setGeometry(DialogUnitsRect(10, 37, 407, 74).translated(0, top));
+    preview_->setGeometry(DialogUnitsRect(10, 114, 407, 12).translated(0, top));
     statistics_->setGeometry(DialogUnitsRect(13, 140, 403, 50).translated(0, top));
     addButton_->setGeometry(DialogUnitsRect(76, 22, 40, 14).translated(0, top));
     deleteButton_->setGeometry(DialogUnitsRect(122, 22, 40, 14).translated(0, top));
@@ -232,6 +250,20 @@ void TemplateEditorDialog::GoToErrorRow(bool forward) {
     grid_->scrollTo(target, QAbstractItemView::PositionAtCenter);
 }
 
+void TemplateEditorDialog::ShowPreview() {
+    const QModelIndex current = grid_->currentIndex();
+    if (!current.isValid() || ExportExtension(editor_.Definition()) != ".txt") {
+        preview_->clear();
+        return;
+    }
+    QString line = FromGbk(BatchLineOf(editor_.Definition(), editor_.Records(), current.row()));
+    // Fill must be seen: blanks as middle dots, full-width blanks as open squares.
+    line.replace(QLatin1Char(' '), QChar(0x00B7));
+    line.replace(QChar(0x3000), QChar(0x25A1));
+    preview_->setText(line);
+    preview_->setCursorPosition(0);
+}
+
 void TemplateEditorDialog::ShowStatistics() {
     const int errorRows = editor_.Records().ErrorRowCount();
     errorCount_->setText(errorRows == 0
@@ -304,7 +336,11 @@ void TemplateEditorDialog::LayOut(int width, int height) {
     const int statisticsHeight = statistics_->height();
     const int statisticsTop = buttonTop - 5 - statisticsHeight;
     statistics_->setGeometry(10, top + statisticsTop, w - 20, statisticsHeight);
-    grid_->setGeometry(10, top + 22, w - 20, std::max(0, statisticsTop - 5 - 22));
+    // The preview line lies between the grid and the statistics.
+    const int previewHeight = preview_->sizeHint().height();
+    const int previewTop = statisticsTop - 5 - previewHeight;
+    preview_->setGeometry(10, top + previewTop, w - 20, previewHeight);
+    grid_->setGeometry(10, top + 22, w - 20, std::max(0, previewTop - 5 - 22));
     update();
 }
 

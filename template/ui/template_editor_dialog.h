@@ -12,6 +12,7 @@
 #include "template/commands/template_editor.h"
 
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -63,6 +64,8 @@ public:
     QPushButton* DeleteButton() const { return deleteButton_; }
     QPushButton* ReturnButton() const { return returnButton_; }
     QLabel* ErrorCountLabel() const { return errorCount_; }
+    // The batch line the export would write for the current row, fill made visible.
+    QLineEdit* PreviewLine() const { return preview_; }
     QAction* NextErrorAction() const { return nextErrorAction_; }
     QAction* PreviousErrorAction() const { return previousErrorAction_; }
 
@@ -93,6 +96,7 @@ private:
     void PlaceFromResource();
     void LayOut(int width, int height);
     void HandSelectionToTable();
+    void ShowPreview();
     void RequestClose();
 
     TemplateEditor editor_;
@@ -111,6 +115,7 @@ private:
     QAction* nextErrorAction_ = nullptr;
     QAction* previousErrorAction_ = nullptr;
     QLabel* errorCount_ = nullptr;
+    QLineEdit* preview_ = nullptr;
     controls::RecordGrid* grid_ = nullptr;
     QPlainTextEdit* statistics_ = nullptr;
     QPushButton* addButton_ = nullptr;

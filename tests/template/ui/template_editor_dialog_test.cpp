@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -340,6 +341,39 @@ private slots:
         QCOMPARE(current(), 2);
     }
 
+    // The preview is the export's own line: compared with the file the export writes.
+    void ThePreviewShowsTheExportedLineWithItsFillVisible() {
+        EditorWindow editor;
+        const std::string mode =
+            "typeLens=18\nin=txt\nout=txt\ninNeedDescrypt=false\noutNeedEncrypt=false\n"
+            "needFill=true\nsplite=\"\"\nstatistics=2|sum|0|yuan\n";
+        QVERIFY(editor.Open(kNameAndAmount, mode));
+        const std::array<std::string, 2> first{Gbk("张三"), "12.50"};
+        const std::array<std::string, 2> second{"ab", "3.00"};
+        editor.Table().AppendRow(first);
+        editor.Table().AppendRow(second);
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(1, 1));
+        const QString shown = editor.window->PreviewLine()->text();
+        QVERIFY(shown.contains(QChar(0x00B7)));
+        QVERIFY(!shown.contains(QLatin1Char(' ')));
+
+        editor.ui.fileToSave = (editor.folder.path() / "out.txt").string();
+        editor.window->Export();
+        const std::string written = testing::ReadFileBytes(*editor.ui.fileToSave);
+        const std::size_t firstEnd = written.find("\r\n");
+        const std::string secondLine =
+            written.substr(firstEnd + 2, written.find("\r\n", firstEnd + 2) - firstEnd - 2);
+        QString expected = QString::fromStdString(GbkToUtf8ForDisplay(secondLine));
+        expected.replace(QLatin1Char(' '), QChar(0x00B7));
+        QCOMPARE(shown, expected);
+
+        // It follows the current row and its edits.
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(0, 1));
+        QVERIFY(editor.window->PreviewLine()->text().startsWith(QString::fromUtf8("张三")));
+        editor.Table().SetCell(0, 1, "zz");
+        QVERIFY(editor.window->PreviewLine()->text().startsWith(QStringLiteral("zz")));
+    }
+
     void EveryResizeLaysTheWindowOut() {
         EditorWindow editor;
         QVERIFY(editor.Open(kNameAndAmount, 18));
@@ -360,10 +394,13 @@ private slots:
         QCOMPARE(statistics.left(), 10);
         QCOMPARE(statistics.width(), w - 20);
         QCOMPARE(statistics.bottom() + 1, add->y() - 5);
+        const QRect preview = editor.window->PreviewLine()->geometry();
+        QCOMPARE(preview.bottom() + 1, statistics.top() - 5);
+        QCOMPARE(preview.width(), w - 20);
         const QRect grid = editor.Grid()->geometry();
         QCOMPARE(grid.topLeft(), QPoint(10, top + 22));
         QCOMPARE(grid.width(), w - 20);
-        QCOMPARE(grid.bottom() + 1, statistics.top() - 5);
+        QCOMPARE(grid.bottom() + 1, preview.top() - 5);
         // Nothing overlaps: "返回" sits in the row of buttons.
         QVERIFY(!editor.window->ReturnButton()->geometry().intersects(grid));
         QVERIFY(!editor.window->ReturnButton()->geometry().intersects(add->geometry()));
