@@ -18,4 +18,14 @@ void SetAppFolder(std::string folder);
 // The folder joined with `name` by "/"; the folder alone when `name` is empty.
 std::string AppPath(std::string_view name);
 
+// True when this process may create files in the executable's folder: the portable
+// folder a clerk unpacked, as opposed to an installed package's folder owned by root.
+bool AppFolderWritable();
+
+// The program's folder under the person's configuration folder:
+// $XDG_CONFIG_HOME/brindlecot, or ~/.config/brindlecot when XDG_CONFIG_HOME is unset,
+// empty or not absolute. Where files that the program writes go when its own folder is
+// not writable. Empty when not even a home folder is known.
+std::string UserConfigFolder();
+
 }  // namespace brindlecot

@@ -69,7 +69,8 @@ const char* UsageText() {
 
 Prepares, seals and opens batch files from the command line with the same templates,
 messages, library and installed key as the Brindlecot program in this folder
-(conf/, language/, driver/ and keyConf beside the executable).
+(conf/, language/ and driver/ beside the executable; keyConf beside it too when that
+folder is writable, else in $XDG_CONFIG_HOME/brindlecot/, by default ~/.config/brindlecot/).
 
 Commands:
   list                          Print the template names of conf/, one per line, in the

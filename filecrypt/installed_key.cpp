@@ -1,6 +1,9 @@
 #include "filecrypt/installed_key.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "app/app_path.h"
 #include "app/file_content.h"
@@ -14,13 +17,14 @@ namespace {
 // More than any key needs; a longer keyConf is read only this far.
 constexpr std::size_t kKeyConfReadLimit = 2048;
 constexpr mode_t kOwnerOnly = 0600;
+constexpr mode_t kOwnerOnlyFolder = 0700;
 
 // Nothing when the file cannot be opened or is no regular file (a FIFO named keyConf
 // would otherwise hold every command that reloads the key); an empty buffer when it
 // holds nothing.
 std::optional<SecretBytes> ReadKeyConf() {
     SecretBytes bytes(kKeyConfReadLimit, 0);
-    const std::optional<std::size_t> count = ReadFileStart(AppPath(kKeyConfName), bytes);
+    const std::optional<std::size_t> count = ReadFileStart(KeyConfPath(), bytes);
     if (!count)
         return std::nullopt;
     bytes.resize(*count);
@@ -35,7 +39,30 @@ std::string_view KeyTextOf(const SecretBytes& plain) {
             static_cast<std::size_t>(end - plain.begin())};
 }
 
+// Creates the folder and any missing folder above it, owner-only: the folder holds the
+// clerk's key.
+bool MakeOwnerOnlyFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (::mkdir(prefix.c_str(), kOwnerOnlyFolder) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
 }  // namespace
+
+std::string KeyConfPath() {
+    if (AppFolderWritable())
+        return AppPath(kKeyConfName);
+    const std::string folder = UserConfigFolder();
+    // Without a home folder there is nowhere else: writing beside the executable fails
+    // and the installation says so.
+    if (folder.empty())
+        return AppPath(kKeyConfName);
+    return folder + "/" + kKeyConfName;
+}
 
 bool InstalledKey::Replace(std::string_view text) {
     if (text.size() > kCapacity)
@@ -79,7 +106,10 @@ KeyConfWrite WriteKeyConf(std::string_view keyText) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(keyText.data());
     if (KeyFileEncrypt({bytes, keyText.size()}, encrypted) != 0)
         return KeyConfWrite::NotEncrypted;
-    const std::string path = AppPath(kKeyConfName);
+    const std::string path = KeyConfPath();
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeOwnerOnlyFolders(path.substr(0, slash)))
+        return KeyConfWrite::NotWritten;
     std::optional<StagedFile> staged = StagedFile::Create(path + ".", "", kOwnerOnly);
     if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path))
         return KeyConfWrite::NotWritten;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace brindlecot {
@@ -38,9 +39,15 @@ private:
 // The process-wide installed key (empty at start-up).
 InstalledKey& CurrentInstalledKey();
 
-// The file beside the executable that keeps the installed key, encrypted with the
-// key-file cipher; owner-only (mode 0600).
+// The file that keeps the installed key, encrypted with the key-file cipher; owner-only
+// (mode 0600).
 inline constexpr char kKeyConfName[] = "keyConf";
+
+// Where keyConf is read and written: beside the executable when that folder is writable
+// (the portable folder), otherwise in the person's own configuration folder
+// (UserConfigFolder()/keyConf), since an installed package's folder belongs to root and a
+// clerk's key must not depend on being able to write there.
+std::string KeyConfPath();
 
 // Replaces the installed key with the key kept in keyConf. True when a non-empty key was
 // read. A keyConf that is missing, empty, unreadable or whose text exceeds 255 bytes

@@ -77,4 +77,17 @@ std::string DefaultSuffixFor(const FileFilterEntry& entry) {
     return std::string{pattern};
 }
 
+std::optional<std::string> ExtensionAfterTypeChange(int typeIndex) {
+    switch (typeIndex) {
+        case 0:
+            return std::string();
+        case 1:
+            return std::string("txt");
+        case 2:
+            return std::string("xls");
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace brindlecot

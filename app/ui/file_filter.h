@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,5 +26,12 @@ std::string ToQtNameFilter(const FileFilterEntry& entry);
 // The extension a save dialog adds to a name typed without one while this file type is
 // selected: "txt" for "*.txt", nothing for "*.*" or for several patterns.
 std::string DefaultSuffixFor(const FileFilterEntry& entry);
+
+// The rule of the single-file dialog's save dialog (CFileDlgRe): selecting the file type
+// at `typeIndex` (from 0) sets the extension added to a name typed without one by the
+// type's place in the filter, whatever its patterns: none for the first type, "txt" for
+// the second, "xls" for the third. Any other place answers nothing: the setting made
+// before stays.
+std::optional<std::string> ExtensionAfterTypeChange(int typeIndex);
 
 }  // namespace brindlecot

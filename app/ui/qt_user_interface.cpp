@@ -48,7 +48,8 @@ std::optional<std::string> ChosenPath(QFileDialog& dialog) {
 
 }  // namespace
 
-QtUserInterface::QtUserInterface(QWidget* owner) : owner_(owner) {}
+QtUserInterface::QtUserInterface(QWidget* owner, SaveDialog saveDialog)
+    : owner_(owner), saveDialog_(saveDialog) {}
 
 void QtUserInterface::SetOwner(QWidget* owner) {
     owner_ = owner;
@@ -97,6 +98,10 @@ std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& 
 std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& filter) {
     if (!PersonCanAnswer())
         return std::nullopt;
+    if (saveDialog_ == SaveDialog::ExtensionByTypeOrder) {
+        CFileDlgRe dialog(owner_, QtNameFilters(FilterEntries(filter)));
+        return ChosenPath(dialog);
+    }
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -117,6 +122,22 @@ std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& 
                          });
     }
     return ChosenPath(dialog);
+}
+
+CFileDlgRe::CFileDlgRe(QWidget* owner, const QStringList& nameFilters) : QFileDialog(owner) {
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    // A desktop's own dialog may not tell of a type change, and the rule depends on it.
+    setOption(QFileDialog::DontUseNativeDialog);
+    if (!nameFilters.isEmpty())
+        setNameFilters(nameFilters);
+    setDefaultSuffix(QString());
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& selected) {
+        const std::optional<std::string> extension =
+            ExtensionAfterTypeChange(static_cast<int>(this->nameFilters().indexOf(selected)));
+        if (extension)
+            setDefaultSuffix(QString::fromStdString(*extension));
+    });
 }
 
 }  // namespace brindlecot

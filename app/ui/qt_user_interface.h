@@ -2,7 +2,9 @@
 
 #include "app/user_interface.h"
 
+#include <QFileDialog>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 namespace brindlecot {
@@ -15,7 +17,15 @@ namespace brindlecot {
 // answered No and a file choice is cancelled, so nothing proceeds unattended.
 class QtUserInterface : public UserInterface {
 public:
-    explicit QtUserInterface(QWidget* owner = nullptr);
+    enum class SaveDialog {
+        // A name typed without an extension gets the one of the selected type's pattern.
+        Standard,
+        // CFileDlgRe: the extension follows the selected type's place in the filter.
+        ExtensionByTypeOrder,
+    };
+
+    explicit QtUserInterface(QWidget* owner = nullptr,
+                             SaveDialog saveDialog = SaveDialog::Standard);
 
     // Message boxes and file dialogs open over this window (the current dialog).
     void SetOwner(QWidget* owner);
@@ -30,6 +40,15 @@ public:
 
 private:
     QPointer<QWidget> owner_;
+    SaveDialog saveDialog_;
+};
+
+// The save-file dialog of single-file sealing: the platform's save dialog (overwrite
+// prompt included) whose extension for a name typed without one follows the file type
+// the person selects (ExtensionAfterTypeChange); none is added before the first change.
+class CFileDlgRe : public QFileDialog {
+public:
+    CFileDlgRe(QWidget* owner, const QStringList& nameFilters);
 };
 
 }  // namespace brindlecot

@@ -305,6 +305,11 @@ void des3_ecb_decrypt(const des3_context& context, const std::uint8_t* in, std::
     EcbBlocks<3>(context.dsk, in, out, length);
 }
 
+void des3_ecb_subkeys(const std::uint32_t* subkeys, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t length) {
+    EcbBlocks<3>(subkeys, in, out, length);
+}
+
 void des3_cbc_encrypt(const des3_context& context, std::uint8_t* iv8, const std::uint8_t* in,
                       std::uint8_t* out, std::size_t length) {
     CbcEncrypt<3>(context.esk, iv8, in, out, length);

@@ -63,6 +63,10 @@ void des3_ecb_encrypt(const des3_context& context, const std::uint8_t* in, std::
 void des3_ecb_decrypt(const des3_context& context, const std::uint8_t* in, std::uint8_t* out,
                       std::size_t length);
 
+// ECB under the 96 subkey words of one direction of a triple-DES context (its esk or dsk).
+void des3_ecb_subkeys(const std::uint32_t* subkeys, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t length);
+
 // CBC with triple DES; same chaining contract as the single-DES pair.
 void des3_cbc_encrypt(const des3_context& context, std::uint8_t* iv8, const std::uint8_t* in,
                       std::uint8_t* out, std::size_t length);

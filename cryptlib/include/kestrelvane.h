@@ -39,6 +39,18 @@
 #define KESTRELVANE_API
 #endif
 
+/* Every result says whether the output may be used: a caller that drops it may take a
+ * half-written file or an untouched buffer for a good one, so compilers warn when a
+ * call's result is ignored. In C++ a deliberate discard is written (void)CryptFile(...);
+ * GCC's C attribute cannot be silenced that way, so C callers test the result. */
+#if defined(__cplusplus) && __cplusplus >= 201703L
+#define KESTRELVANE_MUST_CHECK [[nodiscard]]
+#elif defined(__GNUC__) || defined(__clang__)
+#define KESTRELVANE_MUST_CHECK __attribute__((warn_unused_result))
+#else
+#define KESTRELVANE_MUST_CHECK
+#endif
+
 /* Sizes in bytes. */
 #define KESTRELVANE_BLOCK_SIZE 8
 #define KESTRELVANE_KEY_SIZE_2KEY 16
@@ -128,9 +140,15 @@ extern "C" {
  *     Modes 2 and 3 use the local master key with key[i % keyLength] XOR-ed into byte i
  *     as key-encryption key (with key NULL or keyLength <= 0 nothing is mixed in); the
  *     families use 24 zero bytes and ignore key.
+ *     Opening requires the check block to cancel and every pad byte to equal the count.
+ *     LIMIT: for an input under 8 bytes the body is one block written twice, so the check
+ *     block cancels under ANY key; only the padding then tells a wrong key (or a file
+ *     sealed under another master key) from the right one, and about one such open in
+ *     256 "succeeds" and appends garbage of up to 7 bytes. From 8 bytes on, a wrong key
+ *     passes with a chance of about 2^-64.
  *
  * Results, checked in this order: _NULL_ARGUMENT (a path absent, or the key in mode 0
- * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 64 KiB work area),
+ * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 84 KiB work area),
  * _KEY_LENGTH (mode 0 or 1), master-key codes, _INPUT_OPEN, _OUTPUT_OPEN, _INPUT_SIZE,
  * _SAME_FILE (two names of one file), _MODE, then per operation: _NULL_ARGUMENT and
  * _KEY_LENGTH (family codes of modes 0 and 1), _PAD_MODE, _NO_RANDOM, _SHORT_HEADER,
@@ -139,8 +157,9 @@ extern "C" {
  * output is created. On failure whatever was written before it stays in the output file;
  * callers delete it where they need to.
  */
-KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* key, int32_t keyLength,
-                                  const char* inputPath, const char* outputPath, int32_t padMode);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* key,
+                                                         int32_t keyLength, const char* inputPath,
+                                                         const char* outputPath, int32_t padMode);
 
 /*
  * CryptKey: mode 0 (families 1010..) wraps inputLength bytes of clear key under the local
@@ -152,8 +171,9 @@ KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* key, int32_
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL, _GENERATE_LENGTH, master-key
  * codes, _NO_MEMORY, _NO_RANDOM, _MODE.
  */
-KESTRELVANE_API int32_t CryptKey(int32_t mode, const unsigned char* input, int32_t inputLength,
-                                 unsigned char* output, int32_t* outputLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptKey(int32_t mode, const unsigned char* input,
+                                                        int32_t inputLength, unsigned char* output,
+                                                        int32_t* outputLength);
 
 /*
  * CryptLmkMac: writes 8 bytes, the triple-DES encryption of a zero block under the local
@@ -161,7 +181,8 @@ KESTRELVANE_API int32_t CryptKey(int32_t mode, const unsigned char* input, int32
  * equal master keys.
  * Results: _NULL_ARGUMENT, _OUTPUT_TOO_SMALL (required 8), master-key codes.
  */
-KESTRELVANE_API int32_t CryptLmkMac(unsigned char* output, int32_t* outputLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptLmkMac(unsigned char* output,
+                                                           int32_t* outputLength);
 
 /*
  * DesCrypt1: mode 0 (1010..) seals inputLength >= 1 bytes into a message of
@@ -175,9 +196,11 @@ KESTRELVANE_API int32_t CryptLmkMac(unsigned char* output, int32_t* outputLength
  * _MESSAGE_LENGTH, _NO_MEMORY, _MESSAGE_CHECK (opening; on a digest mismatch the output
  * and *outputLength have been written all the same), _NO_RANDOM.
  */
-KESTRELVANE_API int32_t DesCrypt1(int32_t mode, const unsigned char* input, int32_t inputLength,
-                                  unsigned char* output, int32_t* outputLength,
-                                  const unsigned char* key, int32_t keyLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t DesCrypt1(int32_t mode, const unsigned char* input,
+                                                         int32_t inputLength, unsigned char* output,
+                                                         int32_t* outputLength,
+                                                         const unsigned char* key,
+                                                         int32_t keyLength);
 
 /*
  * DesCrypt2: mode 0 (1010..) encrypts, mode 1 (4011..) decrypts inputLength bytes (a
@@ -185,9 +208,11 @@ KESTRELVANE_API int32_t DesCrypt1(int32_t mode, const unsigned char* input, int3
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _KEY_LENGTH, _OUTPUT_TOO_SMALL, master-key
  * codes, _MODE.
  */
-KESTRELVANE_API int32_t DesCrypt2(int32_t mode, const unsigned char* input, int32_t inputLength,
-                                  unsigned char* output, int32_t* outputLength,
-                                  const unsigned char* wrappedKey, int32_t wrappedKeyLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t DesCrypt2(int32_t mode, const unsigned char* input,
+                                                         int32_t inputLength, unsigned char* output,
+                                                         int32_t* outputLength,
+                                                         const unsigned char* wrappedKey,
+                                                         int32_t wrappedKeyLength);
 
 /*
  * MACCrypt: authenticates dataLength >= 1 bytes under the wrapped key (16 or 24 bytes);
@@ -196,16 +221,17 @@ KESTRELVANE_API int32_t DesCrypt2(int32_t mode, const unsigned char* input, int3
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL (8 or 16), _KEY_LENGTH,
  * master-key codes, _MODE.
  */
-KESTRELVANE_API int32_t MACCrypt(int32_t mode, const unsigned char* data, int32_t dataLength,
-                                 const unsigned char* wrappedKey, int32_t wrappedKeyLength,
-                                 unsigned char* output, int32_t* outputLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t MACCrypt(
+    int32_t mode, const unsigned char* data, int32_t dataLength, const unsigned char* wrappedKey,
+    int32_t wrappedKeyLength, unsigned char* output, int32_t* outputLength);
 
 /*
  * MD5Crypt: writes the 16-byte MD5 digest of dataLength >= 1 bytes.
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL (required 16).
  */
-KESTRELVANE_API int32_t MD5Crypt(const unsigned char* data, int32_t dataLength,
-                                 unsigned char* output, int32_t* outputLength);
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t MD5Crypt(const unsigned char* data,
+                                                        int32_t dataLength, unsigned char* output,
+                                                        int32_t* outputLength);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "cryptlib/des/des_bitslice.h"
 #include "cryptlib/include/kestrelvane.h"
 #include "cryptlib/kestrelcore/master_key.h"
 #include "cryptlib/kestrelcore/modes.h"
@@ -154,10 +155,10 @@ extern "C" KESTRELVANE_API int32_t DesCrypt2(int32_t mode, const unsigned char* 
     const std::size_t length = static_cast<std::size_t>(inputLength);
     switch (ClassifyMode(mode, kKeyPrefixForTwo).base) {
         case BaseMode::kEncrypt:
-            des3_ecb_encrypt(working, input, output, length);
+            des3_ecb_bulk_encrypt(working, input, output, length);
             break;
         case BaseMode::kDecrypt:
-            des3_ecb_decrypt(working, input, output, length);
+            des3_ecb_bulk_decrypt(working, input, output, length);
             break;
         default:
             return KESTRELVANE_E_MODE;

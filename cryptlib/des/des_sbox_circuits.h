@@ -1,0 +1,560 @@
+#pragma once
+
+// Gate circuits of the eight DES S-boxes for bitsliced evaluation, made by
+// cryptlib/des/tools/sbox_circuit_search.cpp; do not edit by hand. Inputs x1..x6 are
+// the six S-box input bits in the standard's order (x1 and x6 choose the row),
+// outputs y1..y4 the four output bits, y1 the most significant. V is any type with
+// the bitwise operators: one bit per block in every bit position.
+
+// clang-format off
+
+namespace kestrelvane::bitslice {
+
+// S1: 65 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox1(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x5 ^ x6;
+    const V t7 = x1 & ~x2;
+    const V t8 = t6 ^ t7;
+    const V t9 = x5 | t8;
+    const V t10 = x3 & ~x2;
+    const V t11 = t10 & ~x1;
+    const V t12 = t9 ^ t11;
+    const V t13 = t12 & x4;
+    const V t14 = t8 ^ t13;
+    const V t15 = ~x2;
+    const V t16 = t6 & x4;
+    const V t17 = t15 ^ t16;
+    const V t18 = x2 | t16;
+    const V t19 = t7 | t14;
+    const V t20 = t19 & x5;
+    const V t21 = t18 ^ t20;
+    const V t22 = t21 & x1;
+    const V t23 = t17 ^ t22;
+    const V t24 = t23 & ~x3;
+    const V t25 = t14 ^ t24;
+    const V t26 = x2 & t23;
+    const V t27 = t7 | t21;
+    const V t28 = t27 & ~x4;
+    const V t29 = t26 ^ t28;
+    const V t30 = t19 & x1;
+    const V t31 = t6 ^ t30;
+    const V t32 = t31 & x6;
+    const V t33 = t29 ^ t32;
+    const V t34 = t6 & t28;
+    const V t35 = t34 & x1;
+    const V t36 = t17 ^ t35;
+    const V t37 = x2 ^ t14;
+    const V t38 = x5 & x1;
+    const V t39 = t37 ^ t38;
+    const V t40 = t39 & ~x6;
+    const V t41 = t36 ^ t40;
+    const V t42 = t41 & ~x3;
+    const V t43 = t33 ^ t42;
+    const V t44 = x5 & ~t22;
+    const V t45 = t44 & ~x3;
+    const V t46 = t12 ^ t45;
+    const V t47 = x3 ^ t39;
+    const V t48 = t47 & ~x6;
+    const V t49 = t25 ^ t48;
+    const V t50 = t49 & x2;
+    const V t51 = t46 ^ t50;
+    const V t52 = t26 | t49;
+    const V t53 = t47 | t51;
+    const V t54 = t53 & ~x1;
+    const V t55 = t52 ^ t54;
+    const V t56 = t55 & ~x4;
+    const V t57 = t51 ^ t56;
+    const V t58 = x4 | x6;
+    const V t59 = t58 & ~x1;
+    const V t60 = t21 ^ t59;
+    const V t61 = t6 ^ t38;
+    const V t62 = t61 & ~x2;
+    const V t63 = t60 ^ t62;
+    const V t64 = t11 & ~x6;
+    const V t65 = t53 ^ t64;
+    const V t66 = t55 & ~t21;
+    const V t67 = t66 & x4;
+    const V t68 = t65 ^ t67;
+    const V t69 = t68 & x3;
+    const V t70 = t63 ^ t69;
+    y1 = t25;
+    y2 = t43;
+    y3 = t57;
+    y4 = t70;
+}
+
+// S2: 58 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox2(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x1 ^ x5;
+    const V t7 = x2 & ~x6;
+    const V t8 = t6 ^ t7;
+    const V t9 = t7 & x1;
+    const V t10 = x2 ^ t9;
+    const V t11 = x6 | t9;
+    const V t12 = t11 & ~x5;
+    const V t13 = t10 ^ t12;
+    const V t14 = t13 & ~x3;
+    const V t15 = t8 ^ t14;
+    const V t16 = ~t13;
+    const V t17 = x5 & ~x3;
+    const V t18 = t13 ^ t17;
+    const V t19 = t18 & x6;
+    const V t20 = t16 ^ t19;
+    const V t21 = t20 & ~x4;
+    const V t22 = t15 ^ t21;
+    const V t23 = x3 ^ t16;
+    const V t24 = x2 ^ t15;
+    const V t25 = t24 & ~x6;
+    const V t26 = t23 ^ t25;
+    const V t27 = x2 | x5;
+    const V t28 = t27 & x4;
+    const V t29 = t26 ^ t28;
+    const V t30 = t6 & x2;
+    const V t31 = t20 ^ t30;
+    const V t32 = t8 | t22;
+    const V t33 = t32 & ~x6;
+    const V t34 = t31 ^ t33;
+    const V t35 = t34 & x1;
+    const V t36 = t29 ^ t35;
+    const V t37 = t8 | t35;
+    const V t38 = t12 ^ t32;
+    const V t39 = t34 & x1;
+    const V t40 = t38 ^ t39;
+    const V t41 = t40 & ~x4;
+    const V t42 = t37 ^ t41;
+    const V t43 = t32 ^ t36;
+    const V t44 = t29 & ~x6;
+    const V t45 = x3 & ~x5;
+    const V t46 = t45 & ~x1;
+    const V t47 = t44 ^ t46;
+    const V t48 = t47 & ~x2;
+    const V t49 = t43 ^ t48;
+    const V t50 = t49 & x3;
+    const V t51 = t42 ^ t50;
+    const V t52 = x2 | t29;
+    const V t53 = t52 & ~x6;
+    const V t54 = t18 ^ t53;
+    const V t55 = x4 ^ t25;
+    const V t56 = t55 & ~x5;
+    const V t57 = t54 ^ t56;
+    const V t58 = t36 & ~t40;
+    const V t59 = t43 & ~x6;
+    const V t60 = t59 & ~x5;
+    const V t61 = t58 ^ t60;
+    const V t62 = t61 & x1;
+    const V t63 = t57 ^ t62;
+    y1 = t36;
+    y2 = t22;
+    y3 = t51;
+    y4 = t63;
+}
+
+// S3: 58 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox3(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x2 ^ x6;
+    const V t7 = x3 ^ t6;
+    const V t8 = t7 & x2;
+    const V t9 = x4 ^ t8;
+    const V t10 = t9 & x4;
+    const V t11 = t6 ^ t10;
+    const V t12 = t9 & ~x6;
+    const V t13 = x3 ^ t12;
+    const V t14 = t13 & ~x5;
+    const V t15 = t11 ^ t14;
+    const V t16 = x2 & t9;
+    const V t17 = x4 ^ t12;
+    const V t18 = t17 & x5;
+    const V t19 = t16 ^ t18;
+    const V t20 = t19 & ~x3;
+    const V t21 = x1 ^ t20;
+    const V t22 = t21 & x1;
+    const V t23 = t15 ^ t22;
+    const V t24 = x1 ^ t7;
+    const V t25 = x3 ^ t8;
+    const V t26 = t25 & ~x1;
+    const V t27 = t9 ^ t26;
+    const V t28 = t27 & ~x5;
+    const V t29 = t24 ^ t28;
+    const V t30 = x1 & x5;
+    const V t31 = x1 & ~t8;
+    const V t32 = t31 & x6;
+    const V t33 = t30 ^ t32;
+    const V t34 = t33 & ~x4;
+    const V t35 = t29 ^ t34;
+    const V t36 = x5 ^ t8;
+    const V t37 = t32 & x3;
+    const V t38 = t36 ^ t37;
+    const V t39 = ~t15;
+    const V t40 = t15 | t36;
+    const V t41 = t40 & x3;
+    const V t42 = t39 ^ t41;
+    const V t43 = t42 & ~x1;
+    const V t44 = t38 ^ t43;
+    const V t45 = x1 ^ x2;
+    const V t46 = t39 & ~x5;
+    const V t47 = t45 ^ t46;
+    const V t48 = t11 & t23;
+    const V t49 = t48 & x6;
+    const V t50 = t47 ^ t49;
+    const V t51 = t50 & x4;
+    const V t52 = t44 ^ t51;
+    const V t53 = x5 ^ t27;
+    const V t54 = t27 & t44;
+    const V t55 = t54 & x4;
+    const V t56 = t42 ^ t55;
+    const V t57 = t56 & ~x2;
+    const V t58 = t53 ^ t57;
+    const V t59 = t29 | t54;
+    const V t60 = t59 & ~x1;
+    const V t61 = t57 ^ t60;
+    const V t62 = t61 & x6;
+    const V t63 = t58 ^ t62;
+    y1 = t63;
+    y2 = t23;
+    y3 = t52;
+    y4 = t35;
+}
+
+// S4: 52 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox4(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x2 & ~x4;
+    const V t7 = x5 ^ t6;
+    const V t8 = x4 | x5;
+    const V t9 = t8 & x1;
+    const V t10 = t7 ^ t9;
+    const V t11 = x1 & ~t7;
+    const V t12 = t11 & x3;
+    const V t13 = t10 ^ t12;
+    const V t14 = ~t8;
+    const V t15 = t14 & ~x1;
+    const V t16 = x3 ^ t15;
+    const V t17 = t16 & ~x2;
+    const V t18 = t13 ^ t17;
+    const V t19 = x5 & ~x3;
+    const V t20 = t10 & t16;
+    const V t21 = t20 & ~x4;
+    const V t22 = t19 ^ t21;
+    const V t23 = t11 & ~t13;
+    const V t24 = t23 & x1;
+    const V t25 = x4 ^ t24;
+    const V t26 = t25 & ~x2;
+    const V t27 = t22 ^ t26;
+    const V t28 = t27 & x6;
+    const V t29 = t18 ^ t28;
+    const V t30 = t18 ^ t27;
+    const V t31 = x6 & ~t27;
+    const V t32 = t31 & x6;
+    const V t33 = t30 ^ t32;
+    const V t34 = t16 & ~t11;
+    const V t35 = t7 & ~x3;
+    const V t36 = t34 ^ t35;
+    const V t37 = t13 | t34;
+    const V t38 = t37 & x1;
+    const V t39 = x4 ^ t38;
+    const V t40 = t39 & ~x2;
+    const V t41 = t36 ^ t40;
+    const V t42 = t33 ^ t36;
+    const V t43 = t42 & x2;
+    const V t44 = t31 ^ t43;
+    const V t45 = t18 ^ t41;
+    const V t46 = t45 & ~x4;
+    const V t47 = t44 ^ t46;
+    const V t48 = t47 & x6;
+    const V t49 = t41 & ~x6;
+    const V t50 = t48 | t49;
+    const V t51 = t27 ^ t46;
+    const V t52 = x2 & ~t45;
+    const V t53 = t52 & x2;
+    const V t54 = t51 ^ t53;
+    const V t55 = t41 ^ t54;
+    const V t56 = t55 & x6;
+    const V t57 = t54 ^ t56;
+    y1 = t57;
+    y2 = t50;
+    y3 = t33;
+    y4 = t29;
+}
+
+// S5: 64 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox5(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x3 ^ x5;
+    const V t7 = x6 & ~x4;
+    const V t8 = t6 ^ t7;
+    const V t9 = x4 ^ t8;
+    const V t10 = t9 & ~x5;
+    const V t11 = x1 ^ t10;
+    const V t12 = t11 & x2;
+    const V t13 = t8 ^ t12;
+    const V t14 = x5 | t7;
+    const V t15 = t14 & ~x2;
+    const V t16 = x6 ^ t15;
+    const V t17 = x2 | x5;
+    const V t18 = ~t15;
+    const V t19 = t18 & ~x4;
+    const V t20 = t13 ^ t19;
+    const V t21 = t20 & ~x6;
+    const V t22 = t17 ^ t21;
+    const V t23 = t22 & ~x3;
+    const V t24 = t16 ^ t23;
+    const V t25 = t24 & ~x1;
+    const V t26 = t13 ^ t25;
+    const V t27 = t22 ^ t26;
+    const V t28 = t27 & ~x3;
+    const V t29 = t11 ^ t28;
+    const V t30 = t23 & x1;
+    const V t31 = t17 ^ t30;
+    const V t32 = t31 & x6;
+    const V t33 = t29 ^ t32;
+    const V t34 = t9 | t22;
+    const V t35 = t22 & t33;
+    const V t36 = t35 & x3;
+    const V t37 = t24 ^ t36;
+    const V t38 = t37 & ~x2;
+    const V t39 = t34 ^ t38;
+    const V t40 = t39 & x4;
+    const V t41 = t33 ^ t40;
+    const V t42 = t9 & ~t40;
+    const V t43 = t27 & x5;
+    const V t44 = t42 ^ t43;
+    const V t45 = t8 ^ t37;
+    const V t46 = t41 & x5;
+    const V t47 = t45 ^ t46;
+    const V t48 = t47 & x2;
+    const V t49 = t44 ^ t48;
+    const V t50 = x4 & x6;
+    const V t51 = t22 ^ t50;
+    const V t52 = t19 | t23;
+    const V t53 = t52 & ~x5;
+    const V t54 = t51 ^ t53;
+    const V t55 = t54 & ~x1;
+    const V t56 = t49 ^ t55;
+    const V t57 = t37 & x6;
+    const V t58 = t47 ^ t57;
+    const V t59 = ~t11;
+    const V t60 = t59 & ~x2;
+    const V t61 = t58 ^ t60;
+    const V t62 = t26 | t44;
+    const V t63 = t62 & ~x1;
+    const V t64 = t13 ^ t63;
+    const V t65 = t27 ^ t39;
+    const V t66 = t65 & ~x3;
+    const V t67 = t64 ^ t66;
+    const V t68 = t67 & x4;
+    const V t69 = t61 ^ t68;
+    y1 = t56;
+    y2 = t69;
+    y3 = t26;
+    y4 = t41;
+}
+
+// S6: 61 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox6(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x4 ^ x5;
+    const V t7 = x4 & ~x5;
+    const V t8 = x3 ^ t7;
+    const V t9 = t8 & ~x2;
+    const V t10 = t6 ^ t9;
+    const V t11 = x2 & ~t8;
+    const V t12 = x3 & x5;
+    const V t13 = t11 ^ t12;
+    const V t14 = t13 & x1;
+    const V t15 = t10 ^ t14;
+    const V t16 = x1 & ~t11;
+    const V t17 = x3 | x5;
+    const V t18 = t17 & ~x1;
+    const V t19 = t11 ^ t18;
+    const V t20 = t19 & x4;
+    const V t21 = t16 ^ t20;
+    const V t22 = t21 & ~x6;
+    const V t23 = t15 ^ t22;
+    const V t24 = x6 ^ t23;
+    const V t25 = t24 & ~x1;
+    const V t26 = t6 ^ t25;
+    const V t27 = x5 & ~x6;
+    const V t28 = t27 & ~x4;
+    const V t29 = t15 ^ t28;
+    const V t30 = t29 & x2;
+    const V t31 = t26 ^ t30;
+    const V t32 = x2 & ~t22;
+    const V t33 = t23 & ~x5;
+    const V t34 = x1 ^ t33;
+    const V t35 = t34 & ~x2;
+    const V t36 = t32 ^ t35;
+    const V t37 = t36 & x3;
+    const V t38 = t31 ^ t37;
+    const V t39 = x6 ^ t17;
+    const V t40 = x5 & t38;
+    const V t41 = t40 & x4;
+    const V t42 = t39 ^ t41;
+    const V t43 = ~t7;
+    const V t44 = t43 & ~x2;
+    const V t45 = t42 ^ t44;
+    const V t46 = t8 | t33;
+    const V t47 = x5 & ~x4;
+    const V t48 = t46 ^ t47;
+    const V t49 = t42 & ~t6;
+    const V t50 = t49 & ~x2;
+    const V t51 = t48 ^ t50;
+    const V t52 = t51 & x1;
+    const V t53 = t45 ^ t52;
+    const V t54 = t6 ^ t19;
+    const V t55 = t45 & ~x4;
+    const V t56 = x2 ^ t55;
+    const V t57 = t56 & ~x5;
+    const V t58 = t54 ^ t57;
+    const V t59 = t47 | t53;
+    const V t60 = t26 | t34;
+    const V t61 = t60 & ~x5;
+    const V t62 = t41 ^ t61;
+    const V t63 = t62 & ~x2;
+    const V t64 = t59 ^ t63;
+    const V t65 = t64 & x6;
+    const V t66 = t58 ^ t65;
+    y1 = t66;
+    y2 = t53;
+    y3 = t38;
+    y4 = t23;
+}
+
+// S7: 58 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox7(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x2 ^ x4;
+    const V t7 = x3 & ~x6;
+    const V t8 = t6 ^ t7;
+    const V t9 = x4 | x6;
+    const V t10 = x3 ^ x4;
+    const V t11 = t10 & ~x2;
+    const V t12 = t9 ^ t11;
+    const V t13 = t12 & x5;
+    const V t14 = t8 ^ t13;
+    const V t15 = x5 | t12;
+    const V t16 = x2 & ~x3;
+    const V t17 = t15 ^ t16;
+    const V t18 = t13 | t16;
+    const V t19 = t18 & x4;
+    const V t20 = t11 ^ t19;
+    const V t21 = t20 & ~x6;
+    const V t22 = t17 ^ t21;
+    const V t23 = t22 & ~x1;
+    const V t24 = t14 ^ t23;
+    const V t25 = t21 & ~x5;
+    const V t26 = t12 ^ t25;
+    const V t27 = t14 & ~t21;
+    const V t28 = t27 & x4;
+    const V t29 = t16 ^ t28;
+    const V t30 = t29 & x2;
+    const V t31 = t26 ^ t30;
+    const V t32 = t20 & t24;
+    const V t33 = t10 & x2;
+    const V t34 = t32 ^ t33;
+    const V t35 = t34 & x6;
+    const V t36 = t15 ^ t35;
+    const V t37 = t36 & ~x1;
+    const V t38 = t31 ^ t37;
+    const V t39 = t14 ^ t22;
+    const V t40 = t16 & x4;
+    const V t41 = x2 ^ t40;
+    const V t42 = t41 & x6;
+    const V t43 = t39 ^ t42;
+    const V t44 = ~t6;
+    const V t45 = t36 & x6;
+    const V t46 = t44 ^ t45;
+    const V t47 = t6 ^ t21;
+    const V t48 = t47 & x3;
+    const V t49 = t46 ^ t48;
+    const V t50 = t49 & ~x1;
+    const V t51 = t43 ^ t50;
+    const V t52 = x1 ^ t18;
+    const V t53 = x2 ^ t17;
+    const V t54 = t53 & ~x4;
+    const V t55 = t52 ^ t54;
+    const V t56 = t6 & t43;
+    const V t57 = t56 & x5;
+    const V t58 = t28 ^ t57;
+    const V t59 = t43 & t49;
+    const V t60 = t59 & x1;
+    const V t61 = t58 ^ t60;
+    const V t62 = t61 & x6;
+    const V t63 = t55 ^ t62;
+    y1 = t24;
+    y2 = t51;
+    y3 = t38;
+    y4 = t63;
+}
+
+// S8: 57 gates.
+template <typename V>
+[[gnu::always_inline]] constexpr void SBox8(V x1, V x2, V x3, V x4, V x5, V x6, V& y1, V& y2, V& y3, V& y4) {
+    const V t6 = x2 & ~x4;
+    const V t7 = x5 & ~x3;
+    const V t8 = t6 ^ t7;
+    const V t9 = x4 & ~x2;
+    const V t10 = x3 ^ t9;
+    const V t11 = t10 & ~x5;
+    const V t12 = t8 ^ t11;
+    const V t13 = x4 | x5;
+    const V t14 = t11 & ~x2;
+    const V t15 = t13 ^ t14;
+    const V t16 = t15 & x1;
+    const V t17 = t12 ^ t16;
+    const V t18 = t6 | t14;
+    const V t19 = t8 ^ t9;
+    const V t20 = t19 & x5;
+    const V t21 = t18 ^ t20;
+    const V t22 = t7 | t9;
+    const V t23 = ~t14;
+    const V t24 = t23 & ~x4;
+    const V t25 = t22 ^ t24;
+    const V t26 = t25 & ~x1;
+    const V t27 = t21 ^ t26;
+    const V t28 = t27 & ~x6;
+    const V t29 = t17 ^ t28;
+    const V t30 = x1 ^ x4;
+    const V t31 = t17 & ~x5;
+    const V t32 = t30 ^ t31;
+    const V t33 = t12 & x1;
+    const V t34 = x5 ^ t33;
+    const V t35 = t34 & ~x2;
+    const V t36 = t32 ^ t35;
+    const V t37 = t6 & t12;
+    const V t38 = t20 & x2;
+    const V t39 = t13 ^ t38;
+    const V t40 = t39 & x1;
+    const V t41 = t37 ^ t40;
+    const V t42 = t41 & x6;
+    const V t43 = t36 ^ t42;
+    const V t44 = ~t17;
+    const V t45 = t26 ^ t44;
+    const V t46 = t22 & x5;
+    const V t47 = t45 ^ t46;
+    const V t48 = t8 | t17;
+    const V t49 = t48 & x2;
+    const V t50 = t47 ^ t49;
+    const V t51 = t50 & x6;
+    const V t52 = t44 ^ t51;
+    const V t53 = t15 ^ t17;
+    const V t54 = t10 | t23;
+    const V t55 = t23 ^ t25;
+    const V t56 = t55 & x1;
+    const V t57 = t54 ^ t56;
+    const V t58 = t57 & ~x6;
+    const V t59 = t53 ^ t58;
+    const V t60 = t36 ^ t38;
+    const V t61 = t60 & x5;
+    const V t62 = t59 ^ t61;
+    y1 = t29;
+    y2 = t62;
+    y3 = t43;
+    y4 = t52;
+}
+
+}  // namespace kestrelvane::bitslice
+
+// clang-format on
