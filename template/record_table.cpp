@@ -35,7 +35,8 @@ RecordTable::RecordTable(const RecordTable& other)
     : columns_(other.columns_),
       rows_(other.rows_),
       identity_(NewIdentity()),
-      lastVersion_(other.lastVersion_) {}
+      lastVersion_(other.lastVersion_),
+      errorRows_(other.errorRows_) {}
 
 RecordTable& RecordTable::operator=(const RecordTable& other) {
     if (this != &other) {
@@ -45,6 +46,7 @@ RecordTable& RecordTable::operator=(const RecordTable& other) {
         rows_ = other.rows_;
         identity_ = NewIdentity();
         lastVersion_ = other.lastVersion_;
+        errorRows_ = other.errorRows_;
         if (Notifying())
             observer_->Reset();
     }
@@ -56,9 +58,11 @@ RecordTable::RecordTable(RecordTable&& other) noexcept
     : columns_(std::move(other.columns_)),
       rows_(std::move(other.rows_)),
       identity_(other.identity_),
-      lastVersion_(other.lastVersion_) {
+      lastVersion_(other.lastVersion_),
+      errorRows_(other.errorRows_) {
     other.columns_.clear();
     other.rows_.clear();
+    other.errorRows_ = 0;
     other.identity_ = NewIdentity();
 }
 
@@ -70,8 +74,10 @@ RecordTable& RecordTable::operator=(RecordTable&& other) noexcept {
         rows_ = std::move(other.rows_);
         identity_ = other.identity_;
         lastVersion_ = other.lastVersion_;
+        errorRows_ = other.errorRows_;
         other.columns_.clear();
         other.rows_.clear();
+        other.errorRows_ = 0;
         other.identity_ = NewIdentity();
         if (Notifying())
             observer_->Reset();
@@ -87,6 +93,7 @@ void RecordTable::SetColumns(std::vector<RecordColumn> columns) {
     identity_ = NewIdentity();
     columns_ = std::move(columns);
     rows_.clear();
+    errorRows_ = 0;
     if (Notifying())
         observer_->Reset();
 }
@@ -152,6 +159,8 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
     const int position = RowCount();
     if (Notifying())
         observer_->RowsAboutToBeInserted(position, position);
+    if (stored > 0 && !errorText.empty())
+        ++errorRows_;
     rows_.push_back(std::move(row));
     if (Notifying())
         observer_->RowsInserted(position, position);
@@ -174,6 +183,8 @@ bool RecordTable::DeleteRow(int row) {
         return false;
     if (Notifying())
         observer_->RowsAboutToBeRemoved(row, row);
+    if (IsErrorRow(row))
+        --errorRows_;
     rows_.erase(rows_.begin() + row);
     if (Notifying())
         observer_->RowsRemoved(row, row);
@@ -206,8 +217,11 @@ int RecordTable::DeleteRows(std::span<const int> rows) {
     }
     std::size_t kept = static_cast<std::size_t>(first);
     for (std::size_t row = static_cast<std::size_t>(first); row < rows_.size(); ++row) {
-        if (doomed[row])
+        if (doomed[row]) {
+            if (IsErrorRow(static_cast<int>(row)))
+                --errorRows_;
             continue;
+        }
         if (kept != row)
             rows_[kept] = std::move(rows_[row]);
         ++kept;
@@ -228,6 +242,7 @@ void RecordTable::ClearRows() {
     if (Notifying())
         observer_->AboutToReset();
     rows_.clear();
+    errorRows_ = 0;
     if (Notifying())
         observer_->Reset();
 }
@@ -267,6 +282,8 @@ bool RecordTable::SetCell(int row, int column, std::string_view text) {
     for (std::size_t later = cell; later < stored; ++later) {
         WriteEnd(packed, later, ReadEnd(packed, later) - oldEnd + newEnd);
     }
+    if (wasError != IsErrorRow(row))
+        errorRows_ += wasError ? -1 : 1;
     if (Notifying()) {
         // A change of error state recolours the whole row.
         if (wasError != IsErrorRow(row))
@@ -279,6 +296,19 @@ bool RecordTable::SetCell(int row, int column, std::string_view text) {
 
 bool RecordTable::IsErrorRow(int row) const {
     return !ErrorText(row).empty();
+}
+
+int RecordTable::NextErrorRow(int row, bool forward) const {
+    const int count = RowCount();
+    if (errorRows_ == 0 || count == 0)
+        return -1;
+    int at = row < 0 || row >= count ? (forward ? -1 : count) : row;
+    for (int step = 0; step < count; ++step) {
+        at = forward ? (at + 1) % count : (at - 1 + count) % count;
+        if (IsErrorRow(at))
+            return at;
+    }
+    return -1;
 }
 
 std::string RecordTable::RowNumberText(int row) {

@@ -125,6 +125,11 @@ public:
     std::string_view ErrorText(int row) const { return Cell(row, ErrorColumn()); }
     bool SetErrorText(int row, std::string_view text) { return SetCell(row, ErrorColumn(), text); }
     bool IsErrorRow(int row) const;
+    // Rows whose error text is not empty, kept as the rows change.
+    int ErrorRowCount() const { return errorRows_; }
+    // The first error row after `row` (forward) or before it (backward), going round the
+    // end of the table; -1 when there is none. `row` may be -1 to start at either end.
+    int NextErrorRow(int row, bool forward) const;
     RowColour Colour(int row) const { return IsErrorRow(row) ? kErrorRowColour : kNormalRowColour; }
     // "1" for row 0, and so on.
     static std::string RowNumberText(int row);
@@ -183,6 +188,7 @@ private:
     int bulkDepth_ = 0;
     std::uint64_t identity_ = 0;
     std::uint64_t lastVersion_ = 0;
+    int errorRows_ = 0;
 };
 
 }  // namespace brindlecot

@@ -87,5 +87,10 @@ inline constexpr CatalogueKey kOperationsMenu{kSection, "msg51"};
 inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg52"};
 // Typed characters that GBK cannot hold (refused in the cell edit).
 inline constexpr CatalogueKey kUnencodableCharacters{kSection, "msg53"};
+// Number of error rows, shown beside the statistics.
+inline constexpr CatalogueKey kErrorRowCount{kSection, "msg54"};
+// Menu items that move to the next / previous error row.
+inline constexpr CatalogueKey kNextErrorRowMenu{kSection, "msg55"};
+inline constexpr CatalogueKey kPreviousErrorRowMenu{kSection, "msg56"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

@@ -50,45 +50,58 @@ bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInte
     return status.ok();
 }
 
-// Writes the records as batch text straight from the record table, line by line: the
-// same cells CollectRecords gives, without holding a copy of every record.
-bool WriteRecordsAsBatchText(const std::string& path, const Template& definition,
-                             const RecordTable& records) {
+// Makes the batch text line of a record straight from the record table: the same cells
+// CollectRecords gives, without holding a copy of every record.
+class BatchLineMaker {
+public:
+    explicit BatchLineMaker(const Template& definition) : definition_(definition) {
+        columns_.reserve(definition.fields.size());
+        for (const FieldItem& field : definition.fields) {
+            Column column{&field, field.visible && field.columnNumber >= 1,
+                          ParsedTypeCode(field.type), field.value};
+            if (definition.needFill)
+                FillFieldValue(column.fixedText, column.type);
+            columns_.push_back(std::move(column));
+        }
+    }
+
+    void Append(const RecordTable& records, int row, std::string& line) const {
+        const RecordTable::RowReader reader = records.ReadRow(row);
+        for (std::size_t j = 0; j < columns_.size(); ++j) {
+            if (j > 0)
+                line.append(definition_.splitter);
+            const Column& column = columns_[j];
+            if (!column.inGrid) {
+                line.append(column.fixedText);
+                continue;
+            }
+            const std::string_view value = reader.Cell(column.field->columnNumber);
+            if (!definition_.needFill) {
+                line.append(value);
+                continue;
+            }
+            AppendFilledValue(line, value, column.type);
+        }
+    }
+
+private:
     struct Column {
         const FieldItem* field;
         bool inGrid;
         ParsedTypeCode type;
         std::string fixedText;  // an invisible field's value, padded once for every record
     };
-    std::vector<Column> columns;
-    columns.reserve(definition.fields.size());
-    for (const FieldItem& field : definition.fields) {
-        Column column{&field, field.visible && field.columnNumber >= 1, ParsedTypeCode(field.type),
-                      field.value};
-        if (definition.needFill)
-            FillFieldValue(column.fixedText, column.type);
-        columns.push_back(std::move(column));
-    }
-    return WriteBatchLines(
-        path, static_cast<std::size_t>(records.RowCount()),
-        [&](std::size_t row, std::string& line) {
-            const RecordTable::RowReader reader = records.ReadRow(static_cast<int>(row));
-            for (std::size_t j = 0; j < columns.size(); ++j) {
-                if (j > 0)
-                    line.append(definition.splitter);
-                const Column& column = columns[j];
-                if (!column.inGrid) {
-                    line.append(column.fixedText);
-                    continue;
-                }
-                const std::string_view value = reader.Cell(column.field->columnNumber);
-                if (!definition.needFill) {
-                    line.append(value);
-                    continue;
-                }
-                AppendFilledValue(line, value, column.type);
-            }
-        });
+    const Template& definition_;
+    std::vector<Column> columns_;
+};
+
+bool WriteRecordsAsBatchText(const std::string& path, const Template& definition,
+                             const RecordTable& records) {
+    const BatchLineMaker maker(definition);
+    return WriteBatchLines(path, static_cast<std::size_t>(records.RowCount()),
+                           [&](std::size_t row, std::string& line) {
+                               maker.Append(records, static_cast<int>(row), line);
+                           });
 }
 
 // Writes the plain output at `path`.
@@ -212,6 +225,13 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
         }
     }
     return table;
+}
+
+std::string BatchLineOf(const Template& definition, const RecordTable& records, int row) {
+    std::string line;
+    if (row >= 0 && row < records.RowCount())
+        BatchLineMaker(definition).Append(records, row, line);
+    return line;
 }
 
 ExportOutcome ExportRecords(TemplateEditor& editor) {

@@ -32,6 +32,10 @@ std::string ExportTargetPath(const Template& definition, const std::string& chos
 // value. Text output pads every value by its type when the template sets needFill.
 TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook);
 
+// The line the batch text export writes for record `row`, without its CR LF (padded as
+// the template says; nothing for a row out of range). For a preview of the output.
+std::string BatchLineOf(const Template& definition, const RecordTable& records, int row);
+
 // The export command ("文件导出"): gate, file choice, extension rule, refusal to write
 // over the file just imported, the batch text or workbook, sealing with the installed
 // key where the template asks. The chosen file is written under another name and moved

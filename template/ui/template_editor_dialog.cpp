@@ -1,8 +1,11 @@
 #include "template/ui/template_editor_dialog.h"
 
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -52,6 +55,24 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     statistics_->setObjectName(QStringLiteral("StatisticsBox"));
     statistics_->setReadOnly(true);
 
+    // A clerk sees widths and padding of the output before exporting.
+    preview_ = new QLineEdit(this);
+    preview_->setObjectName(QStringLiteral("PreviewLine"));
+    preview_->setReadOnly(true);
+    preview_->setFocusPolicy(Qt::ClickFocus);
+    preview_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::dataChanged, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::modelReset, this,
+            &TemplateEditorDialog::ShowPreview);
+    connect(model_.get(), &QAbstractItemModel::rowsRemoved, this,
+            &TemplateEditorDialog::ShowPreview);
+
+    errorCount_ = new QLabel(this);
+    errorCount_->setObjectName(QStringLiteral("ErrorCount"));
+
     addButton_ = new QPushButton(Text(keys::kAddButton), this);
     deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
     returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
@@ -82,6 +103,18 @@ void TemplateEditorDialog::BuildMenus() {
     exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
+    // For big batches: from one broken row to the next without scrolling through them.
+    operationsMenu_->addSeparator();
+    nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
+    nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
+    previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
+    previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    for (QAction* action : {nextErrorAction_, previousErrorAction_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    connect(nextErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(true); });
+    connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
@@ -99,6 +132,7 @@ void TemplateEditorDialog::PlaceFromResource() {
     resize(window.width(), window.height() + top);
     menuBar_->setGeometry(0, 0, window.width(), top);
     grid_->setGeometry(DialogUnitsRect(10, 37, 407, 74).translated(0, top));
+    preview_->setGeometry(DialogUnitsRect(10, 114, 407, 12).translated(0, top));
     statistics_->setGeometry(DialogUnitsRect(13, 140, 403, 50).translated(0, top));
     addButton_->setGeometry(DialogUnitsRect(76, 22, 40, 14).translated(0, top));
     deleteButton_->setGeometry(DialogUnitsRect(122, 22, 40, 14).translated(0, top));
@@ -203,7 +237,40 @@ void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
     }
 }
 
+void TemplateEditorDialog::GoToErrorRow(bool forward) {
+    grid_->EndCellEdit();
+    const int current = grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
+    const int row = editor_.Records().NextErrorRow(current, forward);
+    if (row < 0)
+        return;
+    // Not selectRow: with Shift held (Shift+F8) it would extend the selection.
+    const QModelIndex target = grid_->model()->index(row, 0);
+    grid_->selectionModel()->setCurrentIndex(
+        target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid_->scrollTo(target, QAbstractItemView::PositionAtCenter);
+}
+
+void TemplateEditorDialog::ShowPreview() {
+    const QModelIndex current = grid_->currentIndex();
+    if (!current.isValid() || ExportExtension(editor_.Definition()) != ".txt") {
+        preview_->clear();
+        return;
+    }
+    QString line = FromGbk(BatchLineOf(editor_.Definition(), editor_.Records(), current.row()));
+    // Fill must be seen: blanks as middle dots, full-width blanks as open squares.
+    line.replace(QLatin1Char(' '), QChar(0x00B7));
+    line.replace(QChar(0x3000), QChar(0x25A1));
+    preview_->setText(line);
+    preview_->setCursorPosition(0);
+}
+
 void TemplateEditorDialog::ShowStatistics() {
+    const int errorRows = editor_.Records().ErrorRowCount();
+    errorCount_->setText(errorRows == 0
+                             ? QString()
+                             : FromGbk(FormatMessage(LoadMessage(keys::kErrorRowCount),
+                                                     {static_cast<long long>(errorRows)})));
+    errorCount_->adjustSize();
     QString text = FromGbk(editor_.StatisticsText());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (statistics_->toPlainText() != text)
@@ -263,10 +330,17 @@ void TemplateEditorDialog::LayOut(int width, int height) {
     // of a maximised window.
     returnButton_->move(addLeft - 5 - returnButton_->width(), top + buttonTop);
 
+    // The number of error rows sits at the left of the row of buttons, under the statistics.
+    errorCount_->move(10, top + buttonTop + (buttonHeight - errorCount_->height()) / 2);
+
     const int statisticsHeight = statistics_->height();
     const int statisticsTop = buttonTop - 5 - statisticsHeight;
     statistics_->setGeometry(10, top + statisticsTop, w - 20, statisticsHeight);
-    grid_->setGeometry(10, top + 22, w - 20, std::max(0, statisticsTop - 5 - 22));
+    // The preview line lies between the grid and the statistics.
+    const int previewHeight = preview_->sizeHint().height();
+    const int previewTop = statisticsTop - 5 - previewHeight;
+    preview_->setGeometry(10, top + previewTop, w - 20, previewHeight);
+    grid_->setGeometry(10, top + 22, w - 20, std::max(0, previewTop - 5 - 22));
     update();
 }
 

@@ -11,6 +11,8 @@
 #include "controls/skinned_dialog.h"
 #include "template/commands/template_editor.h"
 
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -49,6 +51,8 @@ public:
     void DeleteRows();
     void Import();
     void Export();
+    // Selects the next (or previous) error row after the current row, going round.
+    void GoToErrorRow(bool forward);
 
     TemplateEditor& Editor() { return editor_; }
     controls::RecordGrid* Grid() const { return grid_; }
@@ -59,8 +63,13 @@ public:
     QPushButton* AddButton() const { return addButton_; }
     QPushButton* DeleteButton() const { return deleteButton_; }
     QPushButton* ReturnButton() const { return returnButton_; }
+    QLabel* ErrorCountLabel() const { return errorCount_; }
+    // The batch line the export would write for the current row, fill made visible.
+    QLineEdit* PreviewLine() const { return preview_; }
+    QAction* NextErrorAction() const { return nextErrorAction_; }
+    QAction* PreviousErrorAction() const { return previousErrorAction_; }
 
-    // Shows the statistics text as the editor last computed it.
+    // Shows the statistics text as the editor last computed it, and the error rows.
     void ShowStatistics();
 
     // Shows the context popup at `globalPosition` and runs what is chosen.
@@ -87,6 +96,7 @@ private:
     void PlaceFromResource();
     void LayOut(int width, int height);
     void HandSelectionToTable();
+    void ShowPreview();
     void RequestClose();
 
     TemplateEditor editor_;
@@ -102,6 +112,10 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* addRowAction_ = nullptr;
     QAction* deleteRowsAction_ = nullptr;
+    QAction* nextErrorAction_ = nullptr;
+    QAction* previousErrorAction_ = nullptr;
+    QLabel* errorCount_ = nullptr;
+    QLineEdit* preview_ = nullptr;
     controls::RecordGrid* grid_ = nullptr;
     QPlainTextEdit* statistics_ = nullptr;
     QPushButton* addButton_ = nullptr;

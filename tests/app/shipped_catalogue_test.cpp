@@ -49,6 +49,8 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 35, 38);
     add("DialogModelDlg", 40, 52);
     add("DialogModelDlg", 53, 53, "s");
+    add("DialogModelDlg", 54, 54, "d");
+    add("DialogModelDlg", 55, 56);
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);

@@ -75,8 +75,38 @@ TEST(RecordTable, MatchesASimpleModelUnderRandomEdits) {
         if (step % 50 == 0) {
             for (int row = 0; row < table.RowCount(); ++row)
                 ASSERT_EQ(Row(table, row), model[row]) << step;
+            const auto errorRows = std::count_if(model.begin(), model.end(), [](const auto& cells) {
+                return !cells.back().empty();
+            });
+            ASSERT_EQ(table.ErrorRowCount(), errorRows) << step;
         }
     }
+}
+
+TEST(RecordTable, FindsErrorRowsGoingRoundTheEnds) {
+    RecordTable table;
+    table.SetColumns(Columns(1));
+    const std::vector<std::string> cells{"x"};
+    for (int row = 0; row < 6; ++row)
+        table.AppendRow(cells, row == 1 || row == 4 ? "broken" : "");
+    EXPECT_EQ(table.ErrorRowCount(), 2);
+    EXPECT_EQ(table.NextErrorRow(-1, true), 1);
+    EXPECT_EQ(table.NextErrorRow(1, true), 4);
+    EXPECT_EQ(table.NextErrorRow(4, true), 1);
+    EXPECT_EQ(table.NextErrorRow(-1, false), 4);
+    EXPECT_EQ(table.NextErrorRow(1, false), 4);
+    EXPECT_EQ(table.NextErrorRow(3, false), 1);
+
+    RecordTable copy = table;
+    EXPECT_EQ(copy.ErrorRowCount(), 2);
+    table.SetErrorText(1, "");
+    table.SetErrorText(4, "");
+    EXPECT_EQ(table.NextErrorRow(0, true), -1);
+    EXPECT_EQ(copy.ErrorRowCount(), 2);
+    RecordTable moved = std::move(copy);
+    EXPECT_EQ(moved.ErrorRowCount(), 2);
+    moved.ClearRows();
+    EXPECT_EQ(moved.ErrorRowCount(), 0);
 }
 
 TEST(RecordTable, AppendWithCellsAndOutOfRangeArguments) {

@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -49,7 +51,10 @@ private slots:
         QCOMPARE(editor.window->AddButton()->text(), QString::fromUtf8("添加"));
         QCOMPARE(editor.window->DeleteButton()->text(), QString::fromUtf8("删除"));
         QCOMPARE(editor.window->OperationsMenu()->title(), QString::fromUtf8("文件"));
-        QCOMPARE(editor.window->OperationsMenu()->actions().size(), 2);
+        QCOMPARE(editor.window->OperationsMenu()->actions().at(0)->text(),
+                 QString::fromUtf8("文件导入"));
+        QCOMPARE(editor.window->OperationsMenu()->actions().at(1)->text(),
+                 QString::fromUtf8("文件导出"));
         QCOMPARE(editor.window->ContextMenu()->actions().at(0)->text(),
                  QString::fromUtf8("添加记录"));
         const QAbstractItemModel* model = editor.Grid()->model();
@@ -292,6 +297,83 @@ private slots:
         QCOMPARE(written, testing::ReadFileBytes(fromTool));
     }
 
+    void F8GoesFromErrorRowToErrorRowAndTheirNumberIsShown() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> clean{"a", "1.00"};
+        editor.Table().AppendRow(clean);
+        editor.window->AddRow();  // the required name is empty: an error row
+        editor.Table().AppendRow(clean);
+        editor.Table().AppendRow(clean);
+        editor.window->AddRow();
+        QCOMPARE(editor.window->ErrorCountLabel()->text(),
+                 QString::fromStdString(
+                     GbkToUtf8ForDisplay(FormatMessage(LoadMessage(keys::kErrorRowCount), {2LL}))));
+
+        const auto current = [&] {
+            return editor.Grid()->currentIndex().row();
+        };
+        editor.Grid()->setFocus();
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 1);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 4);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 1);
+        QTest::keyClick(editor.window.get(), Qt::Key_F8, Qt::ShiftModifier);
+        QCOMPARE(current(), 4);
+        QCOMPARE(editor.Grid()->SelectedRows(), std::vector<int>{4});
+
+        // Correcting both rows empties the count.
+        for (const int row : {1, 4}) {
+            for (const int column : {1, 2}) {
+                editor.DoubleClick(row, column);
+                TypeText(editor.Grid()->CurrentEdit(), QStringLiteral("7"));
+                QTest::keyClick(editor.Grid()->CurrentEdit(), Qt::Key_Return);
+                QCoreApplication::processEvents();
+            }
+        }
+        QCOMPARE(editor.Table().ErrorRowCount(), 0);
+        QCOMPARE(editor.window->ErrorCountLabel()->text(), QString());
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(2, 1));
+        QTest::keyClick(editor.window.get(), Qt::Key_F8);
+        QCOMPARE(current(), 2);
+    }
+
+    // The preview is the export's own line: compared with the file the export writes.
+    void ThePreviewShowsTheExportedLineWithItsFillVisible() {
+        EditorWindow editor;
+        const std::string mode =
+            "typeLens=18\nin=txt\nout=txt\ninNeedDescrypt=false\noutNeedEncrypt=false\n"
+            "needFill=true\nsplite=\"\"\nstatistics=2|sum|0|yuan\n";
+        QVERIFY(editor.Open(kNameAndAmount, mode));
+        const std::array<std::string, 2> first{Gbk("张三"), "12.50"};
+        const std::array<std::string, 2> second{"ab", "3.00"};
+        editor.Table().AppendRow(first);
+        editor.Table().AppendRow(second);
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(1, 1));
+        const QString shown = editor.window->PreviewLine()->text();
+        QVERIFY(shown.contains(QChar(0x00B7)));
+        QVERIFY(!shown.contains(QLatin1Char(' ')));
+
+        editor.ui.fileToSave = (editor.folder.path() / "out.txt").string();
+        editor.window->Export();
+        const std::string written = testing::ReadFileBytes(*editor.ui.fileToSave);
+        const std::size_t firstEnd = written.find("\r\n");
+        const std::string secondLine =
+            written.substr(firstEnd + 2, written.find("\r\n", firstEnd + 2) - firstEnd - 2);
+        QString expected = QString::fromStdString(GbkToUtf8ForDisplay(secondLine));
+        expected.replace(QLatin1Char(' '), QChar(0x00B7));
+        QCOMPARE(shown, expected);
+
+        // It follows the current row and its edits.
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(0, 1));
+        QVERIFY(editor.window->PreviewLine()->text().startsWith(QString::fromUtf8("张三")));
+        editor.Table().SetCell(0, 1, "zz");
+        QVERIFY(editor.window->PreviewLine()->text().startsWith(QStringLiteral("zz")));
+    }
+
     void EveryResizeLaysTheWindowOut() {
         EditorWindow editor;
         QVERIFY(editor.Open(kNameAndAmount, 18));
@@ -312,10 +394,13 @@ private slots:
         QCOMPARE(statistics.left(), 10);
         QCOMPARE(statistics.width(), w - 20);
         QCOMPARE(statistics.bottom() + 1, add->y() - 5);
+        const QRect preview = editor.window->PreviewLine()->geometry();
+        QCOMPARE(preview.bottom() + 1, statistics.top() - 5);
+        QCOMPARE(preview.width(), w - 20);
         const QRect grid = editor.Grid()->geometry();
         QCOMPARE(grid.topLeft(), QPoint(10, top + 22));
         QCOMPARE(grid.width(), w - 20);
-        QCOMPARE(grid.bottom() + 1, statistics.top() - 5);
+        QCOMPARE(grid.bottom() + 1, preview.top() - 5);
         // Nothing overlaps: "返回" sits in the row of buttons.
         QVERIFY(!editor.window->ReturnButton()->geometry().intersects(grid));
         QVERIFY(!editor.window->ReturnButton()->geometry().intersects(add->geometry()));

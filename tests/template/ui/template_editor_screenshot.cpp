@@ -42,6 +42,8 @@ std::unique_ptr<TemplateEditorDialog> EditorWithRows() {
     }
     editor->Editor().RefreshStatistics();
     editor->ShowStatistics();
+    // The first record is the current one: the preview shows its batch line.
+    editor->Grid()->setCurrentIndex(editor->Grid()->model()->index(0, 1));
     editor->showNormal();
     editor->resize(1000, 560);
     return editor;
