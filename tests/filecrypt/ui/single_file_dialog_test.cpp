@@ -53,11 +53,17 @@ void WritePatternFile(const std::filesystem::path& path, std::uint64_t size) {
 }
 
 // The size of the large file sealed to measure responsiveness: 48 MiB by default (about a
-// second), BRINDLECOT_LARGE_FILE_MB to measure with another (e.g. 1024).
+// second; 8 under the sanitizers, which slow the library down many times),
+// BRINDLECOT_LARGE_FILE_MB to measure with another (e.g. 1024).
 std::uint64_t LargeFileBytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr long kDefaultMegabytes = 8;
+#else
+    constexpr long kDefaultMegabytes = 48;
+#endif
     const char* megabytes = std::getenv("BRINDLECOT_LARGE_FILE_MB");
-    const long value = megabytes ? std::atol(megabytes) : 48;
-    return static_cast<std::uint64_t>(value > 0 ? value : 48) << 20;
+    const long value = megabytes ? std::atol(megabytes) : kDefaultMegabytes;
+    return static_cast<std::uint64_t>(value > 0 ? value : kDefaultMegabytes) << 20;
 }
 
 // The longest time between two ticks of a fast timer: how long the event loop was held.
