@@ -20,10 +20,36 @@ IconvHandle OpenConverter(const char* to, const char* from) {
     return IconvHandle{cd};
 }
 
+// ASCII is the same in GBK and UTF-8, and most cells (digits, dates, amounts) are ASCII.
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// One converter per direction and thread, opened once: opening one costs far more than
+// converting a cell, and a grid converts hundreds of cells per paint.
+enum class Direction { ToUtf8, ToGbk };
+
+iconv_t CachedConverter(Direction direction) {
+    thread_local IconvHandle toUtf8 = OpenConverter("UTF-8", "GBK");
+    thread_local IconvHandle toGbk = OpenConverter("GBK", "UTF-8");
+    void* cd = direction == Direction::ToGbk ? toGbk.get() : toUtf8.get();
+    if (cd == nullptr)
+        return reinterpret_cast<iconv_t>(-1);
+    // Back to the initial shift state, whatever a failed conversion left behind.
+    iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
+    return static_cast<iconv_t>(cd);
+}
+
 // Strict conversion: any invalid or unrepresentable sequence fails the whole text.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view input) {
-    IconvHandle cd = OpenConverter(to, from);
-    if (!cd)
+std::optional<std::string> Convert(Direction direction, std::string_view input) {
+    if (IsAscii(input))
+        return std::string(input);
+    const iconv_t converter = CachedConverter(direction);
+    if (converter == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
     std::string output(input.size() * 2 + 16, '\0');
     char* in = const_cast<char*>(input.data());
@@ -32,8 +58,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     while (true) {
         char* out = output.data() + written;
         size_t outLeft = output.size() - written;
-        size_t rc =
-            iconv(static_cast<iconv_t>(cd.get()), inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
+        size_t rc = iconv(converter, inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
         written = output.size() - outLeft;
         if (rc != static_cast<size_t>(-1)) {
             // glibc counts irreversible conversions in rc; for GBK/UTF-8 those would be
@@ -55,11 +80,11 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 }  // namespace
 
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-    return Convert("UTF-8", "GBK", gbk);
+    return Convert(Direction::ToUtf8, gbk);
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-    return Convert("GBK", "UTF-8", utf8);
+    return Convert(Direction::ToGbk, utf8);
 }
 
 std::string GbkToUtf8ForDisplay(std::string_view gbk) {

@@ -136,9 +136,9 @@ void RecordGrid::ApplyColumnWidths() {
     if (model() == nullptr)
         return;
     for (int column = 0; column < model()->columnCount(); ++column) {
-        const QSize hint = model()->headerData(column, Qt::Horizontal, Qt::SizeHintRole).toSize();
-        if (hint.width() > 0)
-            setColumnWidth(column, hint.width());
+        const int width = model()->headerData(column, Qt::Horizontal, kColumnWidthRole).toInt();
+        if (width > 0)
+            setColumnWidth(column, width);
     }
 }
 

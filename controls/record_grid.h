@@ -33,6 +33,10 @@ public:
 
 class CellEdit;
 
+// The model's horizontal header answers this role with a column's width in pixels (an
+// int); the grid sizes its columns by it whenever the model is reset.
+inline constexpr int kColumnWidthRole = Qt::UserRole + 1;
+
 // A table view whose cells open a one-line edit box on double-click. Full-row selection
 // of any number of rows; row colours and texts come from the model. The edit ends, once,
 // on Enter, Escape, loss of focus, a click outside the cells, scrolling, the wheel, or a

@@ -7,7 +7,8 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfreexl-dev libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
+  libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
+  libfreexl-dev  # tests and benchmarks only: the oracle for our own .xls reader
   fonts-wqy-zenhei fontconfig
   libssl-dev openssl
   xvfb xauth libxcb1-dev

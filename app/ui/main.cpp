@@ -3,13 +3,40 @@
 #include "app/ui/main_dialog.h"
 #include "app/ui/qt_user_interface.h"
 #include "app/ui/startup_probe.h"
+#include "app/ui/template_chooser_dialog.h"
 #include "controls/dialog_units.h"
 #include "filecrypt/key_file_cipher.h"
 #include "resources/resource_paths.h"
+#include "template/ui/template_editor_dialog.h"
 
 #include <QApplication>
 
+#include <memory>
 #include <optional>
+
+namespace {
+
+// Each editor window shows its messages and file dialogs over itself; their interface
+// lives exactly as long as the window.
+std::unique_ptr<QWidget> OpenEditorWindow(QWidget* owner, const std::string& path,
+                                          const std::string& caption,
+                                          std::function<void()> closeRequest) {
+    auto ui = std::make_shared<brindlecot::QtUserInterface>(owner);
+    std::unique_ptr<QWidget> window =
+        brindlecot::OpenTemplateEditorWindow(*ui, owner, path, caption, std::move(closeRequest));
+    if (window) {
+        ui->SetOwner(window.get());
+        QObject::connect(window.get(), &QObject::destroyed, [ui] {});
+    }
+    return window;
+}
+
+void OpenTemplateChooser(QWidget* parent) {
+    brindlecot::TemplateChooserDialog chooser(OpenEditorWindow, nullptr, parent);
+    chooser.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     brindlecot::QtUserInterface ui;
@@ -27,8 +54,10 @@ int main(int argc, char** argv) {
         brindlecot::PrepareKeyFileCipher();
     };
     steps.runMainDialog = [] {
-        brindlecot::RunMainDialog(
-            [](brindlecot::MainDialog& dialog) { brindlecot::ReportFirstPaintIfAsked(dialog); });
+        brindlecot::RunMainDialog([](brindlecot::MainDialog& dialog) {
+            dialog.SetTemplateChooserHook(OpenTemplateChooser);
+            brindlecot::ReportFirstPaintIfAsked(dialog);
+        });
     };
     return brindlecot::RunStartup(ui, steps);
 }

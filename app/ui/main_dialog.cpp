@@ -9,6 +9,7 @@
 #include "filecrypt/key_installation.h"
 #include "filecrypt/secret_bytes.h"
 #include "filecrypt/ui/key_dialog.h"
+#include "filecrypt/ui/single_file_dialog.h"
 #include "resources/resource_paths.h"
 
 #include <QAction>
@@ -56,6 +57,10 @@ MainDialog::MainDialog(UserInterface* ui, QWidget* parent)
     templates_->setText(CatalogueText(texts::kTemplatesButton));
     singleFileButton_->setText(CatalogueText(texts::kSingleFileButton));
     EnableFileButtons(LoadInstalledKey());
+
+    singleFile_ = [this](QWidget* parent) {
+        RunSingleFileDialog(parent);
+    };
 
     connect(installKey_, &QPushButton::clicked, this, &MainDialog::InstallKey);
     connect(templates_, &QPushButton::clicked, this, [this] {
@@ -109,6 +114,15 @@ void MainDialog::InstallKey() {
         case KeyInstallOutcome::NotInstalled:
             break;
     }
+}
+
+void MainDialog::RunSingleFileDialog(QWidget* parent) {
+    // The program's save dialog for single files adds the extension of the type the
+    // person selected to a name typed without one.
+    QtUserInterface messageBoxes(nullptr, QtUserInterface::SaveDialog::ExtensionByTypeOrder);
+    SingleFileDialog dialog(injectedUi_ ? *injectedUi_ : messageBoxes, parent);
+    messageBoxes.SetOwner(&dialog);
+    dialog.exec();
 }
 
 void MainDialog::ShowAbout() {

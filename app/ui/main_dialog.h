@@ -25,7 +25,8 @@ public:
     // must outlive the dialog), otherwise to message boxes over the dialog in front.
     explicit MainDialog(UserInterface* ui = nullptr, QWidget* parent = nullptr);
 
-    // What the batch-template and single-file buttons open; until set they do nothing.
+    // What the batch-template and single-file buttons open. The template chooser does
+    // nothing until set; the single-file button opens the single-file dialog.
     void SetTemplateChooserHook(DialogHook hook) { templateChooser_ = std::move(hook); }
     void SetSingleFileHook(DialogHook hook) { singleFile_ = std::move(hook); }
 
@@ -35,6 +36,7 @@ public:
     QAction* AboutAction() const { return about_; }
 
     void InstallKey();
+    void RunSingleFileDialog(QWidget* parent);
     void ShowAbout();
 
 private:

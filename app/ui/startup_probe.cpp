@@ -50,13 +50,16 @@ protected:
             reported_ = true;
             // Report once the paint is done and on its way to the screen.
             QTimer::singleShot(0, this, [this, watched] {
+                auto* window = static_cast<QWidget*>(watched);
+                const QByteArray title = window->windowTitle().toUtf8();
                 std::fprintf(
                     stderr,
-                    "Brindlecot: window shown %.0f ms after the process started (at %.3f)\n",
-                    SecondsSinceProcessStart() * 1000.0, SecondsOf(CLOCK_REALTIME));
+                    "Brindlecot: window \"%s\" shown %.0f ms after the process started (at %.3f)\n",
+                    title.constData(), SecondsSinceProcessStart() * 1000.0,
+                    SecondsOf(CLOCK_REALTIME));
                 std::fflush(stderr);
                 if (closeAfter_)
-                    static_cast<QWidget*>(watched)->close();
+                    window->close();
             });
         }
         return false;

@@ -183,6 +183,52 @@ void BM_TripleDesEcb(benchmark::State& state, kestrelvane::BitsliceVariant varia
                            reference / kReferenceRuns);
 }
 
+// One full batch of a variant against the same blocks through the table engine: the
+// number of blocks at which a padded batch starts to pay for a tail.
+void BM_BatchBreakEven(benchmark::State& state, kestrelvane::BitsliceVariant variant) {
+    if (!UseVariant(state, variant))
+        return;
+    const std::size_t bytes = kestrelvane::BitsliceBatchBlocks(variant) * 8;
+    const auto& data = Data();
+    std::vector<std::uint8_t> in(data.begin(), data.begin() + static_cast<long>(bytes));
+    std::vector<std::uint8_t> out(bytes);
+    kestrelvane::des3_context context;
+    kestrelvane::des3_set_3keys(context, kKey);
+    kestrelvane::des3_bitslice_schedule schedule;
+    kestrelvane::des3_bitslice_set_encrypt(schedule, context);
+    constexpr int kRepeats = 2000;
+    double batch_seconds = 0;
+    double table_seconds = 0;
+    double schedule_seconds = 0;
+    for (auto _ : state) {
+        double start = ThreadCpuSeconds();
+        for (int i = 0; i < kRepeats; ++i) {
+            kestrelvane::des3_bitslice_ecb(schedule, in.data(), out.data(), bytes);
+            benchmark::DoNotOptimize(out.data());
+        }
+        batch_seconds += ThreadCpuSeconds() - start;
+        start = ThreadCpuSeconds();
+        for (int i = 0; i < kRepeats; ++i) {
+            kestrelvane::des3_ecb_encrypt(context, in.data(), out.data(), bytes);
+            benchmark::DoNotOptimize(out.data());
+        }
+        table_seconds += ThreadCpuSeconds() - start;
+        start = ThreadCpuSeconds();
+        for (int i = 0; i < kRepeats; ++i) {
+            kestrelvane::des3_bitslice_schedule fresh;
+            kestrelvane::des3_bitslice_set_encrypt(fresh, context);
+            benchmark::DoNotOptimize(fresh.masks);
+        }
+        schedule_seconds += ThreadCpuSeconds() - start;
+    }
+    // Building and wiping a schedule, in blocks of the table engine.
+    state.counters["schedule_blocks"] =
+        static_cast<double>(bytes / 8) * schedule_seconds / table_seconds;
+    state.counters["batch_us"] = batch_seconds / state.iterations() / kRepeats * 1e6;
+    state.counters["break_even_blocks"] =
+        static_cast<double>(bytes / 8) * batch_seconds / table_seconds;
+}
+
 void BM_CryptFile(benchmark::State& state, bool seal, kestrelvane::BitsliceVariant variant) {
     if (!UseVariant(state, variant))
         return;
@@ -229,6 +275,9 @@ BENCHMARK_CAPTURE(BM_TripleDesEcb, portable, BitsliceVariant::kPortable)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BatchBreakEven, avx512, BitsliceVariant::kAvx512)->Iterations(3);
+BENCHMARK_CAPTURE(BM_BatchBreakEven, avx2, BitsliceVariant::kAvx2)->Iterations(3);
+BENCHMARK_CAPTURE(BM_BatchBreakEven, portable, BitsliceVariant::kPortable)->Iterations(3);
 BENCHMARK_CAPTURE(BM_CryptFile, seal_avx512, true, BitsliceVariant::kAvx512)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)

@@ -48,11 +48,14 @@ static_assert(AllCircuitsMatchTables(std::make_index_sequence<8>{}));
 namespace {
 
 constexpr std::size_t kBlock = kDesBlockSize;
-// Below this many blocks, a padded batch of even the narrowest variant costs more than
-// doing the blocks one by one.
-constexpr std::size_t kMinBatchBlocks = 16;
-// Below this many blocks, building the masks costs more than the batches save.
-constexpr std::size_t kMinBulkBlocks = 128;
+// Below this many blocks, a padded batch costs more than doing the blocks one by one:
+// one batch of 64 (portable) or 256 (AVX2) blocks takes as long as 25 to 28 blocks
+// through the table engine.
+constexpr std::size_t kMinBatchBlocks = 26;
+// Building and wiping the masks costs about as much as 15 to 20 blocks one by one, so
+// with the first padded batch the bitsliced path pays from about 48 blocks (both measured
+// by cryptlib_bench's BatchBreakEven).
+constexpr std::size_t kMinBulkBlocks = 48;
 
 constexpr int kUnchosen = -1;
 // The variant in use: chosen on first use, or forced. Every thread that races to choose

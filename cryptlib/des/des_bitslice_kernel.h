@@ -135,25 +135,102 @@ template <typename V>
     }
 }
 
-// Transposes the 64 x 64 bit matrix held in every lane of rows[0..63] (row i, bit c) in
-// place: six rounds of exchanging off-diagonal blocks of halving size.
+// Where each word bit's plane sits in the state: the inverse of kStatePlane.
+constexpr std::array<std::uint8_t, 64> kPlaneState = [] {
+    std::array<std::uint8_t, 64> state{};
+    for (int j = 0; j < 64; ++j)
+        state[kStatePlane[j]] = static_cast<std::uint8_t>(j);
+    return state;
+}();
+
+// The 64 x 64 bit transposition of every lane (row i, bit c to row c, bit i) is six
+// exchanges of off-diagonal blocks, of widths 32 down to 1; they commute. Rows k + 8a
+// (a = 0..7) meet only each other in the exchanges of widths 32, 16 and 8, and rows
+// 8b + c (c = 0..7) only each other in those of widths 4, 2 and 1: the transposition is
+// two passes over eight rows at a time, each held in registers, and the first and last
+// passes read and write the blocks and the state directly.
+constexpr std::uint64_t ExchangeMask(int width) {
+    std::uint64_t mask = 0;
+    for (int bit = 0; bit < 64; ++bit) {
+        if ((bit & width) == 0)
+            mask |= std::uint64_t{1} << bit;
+    }
+    return mask;
+}
+
+template <int Width, typename V>
+[[gnu::always_inline]] inline void Exchange(V& low, V& high) {
+    const V t = ((low >> Width) ^ high) & ExchangeMask(Width);
+    high ^= t;
+    low ^= t << Width;
+}
+
+// The three exchanges among eight rows r[a] whose row numbers differ by Width4 * a / 4.
+template <int Width4, typename V>
+[[gnu::always_inline]] inline void ExchangeEight(V (&r)[8]) {
+    Exchange<Width4>(r[0], r[4]);
+    Exchange<Width4>(r[1], r[5]);
+    Exchange<Width4>(r[2], r[6]);
+    Exchange<Width4>(r[3], r[7]);
+    Exchange<Width4 / 2>(r[0], r[2]);
+    Exchange<Width4 / 2>(r[1], r[3]);
+    Exchange<Width4 / 2>(r[4], r[6]);
+    Exchange<Width4 / 2>(r[5], r[7]);
+    Exchange<Width4 / 4>(r[0], r[1]);
+    Exchange<Width4 / 4>(r[2], r[3]);
+    Exchange<Width4 / 4>(r[4], r[5]);
+    Exchange<Width4 / 4>(r[6], r[7]);
+}
+
 template <typename V>
-[[gnu::always_inline]] inline void Transpose(V* rows) {
-    constexpr std::uint64_t kMasks[6] = {0x00000000FFFFFFFFULL, 0x0000FFFF0000FFFFULL,
-                                         0x00FF00FF00FF00FFULL, 0x0F0F0F0F0F0F0F0FULL,
-                                         0x3333333333333333ULL, 0x5555555555555555ULL};
-#pragma GCC unroll 6
-    for (int stage = 0; stage < 6; ++stage) {
-        const int width = 32 >> stage;
-        const std::uint64_t mask = kMasks[stage];
-#pragma GCC unroll 64
-        for (int k = 0; k < 64; ++k) {
-            if ((k & width) != 0)
-                continue;
-            const V t = ((rows[k] >> width) ^ rows[k + width]) & mask;
-            rows[k + width] ^= t;
-            rows[k] ^= t << width;
-        }
+[[gnu::always_inline]] inline void BlocksToState(const std::uint8_t* in, V* scratch, V* state) {
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) {
+        V r[8];
+#pragma GCC unroll 8
+        for (int a = 0; a < 8; ++a)
+            std::memcpy(&r[a], in + (k + 8 * a) * sizeof(V), sizeof(V));
+        ExchangeEight<32>(r);
+#pragma GCC unroll 8
+        for (int a = 0; a < 8; ++a)
+            scratch[k + 8 * a] = r[a];
+    }
+#pragma GCC unroll 8
+    for (int b = 0; b < 8; ++b) {
+        V r[8];
+#pragma GCC unroll 8
+        for (int c = 0; c < 8; ++c)
+            r[c] = scratch[8 * b + c];
+        ExchangeEight<4>(r);
+#pragma GCC unroll 8
+        for (int c = 0; c < 8; ++c)
+            state[kPlaneState[8 * b + c]] = r[c];
+    }
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void StateToBlocks(const V* state, V* scratch, std::uint8_t* out) {
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) {
+        V r[8];
+#pragma GCC unroll 8
+        for (int a = 0; a < 8; ++a)
+            r[a] = state[kPlaneState[k + 8 * a]];
+        ExchangeEight<32>(r);
+#pragma GCC unroll 8
+        for (int a = 0; a < 8; ++a)
+            scratch[k + 8 * a] = r[a];
+    }
+#pragma GCC unroll 8
+    for (int b = 0; b < 8; ++b) {
+        V r[8];
+#pragma GCC unroll 8
+        for (int c = 0; c < 8; ++c)
+            r[c] = scratch[8 * b + c];
+        ExchangeEight<4>(r);
+#pragma GCC unroll 8
+        for (int c = 0; c < 8; ++c)
+            std::memcpy(out + (8 * b + c) * sizeof(V), &r[c], sizeof(V));
     }
 }
 
@@ -161,21 +238,15 @@ template <typename V>
 void EcbBatches(const std::uint64_t (*masks)[kBitsliceRoundKeyBits], const std::uint8_t* in,
                 std::uint8_t* out, std::size_t batches) {
     constexpr std::size_t kBatchBytes = 64 * sizeof(V);
-    V rows[64];
+    V scratch[64];
     V state[64];
     for (std::size_t batch = 0; batch < batches; ++batch) {
-        std::memcpy(rows, in + batch * kBatchBytes, kBatchBytes);
-        Transpose(rows);
-        for (int j = 0; j < 64; ++j)
-            state[j] = rows[kStatePlane[j]];
+        BlocksToState(in + batch * kBatchBytes, scratch, state);
         Rounds(state, masks);
-        for (int j = 0; j < 64; ++j)
-            rows[kStatePlane[j]] = state[j];
-        Transpose(rows);
-        std::memcpy(out + batch * kBatchBytes, rows, kBatchBytes);
+        StateToBlocks(state, scratch, out + batch * kBatchBytes);
     }
     // Plaintext and intermediate rounds stay on the stack otherwise.
-    SecureWipe(rows, sizeof(rows));
+    SecureWipe(scratch, sizeof(scratch));
     SecureWipe(state, sizeof(state));
 }
 

@@ -40,9 +40,12 @@
 #endif
 
 /* Every result says whether the output may be used: a caller that drops it may take a
- * half-written file or an untouched buffer for a good one. Compilers that know the
- * attribute warn when a call's result is ignored. */
-#if defined(__GNUC__) || defined(__clang__)
+ * half-written file or an untouched buffer for a good one, so compilers warn when a
+ * call's result is ignored. In C++ a deliberate discard is written (void)CryptFile(...);
+ * GCC's C attribute cannot be silenced that way, so C callers test the result. */
+#if defined(__cplusplus) && __cplusplus >= 201703L
+#define KESTRELVANE_MUST_CHECK [[nodiscard]]
+#elif defined(__GNUC__) || defined(__clang__)
 #define KESTRELVANE_MUST_CHECK __attribute__((warn_unused_result))
 #else
 #define KESTRELVANE_MUST_CHECK
@@ -145,7 +148,7 @@ extern "C" {
  *     passes with a chance of about 2^-64.
  *
  * Results, checked in this order: _NULL_ARGUMENT (a path absent, or the key in mode 0
- * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 86 KiB work area),
+ * or 1), _SAME_FILE (equal paths), _NO_MEMORY (no room for the fixed 84 KiB work area),
  * _KEY_LENGTH (mode 0 or 1), master-key codes, _INPUT_OPEN, _OUTPUT_OPEN, _INPUT_SIZE,
  * _SAME_FILE (two names of one file), _MODE, then per operation: _NULL_ARGUMENT and
  * _KEY_LENGTH (family codes of modes 0 and 1), _PAD_MODE, _NO_RANDOM, _SHORT_HEADER,
@@ -154,7 +157,7 @@ extern "C" {
  * output is created. On failure whatever was written before it stays in the output file;
  * callers delete it where they need to.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptFile(int32_t mode, const unsigned char* key,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* key,
                                                          int32_t keyLength, const char* inputPath,
                                                          const char* outputPath, int32_t padMode);
 
@@ -168,7 +171,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptFile(int32_t mode, const uns
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL, _GENERATE_LENGTH, master-key
  * codes, _NO_MEMORY, _NO_RANDOM, _MODE.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptKey(int32_t mode, const unsigned char* input,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptKey(int32_t mode, const unsigned char* input,
                                                         int32_t inputLength, unsigned char* output,
                                                         int32_t* outputLength);
 
@@ -178,7 +181,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptKey(int32_t mode, const unsi
  * equal master keys.
  * Results: _NULL_ARGUMENT, _OUTPUT_TOO_SMALL (required 8), master-key codes.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptLmkMac(unsigned char* output,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t CryptLmkMac(unsigned char* output,
                                                            int32_t* outputLength);
 
 /*
@@ -193,7 +196,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t CryptLmkMac(unsigned char* output
  * _MESSAGE_LENGTH, _NO_MEMORY, _MESSAGE_CHECK (opening; on a digest mismatch the output
  * and *outputLength have been written all the same), _NO_RANDOM.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t DesCrypt1(int32_t mode, const unsigned char* input,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t DesCrypt1(int32_t mode, const unsigned char* input,
                                                          int32_t inputLength, unsigned char* output,
                                                          int32_t* outputLength,
                                                          const unsigned char* key,
@@ -205,7 +208,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t DesCrypt1(int32_t mode, const uns
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _KEY_LENGTH, _OUTPUT_TOO_SMALL, master-key
  * codes, _MODE.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t DesCrypt2(int32_t mode, const unsigned char* input,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t DesCrypt2(int32_t mode, const unsigned char* input,
                                                          int32_t inputLength, unsigned char* output,
                                                          int32_t* outputLength,
                                                          const unsigned char* wrappedKey,
@@ -218,7 +221,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t DesCrypt2(int32_t mode, const uns
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL (8 or 16), _KEY_LENGTH,
  * master-key codes, _MODE.
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t MACCrypt(
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t MACCrypt(
     int32_t mode, const unsigned char* data, int32_t dataLength, const unsigned char* wrappedKey,
     int32_t wrappedKeyLength, unsigned char* output, int32_t* outputLength);
 
@@ -226,7 +229,7 @@ KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t MACCrypt(
  * MD5Crypt: writes the 16-byte MD5 digest of dataLength >= 1 bytes.
  * Results: _NULL_ARGUMENT, _DATA_LENGTH, _OUTPUT_TOO_SMALL (required 16).
  */
-KESTRELVANE_API KESTRELVANE_MUST_CHECK int32_t MD5Crypt(const unsigned char* data,
+KESTRELVANE_MUST_CHECK KESTRELVANE_API int32_t MD5Crypt(const unsigned char* data,
                                                         int32_t dataLength, unsigned char* output,
                                                         int32_t* outputLength);
 

@@ -4,6 +4,7 @@
 #include <QSize>
 
 #include "app/gbk_text.h"
+#include "controls/record_grid.h"
 
 namespace brindlecot {
 namespace {
@@ -59,8 +60,8 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     switch (role) {
         case Qt::DisplayRole:
             return FromGbk(table_.Heading(section));
-        case Qt::SizeHintRole:
-            return QSize(table_.ColumnWidth(section), 0);
+        case controls::kColumnWidthRole:
+            return table_.ColumnWidth(section);
         default:
             return {};
     }

@@ -86,6 +86,10 @@ void TemplateEditorDialog::BuildMenus() {
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
     deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+
+    menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
+    controls::MakeOwnerDrawn(*menuBar_, *menuStyle_);
+    controls::MakeOwnerDrawn(*contextMenu_, *menuStyle_);
 }
 
 // Where the controls stand before the first layout: the window's designed size and places.
@@ -241,6 +245,7 @@ void TemplateEditorDialog::resizeEvent(QResizeEvent* event) {
 void TemplateEditorDialog::LayOut(int width, int height) {
     const int top = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, width, top);
+    menuStyle_->SetPopupTitleWidth(width);
     height -= top;
     if (width <= 0 || height <= 0 || !isVisible())
         return;
@@ -270,6 +275,19 @@ void TemplateEditorDialog::PaintLabels(QPainter& painter) {
                       grid_->y() - 2 - menuBar_->height());
     painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
                      Text(keys::kRecordsLabel));
+}
+
+std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,
+                                                  const std::string& path,
+                                                  const std::string& caption,
+                                                  std::function<void()> closeRequest) {
+    auto window = std::make_unique<TemplateEditorDialog>(ui, owner);
+    window->SetCloseRequest(std::move(closeRequest));
+    if (!window->Open(path, caption)) {
+        window->Close();
+        return nullptr;
+    }
+    return window;
 }
 
 }  // namespace brindlecot

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/owner_drawn_menu.h"
 #include "controls/record_grid.h"
 #include "controls/skinned_dialog.h"
 #include "template/commands/template_editor.h"
@@ -59,6 +60,9 @@ public:
     QPushButton* DeleteButton() const { return deleteButton_; }
     QPushButton* ReturnButton() const { return returnButton_; }
 
+    // Shows the statistics text as the editor last computed it.
+    void ShowStatistics();
+
     // Shows the context popup at `globalPosition` and runs what is chosen.
     void RunContextMenu(const QPoint& globalPosition);
 
@@ -82,7 +86,6 @@ private:
     void BuildMenus();
     void PlaceFromResource();
     void LayOut(int width, int height);
-    void ShowStatistics();
     void HandSelectionToTable();
     void RequestClose();
 
@@ -104,6 +107,16 @@ private:
     QPushButton* addButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
     QPushButton* returnButton_ = nullptr;
+    controls::OwnerDrawnMenuStyle* menuStyle_ = nullptr;
 };
+
+// Opens an editor window on the template at `path` (GBK `caption`) as a window of its own
+// over `owner`, shown maximised; `closeRequest` hears when the person leaves it. Nothing
+// when the template does not load (its message shown). The form the template chooser
+// takes an editor in.
+std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,
+                                                  const std::string& path,
+                                                  const std::string& caption,
+                                                  std::function<void()> closeRequest);
 
 }  // namespace brindlecot

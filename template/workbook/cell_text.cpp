@@ -211,7 +211,8 @@ void CivilFromDays(long long days, long long& year, unsigned& month, unsigned& d
 
 std::string FormatSerialDate(double serial, DateTimeKind kind, bool date1904) {
     // Beyond 9999-12-31 (or negative) a spreadsheet shows no date; show the number.
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
+    const double pastLastDay = date1904 ? 2957004 : 2958466;
+    if (!std::isfinite(serial) || serial < 0 || serial >= pastLastDay)
         return FormatGeneralNumber(serial);
     long long days = static_cast<long long>(std::floor(serial));
     long long seconds = std::llround((serial - static_cast<double>(days)) * 86400.0);
@@ -282,14 +283,16 @@ std::optional<std::size_t> ConvertTexts(std::vector<std::string*>& texts, Conver
             joined += '\0';
         }
         if (auto converted = convert(joined)) {
-            std::vector<std::string> pieces;
+            std::vector<std::pair<std::size_t, std::size_t>> pieces;
+            pieces.reserve(pending.size());
             std::size_t start = 0;
             for (std::size_t end; (end = converted->find('\0', start)) != std::string::npos;
                  start = end + 1)
-                pieces.emplace_back(converted->substr(start, end - start));
+                pieces.emplace_back(start, end - start);
             if (pieces.size() == pending.size() && start == converted->size()) {
+                // Assigned in place: each text already has room for its shorter GBK form.
                 for (std::size_t k = 0; k < pending.size(); ++k)
-                    *texts[pending[k]] = std::move(pieces[k]);
+                    texts[pending[k]]->assign(*converted, pieces[k].first, pieces[k].second);
                 return std::nullopt;
             }
         }

@@ -170,7 +170,7 @@ struct Layout {
     std::vector<std::uint32_t> fat;
 };
 
-std::optional<Layout> ReadLayout(const std::vector<std::uint8_t>& file) {
+std::optional<Layout> ReadLayout(std::span<const std::uint8_t> file) {
     const ByteReader in(file.data(), file.size());
     if (!in.Has(0, kSectorSize))
         return std::nullopt;
@@ -223,7 +223,7 @@ std::optional<Layout> ReadLayout(const std::vector<std::uint8_t>& file) {
 
 }  // namespace
 
-bool IsSoundCompoundFile(const std::vector<std::uint8_t>& file) {
+bool IsSoundCompoundFile(std::span<const std::uint8_t> file) {
     const auto layout = ReadLayout(file);
     if (!layout)
         return false;
@@ -281,8 +281,8 @@ bool IsSoundCompoundFile(const std::vector<std::uint8_t>& file) {
     return rootMiniSize <= static_cast<std::uint64_t>(layout->sectorCount) * layout->sectorSize;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(
-    const std::vector<std::uint8_t>& file, std::u16string_view streamName) {
+std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(std::span<const std::uint8_t> file,
+                                                                std::u16string_view streamName) {
     const auto layout = ReadLayout(file);
     if (!layout)
         return std::nullopt;

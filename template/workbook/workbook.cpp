@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <optional>
 
+#include "app/file_content.h"
 #include "app/staged_file.h"
 #include "template/workbook/workbook_internal.h"
 
@@ -22,35 +22,43 @@ namespace {
 
 constexpr std::size_t kMaxCellCharacters = 32767;   // what both formats let a cell hold
 constexpr std::size_t kMaxTableCells = 1ull << 24;  // a used range larger than this is refused
+// Honest workbooks expand to about their own size; repeating a long text in many cells is
+// the only way to go far beyond it.
+constexpr std::uint64_t kMinExpandedTextLimit = 64ull << 20;
+constexpr std::uint64_t kExpandedTextPerContentByte = 8;
 constexpr double kMaxColumnWidth = 255;
 constexpr double kDefaultColumnWidth = 8.43;
 constexpr mode_t kWorkbookFileMode = 0666;  // less the umask, like any new document
 
-enum class FileKind { Missing, Empty, CompoundFile, Zip, Other };
+enum class FileKind { Missing, NotRegular, Empty, CompoundFile, Zip, Other };
 
 FileKind SniffFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return FileKind::Missing;
-    unsigned char head[8] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    const auto got = in.gcount();
-    if (got == 0)
+    // Only a regular file is looked at: a FIFO or a device named here never makes us wait.
+    std::uint8_t head[8] = {};
+    const std::optional<std::size_t> got = ReadFileStart(path, head);
+    struct stat status {};
+    if (!got)
+        return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) ? FileKind::NotRegular
+                                                                              : FileKind::Missing;
+    if (*got == 0)
         return FileKind::Empty;
-    static constexpr unsigned char kCompound[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (got == 8 && std::equal(head, head + 8, kCompound))
+    static constexpr std::uint8_t kCompound[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    if (*got == 8 && std::equal(head, head + 8, kCompound))
         return FileKind::CompoundFile;
-    if (got >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4)
+    if (*got >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4)
         return FileKind::Zip;
     return FileKind::Other;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
+void Trim(std::string& text) {
     constexpr std::string_view kBlanks = " \t\r\n\v\f";
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    const auto last = text.find_last_not_of(kBlanks);
+    if (last == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(last + 1);
+    text.erase(0, text.find_first_not_of(kBlanks));
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -76,6 +84,115 @@ std::size_t Utf16Length(const std::string& utf8) {
     return units;
 }
 
+// Texts that show something, trimmed, and their cells in sheet order; cells whose text is
+// empty once trimmed are dropped.
+void KeepShownCells(SheetReadResult& sheet) {
+    for (auto& text : sheet.sharedTexts)
+        Trim(text);
+    const auto shown = [&](SheetCell& cell) {
+        if (cell.shared != kNotShared)
+            return !sheet.sharedTexts[cell.shared].empty();
+        Trim(cell.text);
+        return !cell.text.empty();
+    };
+    auto kept = std::partition(sheet.cells.begin(), sheet.cells.end(), shown);
+    sheet.cells.erase(kept, sheet.cells.end());
+    const auto inSheetOrder = [](const SheetCell& a, const SheetCell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    };
+    if (!std::is_sorted(sheet.cells.begin(), sheet.cells.end(), inSheetOrder))
+        std::stable_sort(sheet.cells.begin(), sheet.cells.end(), inSheetOrder);
+}
+
+// A workbook's cells may name one shared text any number of times; expanded into the
+// table, such a file of kilobytes would take gigabytes. What the cells expand to must stay
+// within a fixed multiple of the workbook's own content, however small the workbook.
+WorkbookStatus CheckExpandedText(const SheetReadResult& sheet) {
+    std::uint64_t expanded = 0;
+    for (const auto& cell : sheet.cells)
+        expanded +=
+            cell.shared != kNotShared ? sheet.sharedTexts[cell.shared].size() : cell.text.size();
+    const std::uint64_t limit =
+        std::max(kMinExpandedTextLimit, kExpandedTextPerContentByte * sheet.contentBytes);
+    if (expanded <= limit)
+        return {};
+    constexpr std::uint64_t kMegabyte = 1 << 20;
+    return Failure(WorkbookError::TooLarge,
+                   "the cells repeat their texts to " + std::to_string(expanded / kMegabyte) +
+                       " MB, more than the limit of " + std::to_string(limit / kMegabyte) +
+                       " MB for this workbook (" + std::to_string(kExpandedTextPerContentByte) +
+                       " times its content, at least " +
+                       std::to_string(kMinExpandedTextLimit / kMegabyte) + " MB)");
+}
+
+// Converts every text that a kept cell shows to GBK, each shared text once, in sheet order
+// so that a failure names the first cell that shows the offending text. Answers in `uses`
+// how many cells show each shared text.
+WorkbookStatus ConvertShownTexts(SheetReadResult& sheet, std::vector<std::uint32_t>& uses) {
+    std::vector<std::string*> texts;
+    std::vector<std::size_t> firstCell;
+    texts.reserve(sheet.cells.size());
+    firstCell.reserve(sheet.cells.size());
+    uses.assign(sheet.sharedTexts.size(), 0);
+    for (std::size_t i = 0; i < sheet.cells.size(); ++i) {
+        SheetCell& cell = sheet.cells[i];
+        if (cell.shared == kNotShared) {
+            texts.push_back(&cell.text);
+        } else if (uses[cell.shared]++ == 0) {
+            texts.push_back(&sheet.sharedTexts[cell.shared]);
+        } else {
+            continue;
+        }
+        firstCell.push_back(i);
+    }
+    if (auto bad = ConvertUtf8TextsToGbk(texts)) {
+        const SheetCell& cell = sheet.cells[firstCell[*bad]];
+        return Failure(WorkbookError::NotGbk,
+                       "the cell holds a character that GBK cannot represent",
+                       CellReference(cell.row, cell.column));
+    }
+    return {};
+}
+
+WorkbookStatus BuildTable(SheetReadResult& sheet, TextTable& table) {
+    KeepShownCells(sheet);
+    if (sheet.cells.empty())
+        return {};
+    if (WorkbookStatus status = CheckExpandedText(sheet); !status.ok())
+        return status;
+    std::uint32_t firstColumn = sheet.cells[0].column;
+    std::uint32_t lastColumn = sheet.cells[0].column;
+    std::size_t rowCount = 0;
+    for (std::size_t i = 0; i < sheet.cells.size(); ++i) {
+        firstColumn = std::min(firstColumn, sheet.cells[i].column);
+        lastColumn = std::max(lastColumn, sheet.cells[i].column);
+        if (i == 0 || sheet.cells[i].row != sheet.cells[i - 1].row)
+            ++rowCount;
+    }
+    const std::size_t width = lastColumn - firstColumn + 1;
+    if (rowCount * width > kMaxTableCells)
+        return Failure(WorkbookError::TooLarge, "the sheet's used range is too large to read");
+    std::vector<std::uint32_t> uses;
+    if (WorkbookStatus status = ConvertShownTexts(sheet, uses); !status.ok())
+        return status;
+
+    // Rows in sheet order; rows without any shown cell simply never appear.
+    table.reserve(rowCount);
+    for (std::size_t i = 0; i < sheet.cells.size(); ++i) {
+        SheetCell& cell = sheet.cells[i];
+        if (i == 0 || cell.row != sheet.cells[i - 1].row)
+            table.emplace_back(width);
+        std::string& target = table.back()[cell.column - firstColumn];
+        if (cell.shared == kNotShared)
+            target = std::move(cell.text);
+        else if (--uses[cell.shared] == 0)
+            target = std::move(sheet.sharedTexts[cell.shared]);  // its last cell
+        else
+            target = sheet.sharedTexts[cell.shared];
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string CellReference(std::size_t row, std::size_t column) {
@@ -97,6 +214,9 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
     switch (SniffFile(path)) {
         case FileKind::Missing:
             return Failure(WorkbookError::CannotOpen, "the workbook file cannot be opened");
+        case FileKind::NotRegular:
+            return Failure(WorkbookError::NotAWorkbook,
+                           "the path names a folder, device or pipe, not a workbook file");
         case FileKind::Empty:
             return Failure(WorkbookError::NotAWorkbook, "the file is empty");
         case FileKind::Other:
@@ -111,58 +231,7 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
     }
     if (!sheet.status.ok())
         return sheet.status;
-
-    // Keep only cells that show something; their bounding box is the used range.
-    SheetCells cells;
-    cells.reserve(sheet.cells.size());
-    for (auto& cell : sheet.cells) {
-        const std::string_view trimmed = TrimBlanks(cell.text);
-        if (trimmed.empty())
-            continue;
-        if (trimmed.size() != cell.text.size())
-            cell.text = std::string(trimmed);
-        cells.push_back(std::move(cell));
-    }
-    if (cells.empty())
-        return {};
-    std::uint32_t firstColumn = cells[0].column;
-    std::uint32_t lastColumn = cells[0].column;
-    for (const auto& cell : cells) {
-        firstColumn = std::min(firstColumn, cell.column);
-        lastColumn = std::max(lastColumn, cell.column);
-    }
-
-    std::vector<std::string*> texts;
-    texts.reserve(cells.size());
-    for (auto& cell : cells)
-        texts.push_back(&cell.text);
-    if (auto bad = ConvertUtf8TextsToGbk(texts)) {
-        const auto& cell = cells[*bad];
-        return Failure(WorkbookError::NotGbk,
-                       "the cell holds a character that GBK cannot represent",
-                       CellReference(cell.row, cell.column));
-    }
-
-    // Rows in sheet order; rows without any shown cell simply never appear.
-    const auto inSheetOrder = [](const SheetCell& a, const SheetCell& b) {
-        return a.row != b.row ? a.row < b.row : a.column < b.column;
-    };
-    if (!std::is_sorted(cells.begin(), cells.end(), inSheetOrder))
-        std::stable_sort(cells.begin(), cells.end(), inSheetOrder);
-    const std::size_t width = lastColumn - firstColumn + 1;
-    std::size_t rowCount = 0;
-    for (std::size_t i = 0; i < cells.size(); ++i)
-        if (i == 0 || cells[i].row != cells[i - 1].row)
-            ++rowCount;
-    if (rowCount * width > kMaxTableCells)
-        return Failure(WorkbookError::TooLarge, "the sheet's used range is too large to read");
-    table.reserve(rowCount);
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i == 0 || cells[i].row != cells[i - 1].row)
-            table.emplace_back(width);
-        table.back()[cells[i].column - firstColumn] = std::move(cells[i].text);
-    }
-    return {};
+    return BuildTable(sheet, table);
 }
 
 WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {

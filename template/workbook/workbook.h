@@ -44,7 +44,10 @@ inline constexpr std::size_t kXlsxMaxColumns = 16384;
 // General cell; dates as YYYY-MM-DD) trimmed of surrounding blanks, converted to GBK; rows
 // whose texts are all empty are dropped. The range is read from its own top-left cell, so
 // a sheet that starts below or right of A1 loses nothing. Every answered row has the same
-// number of texts (the used range's column count). On failure `table` is left empty.
+// number of texts (the used range's column count). Only a regular file is read. A
+// workbook whose cells would expand to more text than 8 times its own content (and more
+// than 64 MB), as when thousands of cells name one long shared string, is refused as
+// TooLarge before that text is made. On failure `table` is left empty.
 WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table);
 
 // Writes `table` as the only worksheet of a new workbook at `path`: every cell formatted

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,20 +15,30 @@
 
 namespace brindlecot::workbook_detail {
 
-// One cell as a sheet displays it, in UTF-8, at its zero-based position.
+inline constexpr std::uint32_t kNotShared = 0xFFFFFFFF;
+
+// One cell as a sheet displays it, in UTF-8, at its zero-based position: its own text, or
+// the index of a shared text. Cells refer to shared texts rather than copy them, so that
+// a workbook whose cells repeat one long text does not grow by that text per cell before
+// the reading is judged.
 struct SheetCell {
     std::uint32_t row = 0;
     std::uint32_t column = 0;
     std::string text;
+    std::uint32_t shared = kNotShared;
 };
 
 // The cells of the active sheet in any order; empty texts may be left out.
 using SheetCells = std::vector<SheetCell>;
 
-// A reader's answer: the cells, or a failure.
+// A reader's answer: the cells and the texts they share, or a failure. `contentBytes`
+// measures the workbook's own content (its uncompressed parts or stream), against which
+// the text that the cells expand to is judged.
 struct SheetReadResult {
     WorkbookStatus status;
     SheetCells cells;
+    std::vector<std::string> sharedTexts;
+    std::uint64_t contentBytes = 0;
 };
 
 inline WorkbookStatus Failure(WorkbookError error, std::string detail, std::string cell = {}) {
@@ -134,11 +145,10 @@ private:
 // The compound-file (OLE2) container: writing a single stream, reading one by name.
 bool WriteCompoundFile(const std::string& path, std::string_view streamName,
                        const std::vector<std::uint8_t>& stream);
-std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(
-    const std::vector<std::uint8_t>& file, std::u16string_view streamName);
+std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(std::span<const std::uint8_t> file,
+                                                                std::u16string_view streamName);
 
 // Strict structural check of a compound file: header, sector chains, every directory entry.
-// FreeXL trusts these structures; files that fail here never reach it.
-bool IsSoundCompoundFile(const std::vector<std::uint8_t>& file);
+bool IsSoundCompoundFile(std::span<const std::uint8_t> file);
 
 }  // namespace brindlecot::workbook_detail

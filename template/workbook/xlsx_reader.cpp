@@ -140,9 +140,10 @@ void OnDoctype(void* data, const char*, const char*, const char*, int) {
 
 enum class PartOutcome { Parsed, Missing, Damaged };
 
-// Streams one part of the package through `handler`.
-PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler,
-                      std::string& reason) {
+// Streams one part of the package through `handler`; adds its uncompressed size to
+// `content`.
+PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, std::string& reason,
+                      std::uint64_t& content) {
     if (unzLocateFile(zip, name.c_str(), 2) != UNZ_OK)
         return PartOutcome::Missing;
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
@@ -173,6 +174,7 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler,
             break;
         }
         total += static_cast<std::uint64_t>(got);
+        content += static_cast<std::uint64_t>(got);
         if (total > kMaxPartBytes) {
             reason = name + ": part too large";
             good = false;
@@ -467,19 +469,20 @@ public:
             collector_.End(name, capturing_, text_, inline_);
         } else if (name == "c" && inCell_) {
             inCell_ = false;
-            std::string shown;
-            if (!Display(shown))
+            SheetCell cell{row_, column_, {}};
+            if (!Display(cell))
                 return;
-            if (shown.empty())
+            if (cell.text.empty() && cell.shared == kNotShared)
                 return;
             if (cells.size() >= kMaxCells)
                 return Fail("too many cells");
-            cells.push_back(SheetCell{row_, column_, std::move(shown)});
+            cells.push_back(std::move(cell));
         }
     }
 
 private:
-    bool Display(std::string& shown) {
+    bool Display(SheetCell& cell) {
+        std::string& shown = cell.text;
         if (type_ == "inlineStr") {
             shown = DecodeEscapes(std::move(inline_));
         } else if (type_ == "s") {
@@ -490,7 +493,7 @@ private:
                 Fail("shared string index out of range in " + CellReference(row_, column_));
                 return false;
             }
-            shown = strings_[static_cast<std::size_t>(index)];
+            cell.shared = static_cast<std::uint32_t>(index);  // shared, never copied here
         } else if (type_ == "b") {
             if (!value_.empty())
                 shown = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
@@ -555,7 +558,8 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
 
     RelationshipsHandler packageRels;
     std::string workbookPart = "xl/workbook.xml";
-    if (ParsePart(zip.get(), "_rels/.rels", packageRels, reason) == PartOutcome::Damaged) {
+    if (ParsePart(zip.get(), "_rels/.rels", packageRels, reason, result.contentBytes) ==
+        PartOutcome::Damaged) {
         result.status = Damaged(reason);
         return result;
     }
@@ -564,15 +568,15 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
             workbookPart = ResolveTarget("", rel.target);
 
     WorkbookHandler book;
-    if (auto outcome = ParsePart(zip.get(), workbookPart, book, reason);
+    if (auto outcome = ParsePart(zip.get(), workbookPart, book, reason, result.contentBytes);
         outcome != PartOutcome::Parsed) {
         result.status =
             Damaged(outcome == PartOutcome::Missing ? "no workbook part in the package" : reason);
         return result;
     }
     RelationshipsHandler bookRels;
-    if (ParsePart(zip.get(), RelationshipsOf(workbookPart), bookRels, reason) !=
-        PartOutcome::Parsed) {
+    if (ParsePart(zip.get(), RelationshipsOf(workbookPart), bookRels, reason,
+                  result.contentBytes) != PartOutcome::Parsed) {
         result.status =
             Damaged(reason.empty() ? "the workbook's relationships are missing" : reason);
         return result;
@@ -597,22 +601,23 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
             handler = &shared;
         if (EndsWith(rel.type, "/styles"))
             handler = &styles;
-        if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason) ==
-                           PartOutcome::Damaged) {
+        if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason,
+                                 result.contentBytes) == PartOutcome::Damaged) {
             result.status = Damaged(reason);
             return result;
         }
     }
 
     SheetHandler sheet(shared.strings, styles.styleOfXf, book.date1904);
-    if (auto outcome =
-            ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet, reason);
+    if (auto outcome = ParsePart(zip.get(), ResolveTarget(folder, sheetRel->second.target), sheet,
+                                 reason, result.contentBytes);
         outcome != PartOutcome::Parsed) {
         result.status = Damaged(
             outcome == PartOutcome::Missing ? "the active sheet's part is missing" : reason);
         return result;
     }
     result.cells = std::move(sheet.cells);
+    result.sharedTexts = std::move(shared.strings);
     return result;
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "bitslice_stand_ins.h"
@@ -151,7 +153,7 @@ TEST_P(EveryVariant, BulkCallsAgreeWithTheBlockEngineOnEitherSideOfTheThreshold)
     const Bytes key = test::RandomBytes(16, 40);
     des3_context context;
     des3_set_2keys(context, key.data());
-    for (std::size_t blocks : {1U, 15U, 127U, 128U, 129U, 1000U, 4099U}) {
+    for (std::size_t blocks : {1U, 25U, 26U, 47U, 48U, 49U, 1000U, 4099U}) {
         SCOPED_TRACE(blocks);
         const Bytes data = test::RandomBytes(blocks * 8, static_cast<std::uint32_t>(blocks));
         Bytes expected(data.size());
@@ -162,6 +164,20 @@ TEST_P(EveryVariant, BulkCallsAgreeWithTheBlockEngineOnEitherSideOfTheThreshold)
         des3_ecb_bulk_decrypt(context, out.data(), out.data(), out.size());
         ASSERT_EQ(out, data);
     }
+}
+
+TEST(BitsliceSchedule, RoundKeysAreWipedWhenTheScheduleEnds) {
+    des3_context context;
+    des3_set_3keys(context, test::RandomBytes(24, 50).data());
+    alignas(des3_bitslice_schedule) unsigned char storage[sizeof(des3_bitslice_schedule)];
+    auto* schedule = new (storage) des3_bitslice_schedule;
+    des3_bitslice_set_encrypt(*schedule, context);
+    const bool holds_keys =
+        std::any_of(storage, storage + sizeof(storage), [](unsigned char b) { return b != 0; });
+    schedule->~des3_bitslice_schedule();
+    EXPECT_TRUE(holds_keys);
+    EXPECT_TRUE(
+        std::all_of(storage, storage + sizeof(storage), [](unsigned char b) { return b == 0; }));
 }
 
 // ---- the services that use the engine ----

@@ -78,6 +78,10 @@ TEST(SerialDate, EarlySerialsAndThe1904System) {
     EXPECT_EQ(FormatSerialDate(0.99999999, DateTimeKind::DateTime, false), "1900-01-01 00:00:00");
     EXPECT_EQ(FormatSerialDate(-1, DateTimeKind::Date, false),
               "-1");  // no date: shown as the number
+    // 9999-12-31 is the last day either system shows; it has a smaller serial in 1904's.
+    EXPECT_EQ(FormatSerialDate(2958465, DateTimeKind::Date, false), "9999-12-31");
+    EXPECT_EQ(FormatSerialDate(2957003, DateTimeKind::Date, true), "9999-12-31");
+    EXPECT_EQ(FormatSerialDate(2957004, DateTimeKind::Date, true), "2957004");
 }
 
 TEST(CellReferenceName, ColumnsInBijectiveBase26) {

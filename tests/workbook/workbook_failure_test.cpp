@@ -1,7 +1,11 @@
 // Missing, foreign, truncated and hostile files give a failure, never a crash or a table.
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <fstream>
 #include <random>
 
 #include "template/workbook/workbook.h"
@@ -165,6 +169,99 @@ TEST_F(HostilePackage, CharacterWithoutGbkFormNamesItsCell) {
     EXPECT_EQ(status.cell, "B7");
     EXPECT_NE(DescribeWorkbookFailure(status).find("B7"), std::string::npos);
     EXPECT_TRUE(table.empty());
+}
+
+// Reads the workbook in a child process: how much its resident memory grew at the most,
+// in kilobytes, and how the reading ended. Outside the address sanitizer (whose shadow
+// memory needs a huge address space) a limit of 2 GB makes a regression fail fast instead
+// of taking the machine's memory.
+struct ChildReading {
+    long growthKilobytes = -1;
+    int outcome = -1;  // 0 read, 1 TooLarge, 2 other failure, 3 exception, -1 crashed
+};
+
+long StatusKilobytes(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key + ":", 0) == 0)
+            return std::stol(line.substr(key.size() + 1));
+    return -1;
+}
+
+ChildReading ReadInChild(const std::string& path) {
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+#if !defined(__SANITIZE_ADDRESS__)
+        const rlimit limit{2ull << 30, 2ull << 30};
+        ::setrlimit(RLIMIT_AS, &limit);
+#endif
+        // The peak starts from what the parent had: it is reset to the present first.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const long before = StatusKilobytes("VmRSS");
+        long result[2] = {-1, 3};
+        try {
+            TextTable table;
+            const WorkbookStatus status = ReadWorkbook(path, table);
+            result[1] = status.ok() ? 0 : status.error == WorkbookError::TooLarge ? 1 : 2;
+        } catch (...) {
+        }
+        result[0] = StatusKilobytes("VmHWM") - before;
+        const bool sent = ::write(pipe[1], result, sizeof result) == sizeof result;
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    ChildReading reading;
+    long result[2] = {-1, -1};
+    if (child > 0 && ::read(pipe[0], result, sizeof result) == sizeof result) {
+        reading.growthKilobytes = result[0];
+        reading.outcome = static_cast<int>(result[1]);
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    if (child > 0)
+        ::waitpid(child, &status, 0);
+    return reading;
+}
+
+std::string RowsNamingString(int rows, const char* index) {
+    std::string sheet = "<sheetData>";
+    for (int r = 1; r <= rows; ++r)
+        sheet += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) +
+                 "\" t=\"s\"><v>" + index + "</v></c></row>";
+    return sheet + "</sheetData>";
+}
+
+// A package of some kilobytes whose one shared string of a megabyte is named by 3,000
+// cells would expand to 3 GB of cell text: it is refused, naming the limit, and reading it
+// stays within a small multiple of its content.
+TEST_F(HostilePackage, OneLongSharedStringInThousandsOfCellsIsRefusedInLittleMemory) {
+    const std::string path =
+        Package(RowsNamingString(3000, "0"), "<si><t>" + std::string(1'000'000, 'x') + "</t></si>");
+    EXPECT_LT(std::filesystem::file_size(path), 32'000u);
+    TextTable table;
+    const WorkbookStatus status = ReadWorkbook(path, table);
+    EXPECT_EQ(status.error, WorkbookError::TooLarge);
+    EXPECT_NE(status.detail.find("64 MB"), std::string::npos) << status.detail;
+    EXPECT_TRUE(table.empty());
+
+    const ChildReading reading = ReadInChild(path);
+    EXPECT_EQ(reading.outcome, 1);
+    EXPECT_GE(reading.growthKilobytes, 0);
+    EXPECT_LT(reading.growthKilobytes, 64 * 1024) << "growth of resident memory";
+}
+
+TEST_F(HostilePackage, SharedStringsRepeatedWithinTheLimitAreRead) {
+    const std::string text(1000, 'y');
+    TextTable table;
+    const WorkbookStatus status =
+        ReadWorkbook(Package(RowsNamingString(3000, "0"), "<si><t>" + text + "</t></si>"), table);
+    ASSERT_TRUE(status.ok()) << DescribeWorkbookFailure(status);
+    EXPECT_EQ(table, TextTable(3000, TextRow{text}));
 }
 
 // Random damage to real files: any answer is acceptable except a crash or a hang (the

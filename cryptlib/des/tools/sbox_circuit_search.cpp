@@ -45,12 +45,23 @@ struct Circuit {
         const Table y = b >= 0 ? gates[static_cast<std::size_t>(b)].table : 0;
         Table t = 0;
         switch (op) {
-            case Op::kAnd: t = x & y; break;
-            case Op::kOr: t = x | y; break;
-            case Op::kXor: t = x ^ y; break;
-            case Op::kAndNot: t = x & ~y; break;
-            case Op::kNot: t = ~x; break;
-            case Op::kInput: break;
+            case Op::kAnd:
+                t = x & y;
+                break;
+            case Op::kOr:
+                t = x | y;
+                break;
+            case Op::kXor:
+                t = x ^ y;
+                break;
+            case Op::kAndNot:
+                t = x & ~y;
+                break;
+            case Op::kNot:
+                t = ~x;
+                break;
+            case Op::kInput:
+                break;
         }
         gates.push_back({op, a, b, t});
         return size() - 1;
@@ -239,7 +250,8 @@ Result Prune(const Result& r) {
         out.circuit.gates.push_back(g);
     }
     for (int t = 0; t < 4; ++t)
-        out.outputs[static_cast<std::size_t>(t)] = renumber[static_cast<std::size_t>(r.outputs[static_cast<std::size_t>(t)])];
+        out.outputs[static_cast<std::size_t>(t)] =
+            renumber[static_cast<std::size_t>(r.outputs[static_cast<std::size_t>(t)])];
     return out;
 }
 
@@ -254,8 +266,7 @@ Result SearchBox(int box, double seconds, int exhaustive_depth, std::uint64_t se
     }
     Result best;
     int best_size = 1 << 30;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     std::array<int, 4> order = {0, 1, 2, 3};
     int trials = 0;
     while (std::chrono::steady_clock::now() < deadline || trials == 0) {
@@ -293,17 +304,29 @@ void Print(int box, const Result& r) {
         const std::string b = g.b >= 0 ? Operand(g.b) : "";
         std::string expression;
         switch (g.op) {
-            case Op::kAnd: expression = a + " & " + b; break;
-            case Op::kOr: expression = a + " | " + b; break;
-            case Op::kXor: expression = a + " ^ " + b; break;
-            case Op::kAndNot: expression = a + " & ~" + b; break;
-            case Op::kNot: expression = "~" + a; break;
-            case Op::kInput: break;
+            case Op::kAnd:
+                expression = a + " & " + b;
+                break;
+            case Op::kOr:
+                expression = a + " | " + b;
+                break;
+            case Op::kXor:
+                expression = a + " ^ " + b;
+                break;
+            case Op::kAndNot:
+                expression = a + " & ~" + b;
+                break;
+            case Op::kNot:
+                expression = "~" + a;
+                break;
+            case Op::kInput:
+                break;
         }
         std::printf("    const V %s = %s;\n", Operand(i).c_str(), expression.c_str());
     }
     for (int t = 0; t < 4; ++t)
-        std::printf("    y%d = %s;\n", t + 1, Operand(r.outputs[static_cast<std::size_t>(t)]).c_str());
+        std::printf("    y%d = %s;\n", t + 1,
+                    Operand(r.outputs[static_cast<std::size_t>(t)]).c_str());
     std::printf("}\n");
 }
 
@@ -323,7 +346,8 @@ int main(int argc, char** argv) {
         "namespace kestrelvane::bitslice {\n");
     int total = 0;
     for (int box = 0; box < 8; ++box) {
-        const Result r = SearchBox(box, seconds, exhaustive_depth, 1000 + static_cast<std::uint64_t>(box));
+        const Result r =
+            SearchBox(box, seconds, exhaustive_depth, 1000 + static_cast<std::uint64_t>(box));
         total += r.circuit.size() - 6;
         Print(box, r);
     }

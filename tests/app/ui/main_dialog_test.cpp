@@ -9,6 +9,7 @@
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_rules.h"
 #include "filecrypt/ui/key_dialog.h"
+#include "filecrypt/ui/single_file_dialog.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/modal_dialogs.h"
 
@@ -216,7 +217,7 @@ private slots:
         Open();
         // Not plugged in yet: a click does nothing.
         QTest::mouseClick(dialog_->TemplatesButton(), Qt::LeftButton);
-        QTest::mouseClick(dialog_->SingleFileButton(), Qt::LeftButton);
+        QVERIFY(ui_->events.empty());
         std::vector<std::pair<std::string, QWidget*>> calls;
         dialog_->SetTemplateChooserHook(
             [&](QWidget* parent) { calls.emplace_back("templates", parent); });
@@ -227,6 +228,27 @@ private slots:
         const std::vector<std::pair<std::string, QWidget*>> expected{
             {"templates", dialog_.get()}, {"single file", dialog_.get()}};
         QCOMPARE(calls, expected);
+    }
+
+    void TheSingleFileButtonOpensTheSingleFileDialog() {
+        QCOMPARE(WriteKeyConf(ValidKey("1234567")), KeyConfWrite::Written);
+        Open();
+        bool seen = false;
+        QWidget* parent = nullptr;
+        bool modal = false;
+        WhenVisible<SingleFileDialog>(
+            dialog_.get(),
+            [&](SingleFileDialog& singleFile) {
+                parent = singleFile.parentWidget();
+                modal = singleFile.isModal();
+                QTest::mouseClick(singleFile.ReturnButton(), Qt::LeftButton);
+            },
+            &seen);
+        QTest::mouseClick(dialog_->SingleFileButton(), Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(modal);
+        QCOMPARE(parent, static_cast<QWidget*>(dialog_.get()));
+        QVERIFY(dialog_->findChildren<SingleFileDialog*>().isEmpty());
     }
 
     void DisabledFileButtonsOpenNothing() {

@@ -62,6 +62,24 @@ TEST_F(ProgramTest, TheMessageSpeaksTheLanguageChosenBesideTheProgram) {
         << StandardError();
 }
 
+// With its library in place the program opens the main dialog in the chosen language and
+// ends, successfully, when the dialog is closed (here by the start-up probe).
+TEST_F(ProgramTest, StartsIntoTheMainDialogAndEndsWhenItCloses) {
+    folder_.Copy(FAKE_CRYPT_WITH_EXPORT, "app/driver/libKestrelvane.so");
+    const std::string environment =
+        "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen BRINDLECOT_STARTUP_PROBE=exit";
+    EXPECT_EQ(Run(environment), 0) << StandardError();
+    EXPECT_NE(StandardError().find("Brindlecot: window \"批量文件制作与加解密工具\" shown"),
+              std::string::npos)
+        << StandardError();
+
+    folder_.Write("app/language/config.ini", "[language]\nmode=1\n");
+    EXPECT_EQ(Run(environment), 0) << StandardError();
+    EXPECT_NE(StandardError().find("Brindlecot: window \"批次檔案製作與加解密工具\" shown"),
+              std::string::npos)
+        << StandardError();
+}
+
 TEST_F(ProgramTest, WithoutADisplayReportsMsg1AndFails) {
     EXPECT_EQ(Run("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"), 2);
     EXPECT_EQ(StandardError(), Shipped("msgSimChi.ini", "msg1"));

@@ -1,6 +1,7 @@
 #include "filecrypt/ui/key_dialog.h"
 #include "app/app_path.h"
 #include "app/catalogue/dialog_crypt_key_keys.h"
+#include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_rules.h"
@@ -191,6 +192,32 @@ private slots:
         QCOMPARE(dialog_->result(), int(QDialog::Rejected));
         QVERIFY(dialog_->AcceptedKey().empty());
         QVERIFY(ui_->events.empty());
+    }
+
+    // The shipped texts are whole where they are shown: the prompt within the dialog,
+    // the button texts within their buttons.
+    void TheShippedTextsFit_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("simplified") << 0;
+        QTest::newRow("traditional") << 1;
+    }
+    void TheShippedTextsFit() {
+        QFETCH(int, mode);
+        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", *app_ / "language",
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+        app_->Write("language/config.ini", "[language]\nmode=" + std::to_string(mode) + "\n");
+        SelectMessageCatalogue();
+        Open();
+        const QFontMetrics metrics = dialog_->fontMetrics();
+        const QString prompt =
+            QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(texts::kPrompt)));
+        QVERIFY(!prompt.isEmpty());
+        QVERIFY(dialog_->KeyEdit()->x() + metrics.horizontalAdvance(prompt) < dialog_->width());
+        for (QPushButton* button : {dialog_->OkButton(), dialog_->CancelButton()}) {
+            QVERIFY(!button->text().isEmpty());
+            QVERIFY(metrics.horizontalAdvance(button->text()) < button->width() - 4);
+        }
     }
 
     void EscapeCancelsToo() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/record_grid.h"
 #include "tests/support/gbk_literal.h"
 
 namespace brindlecot {
@@ -36,7 +37,7 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.columnCount(), 4);
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString::fromUtf8("姓名"));
-        QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::SizeHintRole).toSize().width(), 300);
+        QCOMPARE(model.headerData(3, Qt::Horizontal, controls::kColumnWidthRole).toInt(), 300);
         QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("1"));
         QCOMPARE(model.data(model.index(0, 1)).toString(), QString::fromUtf8("张三"));
         QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("12.50"));
