@@ -5,6 +5,7 @@
 #include "app/message_catalogue.h"
 #include "app/ui/about_dialog.h"
 #include "app/ui/qt_user_interface.h"
+#include "app/ui/single_file_hook.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/secret_bytes.h"
@@ -117,11 +118,11 @@ void MainDialog::InstallKey() {
 }
 
 void MainDialog::RunSingleFileDialog(QWidget* parent) {
-    // The program's save dialog for single files adds the extension of the type the
-    // person selected to a name typed without one.
-    QtUserInterface messageBoxes(nullptr, QtUserInterface::SaveDialog::ExtensionByTypeOrder);
-    SingleFileDialog dialog(injectedUi_ ? *injectedUi_ : messageBoxes, parent);
-    messageBoxes.SetOwner(&dialog);
+    if (!injectedUi_) {
+        OpenSingleFileDialog(parent);
+        return;
+    }
+    SingleFileDialog dialog(*injectedUi_, parent);
     dialog.exec();
 }
 
