@@ -16,35 +16,13 @@
 #include <thread>
 
 #include "tests/support/scripted_user_interface.h"
+#include "tests/support/stall_meter.h"
 
 namespace brindlecot::controls {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::ScriptedUserInterface;
-
-// Records the longest time between two ticks of a fast timer: how long the event loop
-// was held up at worst.
-class StallMeter {
-public:
-    StallMeter() {
-        timer_.setInterval(2);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-            ++ticks_;
-        });
-        clock_.start();
-        timer_.start();
-    }
-    qint64 LongestMs() const { return longest_; }
-    int Ticks() const { return ticks_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-    int ticks_ = 0;
-};
 
 struct Owner {
     Owner() : dialog(), first(&dialog), second(&dialog) {
@@ -83,7 +61,7 @@ private slots:
         Owner owner;
         ScriptedUserInterface person;
         BackgroundTask task(&owner.dialog, person);
-        StallMeter meter;
+        testing::StallMeter meter(2);
         task.Run([](UserInterface&) {
             std::this_thread::sleep_for(800ms);
             return true;

@@ -8,6 +8,7 @@
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/stall_meter.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -66,28 +67,6 @@ std::uint64_t LargeFileBytes() {
     const long value = megabytes ? std::atol(megabytes) : kDefaultMegabytes;
     return static_cast<std::uint64_t>(value > 0 ? value : kDefaultMegabytes) << 20;
 }
-
-// The longest time between two ticks of a fast timer: how long the event loop was held.
-class StallMeter {
-public:
-    StallMeter() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-            ++ticks_;
-        });
-        clock_.start();
-        timer_.start();
-    }
-    qint64 LongestMs() const { return longest_; }
-    int Ticks() const { return ticks_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-    int ticks_ = 0;
-};
 
 qint64 BackgroundTaskDelayMs() {
     return controls::BackgroundTask::kProgressDelay.count();
@@ -341,7 +320,7 @@ private slots:
             }
         });
         watcher.start(20);
-        StallMeter meter;
+        testing::StallMeter meter(5);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(Press(dialog_->EncryptButton()),
