@@ -119,10 +119,11 @@ TEST(CatalogueKeyHeaders, NameOnlyKeysTheCataloguesHold) {
     const std::vector<Key> all = AllKeys();
     const auto named = NamedKeys();
     EXPECT_EQ(named.size(), all.size());
-    for (const auto& [section, key] : named) {
-        EXPECT_TRUE(std::any_of(all.begin(), all.end(),
-                                [&](const Key& k) { return k.section == section && k.key == key; }))
-            << section << "/" << key;
+    for (const auto& entry : named) {
+        EXPECT_TRUE(std::any_of(
+            all.begin(), all.end(),
+            [&entry](const Key& k) { return k.section == entry.first && k.key == entry.second; }))
+            << entry.first << "/" << entry.second;
     }
 }
 
