@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 namespace brindlecot {
 namespace {
@@ -18,17 +20,22 @@ constexpr std::size_t kLineReadBlock = 1 << 20;
 }  // namespace
 
 std::optional<ReadableFile> ReadableFile::Open(const std::string& path) {
-    // O_NONBLOCK keeps the open itself from waiting on a FIFO; it changes nothing for a
-    // regular file, which is all that is read through it.
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO. The kind is judged on the
+    // descriptor, never on the name again: a name checked first and opened after could be
+    // swapped for a FIFO in between.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
+    ReadableFile file(fd, 0);
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
-    }
-    return ReadableFile(fd, static_cast<std::size_t>(status.st_size));
+    // Reads of the regular file then wait for the disk as reads normally do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return std::nullopt;
+    file.size_ = static_cast<std::size_t>(status.st_size);
+    return std::optional<ReadableFile>(std::move(file));
 }
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept : fd_(other.fd_), size_(other.size_) {
@@ -44,6 +51,26 @@ std::optional<std::size_t> ReadableFile::Read(char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t count = ::read(fd_, buffer + done, size - done);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return done;
+}
+
+std::optional<std::size_t> ReadableFile::ReadAt(std::uint64_t offset, char* buffer,
+                                                std::size_t size) const {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+        return std::nullopt;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count =
+            ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
         if (count == 0)
             break;
         if (count < 0) {

@@ -31,6 +31,8 @@ public:
     std::size_t Size() const { return size_; }
     // Fills `buffer` as far as the file goes; nothing on a read error.
     std::optional<std::size_t> Read(char* buffer, std::size_t size);
+    // As Read, from `offset` on, leaving the position Read goes on from where it was.
+    std::optional<std::size_t> ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
 
 private:
     ReadableFile(int fd, std::size_t size) : fd_(fd), size_(size) {}

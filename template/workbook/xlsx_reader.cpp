@@ -5,10 +5,12 @@
 #include <unzip.h>
 
 #include <charconv>
+#include <limits>
 #include <map>
 #include <memory>
 #include <unordered_map>
 
+#include "app/file_content.h"
 #include "template/workbook/workbook_internal.h"
 
 namespace brindlecot::workbook_detail {
@@ -107,6 +109,71 @@ struct ZipCloser {
     void operator()(void* z) const { unzClose(z); }
 };
 using Zip = std::unique_ptr<void, ZipCloser>;
+
+// minizip reads the package through the file we opened and checked ourselves: were it to
+// open the name again, the name could meanwhile lead to a FIFO, whose open never returns.
+class PackageSource {
+public:
+    explicit PackageSource(ReadableFile file) : file_(std::move(file)) {}
+
+    Zip Open(const std::string& path) {
+        zlib_filefunc64_def functions{};
+        functions.zopen64_file = &PackageSource::OpenStream;
+        functions.zread_file = &PackageSource::ReadStream;
+        functions.zwrite_file = &PackageSource::WriteStream;
+        functions.ztell64_file = &PackageSource::TellStream;
+        functions.zseek64_file = &PackageSource::SeekStream;
+        functions.zclose_file = &PackageSource::CloseStream;
+        functions.zerror_file = &PackageSource::StreamError;
+        functions.opaque = this;
+        return Zip(unzOpen2_64(path.c_str(), &functions));
+    }
+
+private:
+    static PackageSource& Of(voidpf opaque) { return *static_cast<PackageSource*>(opaque); }
+
+    static voidpf OpenStream(voidpf opaque, const void*, int mode) {
+        return (mode & ZLIB_FILEFUNC_MODE_WRITE) != 0 ? nullptr : opaque;
+    }
+    static uLong ReadStream(voidpf opaque, voidpf, void* buffer, uLong size) {
+        PackageSource& source = Of(opaque);
+        const auto got = source.file_.ReadAt(source.position_, static_cast<char*>(buffer), size);
+        if (!got) {
+            source.failed_ = true;
+            return 0;
+        }
+        source.position_ += *got;
+        return static_cast<uLong>(*got);
+    }
+    static uLong WriteStream(voidpf, voidpf, const void*, uLong) { return 0; }
+    static ZPOS64_T TellStream(voidpf opaque, voidpf) { return Of(opaque).position_; }
+    static long SeekStream(voidpf opaque, voidpf, ZPOS64_T offset, int origin) {
+        PackageSource& source = Of(opaque);
+        std::uint64_t base = 0;
+        switch (origin) {
+            case ZLIB_FILEFUNC_SEEK_SET:
+                break;
+            case ZLIB_FILEFUNC_SEEK_CUR:
+                base = source.position_;
+                break;
+            case ZLIB_FILEFUNC_SEEK_END:
+                base = source.file_.Size();
+                break;
+            default:
+                return -1;
+        }
+        if (offset > std::numeric_limits<std::uint64_t>::max() - base)
+            return -1;
+        source.position_ = base + offset;
+        return 0;
+    }
+    static int CloseStream(voidpf, voidpf) { return 0; }
+    static int StreamError(voidpf opaque, voidpf) { return Of(opaque).failed_ ? 1 : 0; }
+
+    ReadableFile file_;
+    std::uint64_t position_ = 0;
+    bool failed_ = false;
+};
 
 struct ParseContext {
     XML_Parser parser;
@@ -548,7 +615,13 @@ WorkbookStatus Damaged(std::string reason) {
 
 SheetReadResult ReadXlsxSheet(const std::string& path) {
     SheetReadResult result;
-    Zip zip(unzOpen64(path.c_str()));
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file) {
+        result.status = Failure(WorkbookError::CannotOpen, "the workbook file cannot be read");
+        return result;
+    }
+    PackageSource source(std::move(*file));
+    Zip zip = source.Open(path);
     if (!zip) {
         result.status =
             Damaged("the package's zip directory cannot be read (truncated or damaged)");

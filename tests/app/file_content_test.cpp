@@ -54,6 +54,25 @@ TEST_F(FileContentTest, AFifoADeviceAFolderOrNothingAreNotReadAndNeverWait) {
     }
 }
 
+TEST_F(FileContentTest, OpenRefusesWhatIsNoRegularFileAtOnce) {
+    for (const std::string& path : {Fifo("fifo"), std::string("/dev/zero"), folder_.path().string(),
+                                    (folder_ / "missing").string()})
+        EXPECT_FALSE(ReadableFile::Open(path).has_value()) << path;
+}
+
+TEST_F(FileContentTest, ReadAtReadsFromAnOffsetWithoutMovingTheReadPosition) {
+    std::optional<ReadableFile> file = ReadableFile::Open(folder_.Write("f", "0123456789"));
+    ASSERT_TRUE(file);
+    std::array<char, 4> part{};
+    EXPECT_EQ(file->ReadAt(6, part.data(), part.size()), 4u);
+    EXPECT_EQ(std::string(part.data(), 4), "6789");
+    EXPECT_EQ(file->ReadAt(8, part.data(), part.size()), 2u);  // cut at the end
+    EXPECT_EQ(std::string(part.data(), 2), "89");
+    EXPECT_EQ(file->ReadAt(20, part.data(), part.size()), 0u);
+    EXPECT_EQ(file->Read(part.data(), part.size()), 4u);
+    EXPECT_EQ(std::string(part.data(), 4), "0123");
+}
+
 std::vector<std::string> AllLines(const std::string& path) {
     std::optional<ReadableFile> file = ReadableFile::Open(path);
     if (!file)

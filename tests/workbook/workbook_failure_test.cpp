@@ -1,6 +1,7 @@
 // Missing, foreign, truncated and hostile files give a failure, never a crash or a table.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "template/workbook/workbook.h"
+#include "template/workbook/workbook_internal.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {
@@ -37,6 +39,30 @@ TEST(ReadFailure, MissingEmptyAndForeignFiles) {
     WriteFileBytes(folder / "text.xlsx", "name,amount\r\nA,1\r\n");
     EXPECT_EQ(ReadError(folder / "text.xlsx"), WorkbookError::NotAWorkbook);
     EXPECT_EQ(ReadError(folder.path().string()), WorkbookError::NotAWorkbook);  // a folder
+}
+
+// The package reader is reached after the file was sniffed as a zip; by then the name may
+// lead somewhere else. It must judge what it opens, not what was sniffed: a FIFO there is
+// refused at once (alarm() ends the run should the open wait for a writer).
+TEST(ReadFailure, PackageReaderRefusesWhatIsNoRegularFileWithoutWaiting) {
+    TempFolder folder;
+    const std::string fifo = folder / "swapped.xlsx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(20);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), folder.path().string(),
+                                    std::string(folder / "absent.xlsx")}) {
+        const workbook_detail::SheetReadResult sheet = workbook_detail::ReadXlsxSheet(path);
+        EXPECT_EQ(sheet.status.error, WorkbookError::CannotOpen) << path;
+        EXPECT_TRUE(sheet.cells.empty());
+    }
+    ::alarm(0);
+
+    // The same reader still reads a package through the descriptor it opened.
+    ASSERT_TRUE(WriteWorkbook(folder / "good.xlsx", {{"a", "b"}, {"c"}}).ok());
+    const workbook_detail::SheetReadResult good =
+        workbook_detail::ReadXlsxSheet(folder / "good.xlsx");
+    EXPECT_TRUE(good.status.ok()) << good.status.detail;
+    EXPECT_EQ(good.cells.size(), 3u);
 }
 
 TEST(ReadFailure, TruncatedZipAndCompoundFile) {
