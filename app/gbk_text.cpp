@@ -8,6 +8,9 @@
 namespace brindlecot {
 namespace {
 
+// iconv's own failure value, an integer cast to its handle type by its interface.
+const iconv_t kIconvFailed = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+
 struct IconvCloser {
     void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
 };
@@ -15,7 +18,7 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle OpenConverter(const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == kIconvFailed)
         return IconvHandle{};
     return IconvHandle{cd};
 }
@@ -38,7 +41,7 @@ iconv_t CachedConverter(Direction direction) {
     thread_local IconvHandle toGbk = OpenConverter("GBK", "UTF-8");
     void* cd = direction == Direction::ToGbk ? toGbk.get() : toUtf8.get();
     if (cd == nullptr)
-        return reinterpret_cast<iconv_t>(-1);
+        return kIconvFailed;
     // Back to the initial shift state, whatever a failed conversion left behind.
     iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
     return static_cast<iconv_t>(cd);
@@ -49,7 +52,7 @@ std::optional<std::string> Convert(Direction direction, std::string_view input) 
     if (IsAscii(input))
         return std::string(input);
     const iconv_t converter = CachedConverter(direction);
-    if (converter == reinterpret_cast<iconv_t>(-1))
+    if (converter == kIconvFailed)
         return std::nullopt;
     std::string output(input.size() * 2 + 16, '\0');
     char* in = const_cast<char*>(input.data());

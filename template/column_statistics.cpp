@@ -178,6 +178,7 @@ std::string ComputeStatistics(const Template& definition, const RecordTable& tab
         scans.push_back({&entry, field->columnNumber, {}});
     }
     std::vector<std::pair<int, bool>> columns;
+    columns.reserve(scans.size());
     for (const ColumnScan& scan : scans)
         columns.emplace_back(scan.column, scan.entry->hundredths);
     cache.Refresh(table, std::move(columns));

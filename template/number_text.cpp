@@ -1,9 +1,9 @@
 #include "template/number_text.h"
 
-#include <locale.h>
 #include <array>
 #include <charconv>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>

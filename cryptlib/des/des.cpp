@@ -184,7 +184,7 @@ void MakeEncryptionSchedule(const std::uint8_t* key8, std::uint32_t* esk) {
         c |= key_bit(kPermutedChoice1[j]) << (27 - j);
         d |= key_bit(kPermutedChoice1[28 + j]) << (27 - j);
     }
-    for (int round = 0; round < 16; ++round) {
+    for (std::size_t round = 0; round < 16; ++round) {
         const int shift = kKeyRotations[round];
         c = ((c << shift) | (c >> (28 - shift))) & 0x0FFFFFFFU;
         d = ((d << shift) | (d >> (28 - shift))) & 0x0FFFFFFFU;
@@ -204,7 +204,7 @@ void MakeEncryptionSchedule(const std::uint8_t* key8, std::uint32_t* esk) {
 }
 
 void ReverseRounds(const std::uint32_t* esk, std::uint32_t* dsk) {
-    for (int round = 0; round < 16; ++round) {
+    for (std::size_t round = 0; round < 16; ++round) {
         dsk[2 * round] = esk[30 - 2 * round];
         dsk[2 * round + 1] = esk[31 - 2 * round];
     }

@@ -31,7 +31,7 @@
 #ifndef KESTRELVANE_H
 #define KESTRELVANE_H
 
-#include <stdint.h>
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers): C callers include this too
 
 #if defined(KESTRELVANE_BUILDING)
 #define KESTRELVANE_API __attribute__((visibility("default")))

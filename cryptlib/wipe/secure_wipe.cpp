@@ -1,6 +1,6 @@
 #include "cryptlib/wipe/secure_wipe.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace kestrelvane {
 

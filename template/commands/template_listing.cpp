@@ -51,6 +51,7 @@ std::vector<std::string> ListTemplateNames(const std::string& folder) {
     }
     std::sort(keyed.begin(), keyed.end());
     std::vector<std::string> names;
+    names.reserve(keyed.size());
     for (auto& [key, name] : keyed)
         names.push_back(std::move(name));
     return names;

@@ -181,10 +181,9 @@ std::optional<std::string> LiteralSectionText(std::string_view code, double valu
             ++i;  // padding and fill show no text of their own
         } else if (c == '[') {
             i = section.find(']', i + 1);
-        } else if (std::string_view("0#?@.,%Ee/").find(c) != std::string_view::npos) {
+        } else if (std::string_view("0#?@.,%Ee/").find(c) != std::string_view::npos ||
+                   ((c == 'G' || c == 'g') && LowerEquals(section.substr(i, 7), "general"))) {
             return std::nullopt;  // the number itself is shown
-        } else if ((c == 'G' || c == 'g') && LowerEquals(section.substr(i, 7), "general")) {
-            return std::nullopt;
         } else {
             text += c;
         }

@@ -302,27 +302,31 @@ void Print(int box, const Result& r) {
         const Gate& g = r.circuit.gates[static_cast<std::size_t>(i)];
         const std::string a = Operand(g.a);
         const std::string b = g.b >= 0 ? Operand(g.b) : "";
-        std::string expression;
+        const char* join = "";
         switch (g.op) {
             case Op::kAnd:
-                expression = a + " & " + b;
+                join = " & ";
                 break;
             case Op::kOr:
-                expression = a + " | " + b;
+                join = " | ";
                 break;
             case Op::kXor:
-                expression = a + " ^ " + b;
+                join = " ^ ";
                 break;
             case Op::kAndNot:
-                expression = a + " & ~" + b;
+                join = " & ~";
                 break;
             case Op::kNot:
-                expression = "~" + a;
-                break;
             case Op::kInput:
                 break;
         }
-        std::printf("    const V %s = %s;\n", Operand(i).c_str(), expression.c_str());
+        if (g.op == Op::kNot)
+            std::printf("    const V %s = ~%s;\n", Operand(i).c_str(), a.c_str());
+        else if (g.op == Op::kInput)
+            std::printf("    const V %s = ;\n", Operand(i).c_str());
+        else
+            std::printf("    const V %s = %s%s%s;\n", Operand(i).c_str(), a.c_str(), join,
+                        b.c_str());
     }
     for (int t = 0; t < 4; ++t)
         std::printf("    y%d = %s;\n", t + 1,
