@@ -3,9 +3,12 @@
 #include "app/app_path.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
+#include <string>
 
 namespace brindlecot {
 namespace {
@@ -24,6 +27,33 @@ Binding& TheBinding() {
     return binding;
 }
 
+class OpenDescriptor {
+public:
+    explicit OpenDescriptor(int fd) : fd_(fd) {}
+    OpenDescriptor(const OpenDescriptor&) = delete;
+    OpenDescriptor& operator=(const OpenDescriptor&) = delete;
+    ~OpenDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// dlopen would wait forever on a FIFO put in the library's place. The file is opened
+// without waiting and judged here, and the loader is given that same open file by its
+// descriptor's name: were it to open the path again, the path could lead to a FIFO by then.
+std::unique_ptr<void, LibraryCloser> LoadRegularFile(const std::string& path) {
+    const OpenDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    const std::string opened = "/proc/self/fd/" + std::to_string(fd.Get());
+    return std::unique_ptr<void, LibraryCloser>(dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL));
+}
+
 }  // namespace
 
 bool BindCryptoLibrary() {
@@ -32,12 +62,7 @@ bool BindCryptoLibrary() {
     // released, so a second call must not report success for it.
     if (binding.library)
         return binding.cryptFile != nullptr;
-    const std::string path = AppPath("driver/libKestrelvane.so");
-    // dlopen would wait forever on a FIFO put in the library's place.
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    binding.library.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+    binding.library = LoadRegularFile(AppPath("driver/libKestrelvane.so"));
     if (!binding.library)
         return false;
     binding.cryptFile =
