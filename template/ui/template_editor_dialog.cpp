@@ -88,6 +88,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     BuildMenus();
     editor_.SetFocusRecordsRequest([this] { grid_->setFocus(Qt::OtherFocusReason); });
     PlaceFromResource();
+
+    task_ = new controls::BackgroundTask(this, ui);
+    task_->SetControlsToDisable({grid_, menuBar_, addButton_, deleteButton_, returnButton_});
 }
 
 TemplateEditorDialog::~TemplateEditorDialog() {
@@ -219,13 +222,45 @@ void TemplateEditorDialog::DeleteRows() {
 
 void TemplateEditorDialog::Import() {
     grid_->EndCellEdit();
-    ImportRecords(editor_);
+    ImportOutcome ended = ImportOutcome::Cancelled;
+    const std::optional<std::string> chosen = ChooseImportFile(editor_, ended);
+    if (!chosen)
+        return;
+    // The import refills the table: the grid shows none of it until the import has ended.
+    model_->Suspend();
+    RunOffGuiThread([this, &chosen] { ImportRecordsFrom(editor_, *chosen); });
+    model_->Resume();
     ShowStatistics();
 }
 
 void TemplateEditorDialog::Export() {
     grid_->EndCellEdit();
-    ExportRecords(editor_);
+    ExportOutcome ended = ExportOutcome::Cancelled;
+    const std::optional<ExportTarget> target = ChooseExportTarget(editor_, ended);
+    if (!target)
+        return;
+    // The export only reads the records, as the grid does; nothing can change them meanwhile.
+    RunOffGuiThread([this, &target] { WriteExport(editor_, *target); });
+}
+
+void TemplateEditorDialog::RunOffGuiThread(const std::function<void()>& work) {
+    // The shortcuts live on the window, not on the disabled controls.
+    for (QAction* action : {nextErrorAction_, previousErrorAction_})
+        action->setEnabled(false);
+    editor_.Progress().Start(0);
+    task_->Run(
+        [this, &work](UserInterface& ui) {
+            const TemplateEditor::UiLoan loan(editor_, ui);
+            work();
+            return true;
+        },
+        [this] {
+            const CommandProgress& progress = editor_.Progress();
+            return controls::TaskProgress{progress.done.load(std::memory_order_relaxed),
+                                          progress.expected.load(std::memory_order_relaxed)};
+        });
+    for (QAction* action : {nextErrorAction_, previousErrorAction_})
+        action->setEnabled(true);
 }
 
 void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/background_task.h"
 #include "controls/owner_drawn_menu.h"
 #include "controls/record_grid.h"
 #include "controls/skinned_dialog.h"
@@ -68,6 +69,9 @@ public:
     QLineEdit* PreviewLine() const { return preview_; }
     QAction* NextErrorAction() const { return nextErrorAction_; }
     QAction* PreviousErrorAction() const { return previousErrorAction_; }
+    // Runs the long half of import and export; its progress window appears after half a
+    // second.
+    controls::BackgroundTask* Task() const { return task_; }
 
     // Shows the statistics text as the editor last computed it, and the error rows.
     void ShowStatistics();
@@ -98,6 +102,9 @@ private:
     void HandSelectionToTable();
     void ShowPreview();
     void RequestClose();
+    // Runs `work` (which reads or writes the records) on a worker thread with the window
+    // painted and its controls disabled; what the work says is shown from here.
+    void RunOffGuiThread(const std::function<void()>& work);
 
     TemplateEditor editor_;
     std::unique_ptr<RecordTableModel> model_;
@@ -122,6 +129,7 @@ private:
     QPushButton* deleteButton_ = nullptr;
     QPushButton* returnButton_ = nullptr;
     controls::OwnerDrawnMenuStyle* menuStyle_ = nullptr;
+    controls::BackgroundTask* task_ = nullptr;
 };
 
 // Opens an editor window on the template at `path` (GBK `caption`) as a window of its own
