@@ -99,6 +99,13 @@ bool TemplateEditor::RecheckRow(int row) {
 }
 
 void TemplateEditor::AddDefaultRow() {
+    if (AppendDefaultRow() < 0)
+        return;
+    RefreshStatistics();
+    RenumberRows();
+}
+
+int TemplateEditor::AppendDefaultRow() {
     const int row = records_.AppendRow();
     std::string value;
     std::string message;
@@ -111,14 +118,13 @@ void TemplateEditor::AddDefaultRow() {
         if (result == RuleBadType) {
             // An unusable type code is the template's fault; the row stays as far as it got.
             Say(message);
-            return;
+            return -1;
         }
         if (result != RuleOk)
             MarkRowError(row, message);
         records_.SetCell(row, column, "");
     }
-    RefreshStatistics();
-    RenumberRows();
+    return row;
 }
 
 bool TemplateEditor::DeleteSelectedRows() {

@@ -52,6 +52,9 @@ public:
     void DeleteRows();
     void Import();
     void Export();
+    // Pastes the rows on the clipboard (copied from a spreadsheet) from the current cell
+    // on, each value checked as a typed one; what did not go in is listed in one message.
+    void Paste();
     // Selects the next (or previous) error row after the current row, going round.
     void GoToErrorRow(bool forward);
 
@@ -67,6 +70,7 @@ public:
     QLabel* ErrorCountLabel() const { return errorCount_; }
     // The batch line the export would write for the current row, fill made visible.
     QLineEdit* PreviewLine() const { return preview_; }
+    QAction* PasteAction() const { return pasteAction_; }
     QAction* NextErrorAction() const { return nextErrorAction_; }
     QAction* PreviousErrorAction() const { return previousErrorAction_; }
     // Runs the long half of import and export; its progress window appears after half a
@@ -119,6 +123,7 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* addRowAction_ = nullptr;
     QAction* deleteRowsAction_ = nullptr;
+    QAction* pasteAction_ = nullptr;
     QAction* nextErrorAction_ = nullptr;
     QAction* previousErrorAction_ = nullptr;
     QLabel* errorCount_ = nullptr;

@@ -1,6 +1,8 @@
 #include "template/ui/template_editor_dialog.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -406,6 +408,41 @@ private slots:
         QCOMPARE(editor.Table().FieldCells(rows - 1),
                  (std::vector<std::string>{"n" + std::to_string(rows - 1), "00000150"}));
         QCOMPARE(editor.Statistics(), statistics);
+    }
+
+    // Rows copied from a spreadsheet go in from the current cell; inside an open edit box
+    // Ctrl+V pastes into the box alone.
+    void CtrlVPastesSpreadsheetRowsFromTheCurrentCell() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> first{"a", "1.00"};
+        editor.Table().AppendRow(first);
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(0, 1));
+        editor.Grid()->setFocus();
+
+        QGuiApplication::clipboard()->setText(QString::fromUtf8("张三\t12\r\n李四\tabc\r\n"));
+        QTest::keyClick(editor.Grid(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor.Table().RowCount(), 2);
+        QCOMPARE(editor.Table().FieldCells(0), (std::vector<std::string>{Gbk("张三"), "12.00"}));
+        // "abc" is no amount: it stays out, and one message says so.
+        QCOMPARE(editor.Table().FieldCells(1), (std::vector<std::string>{Gbk("李四"), ""}));
+        QCOMPARE(editor.ui.Messages().size(), std::size_t{1});
+        QVERIFY(editor.Statistics().contains(QStringLiteral("12.00")));
+        QCOMPARE(editor.Grid()->model()->rowCount(), 2);
+
+        editor.DoubleClick(1, 2);
+        QLineEdit* box = editor.Grid()->CurrentEdit();
+        QVERIFY(box != nullptr);
+        box->clear();
+        QGuiApplication::clipboard()->setText(QStringLiteral("7.5"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->text(), QStringLiteral("7.5"));
+        QCOMPARE(editor.Table().RowCount(), 2);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.Table().FieldCells(1), (std::vector<std::string>{Gbk("李四"), "7.50"}));
+        QVERIFY(editor.window->ContextMenu()->actions().contains(editor.window->PasteAction()));
     }
 
     void F8GoesFromErrorRowToErrorRowAndTheirNumberIsShown() {
