@@ -10,6 +10,7 @@
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot::testing_support {
 
@@ -38,9 +39,7 @@ std::string TemplateText(const TemplateSpec& spec) {
 }
 
 std::string ValidTestKey() {
-    const std::string digits = "3A5C0F1";
-    const int check = KeyCheckDigit(digits).value();
-    return digits + "0123456789ABCDEF"[check];
+    return testing::ValidKey("3A5C0F1");
 }
 
 void AppFolderTest::SetUp() {

@@ -26,7 +26,6 @@
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
 #include "filecrypt/key_file_cipher.h"
-#include "filecrypt/key_rules.h"
 #include "filecrypt/ui/key_dialog.h"
 #include "filecrypt/ui/single_file_dialog.h"
 #include "template/field_rules.h"
@@ -36,6 +35,7 @@
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
 #include "tests/support/typing.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot::testing {
 namespace {
@@ -112,8 +112,7 @@ private slots:
         QVERIFY(!main.TemplatesButton()->isEnabled());
 
         // 1. The key, typed into the key dialog.
-        const std::string prefix = "2024120";
-        const std::string key = prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
+        const std::string key = ValidKey("2024120");
         bool seen = false;
         WhenVisible<KeyDialog>(
             &main,
