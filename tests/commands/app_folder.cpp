@@ -38,6 +38,16 @@ std::string TemplateText(const TemplateSpec& spec) {
     return text + "$End\n";
 }
 
+TemplateSpec PaymentSpec() {
+    TemplateSpec spec;
+    spec.typeLens = 30;
+    spec.statistics = "3|sum|0|" + testing::Gbk("元");
+    spec.fields = {{"账号", 1, "10\"N\"", true, true},
+                   {"姓名", 2, "8\"X\"", true, false},
+                   {"金额", 3, "12\"M\"", true, false}};
+    return spec;
+}
+
 std::string ValidTestKey() {
     return testing::ValidKey("3A5C0F1");
 }

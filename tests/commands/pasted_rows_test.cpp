@@ -12,7 +12,7 @@ namespace {
 
 using testing::Gbk;
 using testing_support::AppFolderTest;
-using testing_support::TemplateSpec;
+using testing_support::PaymentSpec;
 using Rows = std::vector<std::vector<std::string>>;
 using Cells = std::vector<std::string>;
 namespace keys = catalogue::DialogModelDlg;
@@ -33,17 +33,6 @@ TEST(SplitClipboardRows, LinesOfTabSeparatedCellsWithQuotedCellsAndNoTrailingRow
     EXPECT_EQ(SplitClipboardRows("\"open"), (Rows{{"\"open"}}));
     // A lone CR is no line end.
     EXPECT_EQ(SplitClipboardRows("a\rb"), (Rows{{"a\rb"}}));
-}
-
-// Account (required digits), name (text) and amount (summed in the statistics).
-TemplateSpec PaymentSpec() {
-    TemplateSpec spec;
-    spec.typeLens = 30;
-    spec.statistics = "3|sum|0|" + Gbk("元");
-    spec.fields = {{"账号", 1, "10\"N\"", true, true},
-                   {"姓名", 2, "8\"X\"", true, false},
-                   {"金额", 3, "12\"M\"", true, false}};
-    return spec;
 }
 
 class PasteRowsTest : public AppFolderTest {
