@@ -182,9 +182,10 @@ PasteResult PasteRows(TemplateEditor& editor, int row, int column, std::string_v
     column = std::max(column, 1);
 
     for (const std::vector<std::string>& cells : rows) {
+        // A new row starts empty; the check of the whole row below marks what it lacks,
+        // as a row added by hand would be marked.
         if (row >= records.RowCount()) {
-            if (editor.AppendDefaultRow() < 0)
-                break;  // an unusable type code: its message has been shown
+            records.AppendRow();
             ++result.addedRows;
         }
         for (std::size_t i = 0; i < cells.size(); ++i) {

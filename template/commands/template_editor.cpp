@@ -99,13 +99,6 @@ bool TemplateEditor::RecheckRow(int row) {
 }
 
 void TemplateEditor::AddDefaultRow() {
-    if (AppendDefaultRow() < 0)
-        return;
-    RefreshStatistics();
-    RenumberRows();
-}
-
-int TemplateEditor::AppendDefaultRow() {
     const int row = records_.AppendRow();
     std::string value;
     std::string message;
@@ -118,13 +111,14 @@ int TemplateEditor::AppendDefaultRow() {
         if (result == RuleBadType) {
             // An unusable type code is the template's fault; the row stays as far as it got.
             Say(message);
-            return -1;
+            return;
         }
         if (result != RuleOk)
             MarkRowError(row, message);
         records_.SetCell(row, column, "");
     }
-    return row;
+    RefreshStatistics();
+    RenumberRows();
 }
 
 bool TemplateEditor::DeleteSelectedRows() {

@@ -93,9 +93,6 @@ public:
     // Appends an empty row; a required field or a type that refuses the empty value
     // marks it at once. Ends with the statistics and the row numbers.
     void AddDefaultRow();
-    // The row alone, without statistics and row numbers, for many rows at once: its
-    // number, or -1 when a type code is unusable (its message shown).
-    int AppendDefaultRow();
     // Asks msg33 and deletes the rows selected in the record table on Yes. True when
     // rows were deleted.
     bool DeleteSelectedRows();
