@@ -26,6 +26,9 @@ constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 // Sizes in megabytes need no translation, so the progress window carries no text of its
 // own that a catalogue would have to hold.
 QString ProgressText(const TaskProgress& progress) {
+    // Nothing counted yet and no end known: a busy bar says all there is.
+    if (progress.done == 0 && progress.expected == 0)
+        return {};
     const QString done =
         QString::number(static_cast<double>(progress.done) / kBytesPerMegabyte, 'f', 1);
     if (progress.expected == 0)

@@ -115,11 +115,17 @@ void OwnerDrawnMenuStyle::DrawText(QPainter& painter, const QRect& rect, const Q
     painter.setFont(ItemFont(title));
     painter.setPen(Qt::black);
     painter.setBackgroundMode(Qt::TransparentMode);
-    // A tab separates a shortcut from the text; the text is what is drawn.
+    // A tab separates a shortcut from the text; the shortcut goes to the right edge, so
+    // that a clerk learns the key from the menu.
     const QString shown = text.section(QLatin1Char('\t'), 0, 0);
+    const QString shortcut = text.section(QLatin1Char('\t'), 1);
     painter.drawText(rect.adjusted(kTextIndent, 0, 0, 0),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                      shown);
+    if (!shortcut.isEmpty()) {
+        painter.drawText(rect.adjusted(0, 0, -kTextIndent / 2, 0),
+                         Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shortcut);
+    }
 }
 
 void MakeOwnerDrawn(QMenu& menu, OwnerDrawnMenuStyle& style) {

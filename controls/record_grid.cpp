@@ -1,5 +1,8 @@
 #include "controls/record_grid.h"
 
+#include <QFocusEvent>
+#include <QRegion>
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -222,6 +225,34 @@ void RecordGrid::FinishEdit(CellEdit& edit, CellEditEndKey key) {
     }
     if (model() != nullptr)
         viewport()->update(visualRect(model()->index(row, column)));
+}
+
+// Focus changes only how the frame and the current cell are drawn, but Qt's own handlers
+// repaint the whole viewport on every focus change. Each committed edit moves the focus
+// twice (into the box and back), and on a maximised grid those two full paints were most
+// of the edit's cost.
+void RecordGrid::focusInEvent(QFocusEvent* event) {
+    // Without a current cell Qt's handler picks one; that path is rare and may stay full.
+    if (!currentIndex().isValid()) {
+        QTableView::focusInEvent(event);
+        return;
+    }
+    RepaintFocusMarks();
+}
+
+void RecordGrid::focusOutEvent(QFocusEvent* event) {
+    if (!currentIndex().isValid()) {
+        QTableView::focusOutEvent(event);
+        return;
+    }
+    RepaintFocusMarks();
+}
+
+void RecordGrid::RepaintFocusMarks() {
+    QRegion frame(rect());
+    frame -= viewport()->geometry();
+    update(frame);
+    viewport()->update(visualRect(currentIndex()));
 }
 
 std::vector<int> RecordGrid::SelectedRows() const {

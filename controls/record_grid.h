@@ -69,9 +69,12 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class CellEdit;
+    void RepaintFocusMarks();
     void FinishEdit(CellEdit& edit, CellEditEndKey key);
     // Closes the open edit without handing its text over.
     void DropCellEdit();

@@ -44,7 +44,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The dialogs are laid out for this CJK font; Qt loads its X11 platform plugin (in
-# libqt6gui6, found by the library scan) at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei")
+# libqt6gui6, found by the library scan) at run time, and its own dialogs' Chinese texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei, qt6-translations-l10n")
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_layout.cmake)
 include(CPack)

@@ -10,6 +10,7 @@ PACKAGES=(
   libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
   libfreexl-dev  # tests and benchmarks only: the oracle for our own .xls reader
   fonts-wqy-zenhei fontconfig
+  qt6-translations-l10n  # Qt's own dialogs and buttons in Chinese
   libssl-dev openssl
   xvfb xauth libxcb1-dev
   dpkg-dev desktop-file-utils

@@ -92,5 +92,15 @@ inline constexpr CatalogueKey kErrorRowCount{kSection, "msg54"};
 // Menu items that move to the next / previous error row.
 inline constexpr CatalogueKey kNextErrorRowMenu{kSection, "msg55"};
 inline constexpr CatalogueKey kPreviousErrorRowMenu{kSection, "msg56"};
+// Menu item that pastes rows copied from a spreadsheet.
+inline constexpr CatalogueKey kPasteRowsMenu{kSection, "msg57"};
+// What a paste did not store: the count, one line per refused value (row, column
+// heading, reason), the rest counted, and the values right of the last column.
+inline constexpr CatalogueKey kPasteNotStored{kSection, "msg58"};
+inline constexpr CatalogueKey kPasteRefusedValue{kSection, "msg59"};
+inline constexpr CatalogueKey kPasteMoreRefused{kSection, "msg60"};
+inline constexpr CatalogueKey kPasteBeyondLastColumn{kSection, "msg61"};
+// A pasted value holding a tab or a line break would split its batch line.
+inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

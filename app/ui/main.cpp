@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/ui/display_probe.h"
 #include "app/ui/main_dialog.h"
+#include "app/ui/qt_translations.h"
 #include "app/ui/qt_user_interface.h"
 #include "app/ui/startup_probe.h"
 #include "app/ui/template_chooser_dialog.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
         if (!brindlecot::DisplayAvailable())
             return false;
         application.emplace(argc, argv);
+        brindlecot::InstallQtTranslations(*application);
         QApplication::setFont(brindlecot::controls::DialogFont());
         QApplication::setWindowIcon(brindlecot::resources::ApplicationIcon());
         return true;

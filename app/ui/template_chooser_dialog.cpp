@@ -12,6 +12,7 @@
 #include "app/catalogue/dialog_oper_select_keys.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
+#include "controls/background_task.h"
 #include "resources/resource_paths.h"
 #include "template/commands/template_listing.h"
 
@@ -118,6 +119,10 @@ void TemplateChooserDialog::CloseEditor() {
 }
 
 void TemplateChooserDialog::reject() {
+    // The editor may be reading or writing a batch from a nested event loop; closing it
+    // now would destroy the window that loop returns to.
+    if (controls::BackgroundTask::AnyRunning())
+        return;
     CloseEditor();
     controls::SkinnedDialog::reject();
 }

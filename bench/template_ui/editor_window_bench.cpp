@@ -1,9 +1,9 @@
 // The editor window over a big batch: 100,000 records of 20 fields imported from a
 // fixed-width file (every value checked) up to the first painted grid; then scrolling a
-// page, selecting a row and a committed cell edit (statistics included), each with the
-// grid painted. The reference in the same run is the same import into the core editor
-// without a window. Memory: heap in use for the window with its records against the
-// record table's own (the core import alone).
+// page, selecting a row, a committed cell edit (statistics included) and pasting rows
+// copied from a spreadsheet, each with the grid painted. The reference in the same run is the same
+// import into the core editor without a window. Memory: heap in use for the window with its records
+// against the record table's own (the core import alone).
 //
 // editor_window_bench [--benchmark_filter=...]; runs on the offscreen platform.
 
@@ -12,6 +12,8 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QScrollBar>
 
@@ -22,6 +24,7 @@
 #include "app/app_path.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
+#include "template/commands/pasted_rows.h"
 #include "template/commands/record_import.h"
 #include "template/ui/template_editor_dialog.h"
 #include "tests/support/scripted_user_interface.h"
@@ -218,6 +221,68 @@ void BM_CommittedEdit(benchmark::State& state) {
         state.SkipWithError("the edit was not stored");
 }
 BENCHMARK(BM_CommittedEdit)->Unit(benchmark::kMicrosecond);
+
+// Rows copied from a spreadsheet: `lines` rows of 20 cells as the clipboard holds them.
+std::string ClipboardRows(int lines) {
+    std::string text;
+    char digits[32];
+    for (int line = 0; line < lines; ++line) {
+        for (int field = 0; field < kFields; ++field) {
+            if (field > 0)
+                text += '\t';
+            switch (field % 4) {
+                case 0:
+                    std::snprintf(digits, sizeof digits, "%019d", 200000000 + line);
+                    text += digits;
+                    break;
+                case 1:
+                    text += "李四" + std::to_string(line);
+                    break;
+                case 2:
+                    text += std::to_string(100 + line % 900000);
+                    break;
+                default:
+                    text += "20240315";
+            }
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+// The core paste alone (every value checked, rows added): the reference for the window.
+void BM_PasteCoreOnly(benchmark::State& state) {
+    const std::string text = ClipboardRows(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        TemplateEditor editor(TheBatch().ui);
+        editor.Open(TheBatch().templatePath, "wide");
+        const PasteResult result = PasteRows(editor, 0, 1, text);
+        if (result.addedRows != state.range(0) || !result.refused.empty())
+            state.SkipWithError("not every row went in");
+    }
+    state.counters["rows"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_PasteCoreOnly)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Ctrl+V in an empty window up to the painted grid.
+void BM_PasteIntoWindow(benchmark::State& state) {
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(ClipboardRows(static_cast<int>(state.range(0)))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = OpenWindow();
+        state.ResumeTiming();
+        window->Paste();
+        PaintGrid(*window);
+        state.PauseTiming();
+        if (window->Editor().Records().RowCount() != state.range(0))
+            state.SkipWithError("not every row went in");
+        window.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_PasteIntoWindow)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Heap in use: the record table alone (core import), and the window with the same
 // records shown (the table plus everything the view keeps).

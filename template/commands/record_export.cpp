@@ -96,27 +96,34 @@ private:
 };
 
 bool WriteRecordsAsBatchText(const std::string& path, const Template& definition,
-                             const RecordTable& records) {
+                             const RecordTable& records, CommandProgress& progress) {
     const BatchLineMaker maker(definition);
-    return WriteBatchLines(path, static_cast<std::size_t>(records.RowCount()),
-                           [&](std::size_t row, std::string& line) {
-                               maker.Append(records, static_cast<int>(row), line);
-                           });
+    const auto rows = static_cast<std::size_t>(records.RowCount());
+    progress.Start(0);
+    return WriteBatchLines(path, rows, [&](std::size_t row, std::string& pending) {
+        const std::size_t before = pending.size();
+        maker.Append(records, static_cast<int>(row), pending);
+        const std::size_t made = pending.size() - before + 2;
+        // Fixed-width lines are all as long as the first, so the whole size is known.
+        if (row == 0 && definition.needFill)
+            progress.expected.store(made * rows, std::memory_order_relaxed);
+        progress.Add(made);
+    });
 }
 
 // Writes the plain output at `path`.
 bool WritePlainFile(OutputFormat format, const std::string& path, const Template& definition,
-                    const RecordTable& records, UserInterface& ui) {
+                    const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
     if (format == OutputFormat::Workbook)
         return WriteWorkbookFile(path, CollectRecords(definition, records, true), ui);
-    return WriteRecordsAsBatchText(path, definition, records);
+    return WriteRecordsAsBatchText(path, definition, records, progress);
 }
 
 // The output written under a fresh name beside `target` and renamed over it when complete.
 // The workbook bridge does that itself, but it picks the format from the name, so a name
 // such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
 bool WriteStagedOutput(OutputFormat format, const std::string& target, const Template& definition,
-                       const RecordTable& records, UserInterface& ui) {
+                       const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
     if (format == OutputFormat::Workbook &&
         (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
         // The bridge stages and renames itself.
@@ -126,7 +133,7 @@ bool WriteStagedOutput(OutputFormat format, const std::string& target, const Tem
         target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
     if (!staged)
         return false;
-    return WritePlainFile(format, staged->Path(), definition, records, ui) &&
+    return WritePlainFile(format, staged->Path(), definition, records, ui, progress) &&
            staged->ReplaceTarget(target);
 }
 
@@ -136,8 +143,9 @@ enum class SealStep { Done, WriteFailed, SealFailed };
 // renames that over `target`.
 SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
                            const std::string& target, const Template& definition,
-                           const RecordTable& records, UserInterface& ui) {
-    if (!WritePlainFile(format, scratch.path(), definition, records, ui))
+                           const RecordTable& records, UserInterface& ui,
+                           CommandProgress& progress) {
+    if (!WritePlainFile(format, scratch.path(), definition, records, ui, progress))
         return SealStep::WriteFailed;
     std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
     if (!sealed)
@@ -234,53 +242,66 @@ std::string BatchLineOf(const Template& definition, const RecordTable& records, 
     return line;
 }
 
-ExportOutcome ExportRecords(TemplateEditor& editor) {
+std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOutcome& ended) {
     const Template& definition = editor.Definition();
-    UserInterface& ui = editor.Ui();
+    ended = ExportOutcome::Refused;
     if (definition.outNeedEncrypt && !LoadInstalledKey()) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
-        return ExportOutcome::Refused;
+        return std::nullopt;
     }
     if (!PassesGate(editor))
-        return ExportOutcome::Refused;
+        return std::nullopt;
 
-    const std::optional<std::string> chosen = ui.ChooseFileToSave(ExportFilter(definition));
-    if (!chosen || chosen->empty())
-        return ExportOutcome::Cancelled;
-    const std::string target = ExportTargetPath(definition, *chosen);
+    const std::optional<std::string> chosen =
+        editor.Ui().ChooseFileToSave(ExportFilter(definition));
+    if (!chosen || chosen->empty()) {
+        ended = ExportOutcome::Cancelled;
+        return std::nullopt;
+    }
     const OutputFormat format = FormatOf(definition);
-    const std::string scratchPath =
-        *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt");
+    ExportTarget target{ExportTargetPath(definition, *chosen),
+                        *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt")};
     // Neither the output nor the scratch file that precedes sealing may be the file the
     // records came from: writing there would destroy it.
     const std::string& imported = editor.LastImportPath();
-    if (!imported.empty() && (IsSameFile(target, imported) ||
-                              (definition.outNeedEncrypt && IsSameFile(scratchPath, imported)))) {
+    if (!imported.empty() &&
+        (IsSameFile(target.path, imported) ||
+         (definition.outNeedEncrypt && IsSameFile(target.scratchPath, imported)))) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportOverImport));
-        return ExportOutcome::Refused;
+        return std::nullopt;
     }
-    if (IsOccupiedByNonRegularFile(target)) {
+    if (IsOccupiedByNonRegularFile(target.path)) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kOutputNotRegularFile));
-        return ExportOutcome::Refused;
+        return std::nullopt;
     }
     if (format == OutputFormat::None) {
         // A template that names no output format has nothing to write; saying "done"
         // would report a file that does not exist.
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
-        return ExportOutcome::Failed;
+        ended = ExportOutcome::Failed;
+        return std::nullopt;
     }
+    return target;
+}
 
+ExportOutcome WriteExport(TemplateEditor& editor, const ExportTarget& target) {
+    const Template& definition = editor.Definition();
+    const OutputFormat format = FormatOf(definition);
     const RecordTable& records = editor.Records();
+    UserInterface& ui = editor.Ui();
+    CommandProgress& progress = editor.Progress();
+    progress.Start(0);
     if (!definition.outNeedEncrypt) {
         // A failed write leaves whatever was at the target as it was: the output is
         // written beside it and renamed over it only when complete.
-        if (!WriteStagedOutput(format, target, definition, records, ui)) {
+        if (!WriteStagedOutput(format, target.path, definition, records, ui, progress)) {
             editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
             return ExportOutcome::Failed;
         }
     } else {
-        const ScratchFile scratch(scratchPath);
-        switch (WriteSealedOutput(format, scratch, target, definition, records, ui)) {
+        const ScratchFile scratch(target.scratchPath);
+        switch (
+            WriteSealedOutput(format, scratch, target.path, definition, records, ui, progress)) {
             case SealStep::Done:
                 break;
             case SealStep::WriteFailed:
@@ -291,8 +312,15 @@ ExportOutcome ExportRecords(TemplateEditor& editor) {
                 return ExportOutcome::Failed;
         }
     }
+    progress.Finish();
     editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportDone));
     return ExportOutcome::Written;
+}
+
+ExportOutcome ExportRecords(TemplateEditor& editor) {
+    ExportOutcome ended = ExportOutcome::Refused;
+    const std::optional<ExportTarget> target = ChooseExportTarget(editor, ended);
+    return target ? WriteExport(editor, *target) : ended;
 }
 
 }  // namespace brindlecot

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "template/commands/template_editor.h"
@@ -35,6 +36,21 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
 // The line the batch text export writes for record `row`, without its CR LF (padded as
 // the template says; nothing for a row out of range). For a preview of the output.
 std::string BatchLineOf(const Template& definition, const RecordTable& records, int row);
+
+// Where an export writes: the file (the chosen name with its extension) and the scratch
+// file that holds the plain output before sealing.
+struct ExportTarget {
+    std::string path;
+    std::string scratchPath;
+};
+
+// The export command in two halves, for a window that runs the long second half on a
+// worker thread. The first asks and refuses: the installed key, the gate (no rows, an
+// error row), the file choice and the checks of the chosen path; nothing when the
+// command ends there (`ended` says why). The second writes (and seals) with no window of
+// its own, speaking only through the editor's UserInterface; it only reads the records.
+std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOutcome& ended);
+ExportOutcome WriteExport(TemplateEditor& editor, const ExportTarget& target);
 
 // The export command ("文件导出"): gate, file choice, extension rule, refusal to write
 // over the file just imported, the batch text or workbook, sealing with the installed

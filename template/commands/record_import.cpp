@@ -150,6 +150,8 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
         records.Reserve(static_cast<int>(
             std::min<std::size_t>(file->Size() / (static_cast<std::size_t>(typeLens) + 1),
                                   std::numeric_limits<int>::max())));
+    CommandProgress& progress = editor.Progress();
+    progress.Start(file->Size());
     // The file is read a block at a time: only the records stay in memory.
     LineReader lines(std::move(*file));
     result.read = true;
@@ -159,6 +161,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     std::string error;
     while (const std::optional<std::string_view> next = lines.Next()) {
         const std::string_view line = *next;
+        progress.Add(line.size() + 1);
         if (line.empty())
             continue;
         if (definition.needFill) {
@@ -183,6 +186,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
         ShowUnreadable(editor);
         result = TextImportResult{};
     }
+    progress.Finish();
     return result;
 }
 
@@ -250,14 +254,14 @@ bool ImportChecksValues(const Template& definition) {
     return definition.inXls || (definition.inTxt && definition.needFill);
 }
 
-ImportOutcome ImportRecords(TemplateEditor& editor) {
+std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcome& ended) {
     const Template& definition = editor.Definition();
-    UserInterface& ui = editor.Ui();
     // Every user of the key reloads it first, so a keyConf replaced meanwhile counts.
     LoadInstalledKey();
     if (definition.inNeedDescrypt && CurrentInstalledKey().Empty()) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
-        return ImportOutcome::Refused;
+        ended = ImportOutcome::Refused;
+        return std::nullopt;
     }
     std::string filter;
     if (definition.inXls) {
@@ -265,15 +269,22 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
     } else if (definition.inTxt) {
         filter = LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
     }
-    const std::optional<std::string> chosen = ui.ChooseFileToOpen(filter);
-    if (!chosen || chosen->empty())
-        return ImportOutcome::Cancelled;
+    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter);
+    if (!chosen || chosen->empty()) {
+        ended = ImportOutcome::Cancelled;
+        return std::nullopt;
+    }
+    return chosen;
+}
 
+ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chosen) {
+    const Template& definition = editor.Definition();
+    editor.Progress().Start(0);
     std::optional<ScratchFile> opened;
-    std::string readPath = *chosen;
+    std::string readPath = chosen;
     if (definition.inNeedDescrypt) {
-        opened.emplace(*chosen + "_temp");
-        if (CryptWithInstalledKey(kCryptModeOpen, *chosen, opened->path()) != 0) {
+        opened.emplace(chosen + "_temp");
+        if (CryptWithInstalledKey(kCryptModeOpen, chosen, opened->path()) != 0) {
             editor.Say(LoadMessage(catalogue::DialogModelDlg::kImportDecryptFailed));
             return ImportOutcome::Failed;
         }
@@ -285,7 +296,7 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
         TextTable table;
         const WorkbookStatus status = ReadWorkbook(readPath, table);
         if (!status) {
-            ShowWorkbookReadFailure(ui, status);
+            ShowWorkbookReadFailure(editor.Ui(), status);
             editor.Say(LoadMessage(catalogue::DialogModelDlg::kWorkbookReadFailed));
             return ImportOutcome::Failed;
         }
@@ -307,11 +318,17 @@ ImportOutcome ImportRecords(TemplateEditor& editor) {
     }
     // The file the person chose, not the scratch copy it was opened into: only then does
     // the export refuse to write over the file just imported when it was sealed.
-    editor.SetLastImportPath(*chosen);
+    editor.SetLastImportPath(chosen);
     opened.reset();
     editor.RefreshStatistics();
     editor.RenumberRows();
     return outcome;
+}
+
+ImportOutcome ImportRecords(TemplateEditor& editor) {
+    ImportOutcome ended = ImportOutcome::Cancelled;
+    const std::optional<std::string> chosen = ChooseImportFile(editor, ended);
+    return chosen ? ImportRecordsFrom(editor, *chosen) : ended;
 }
 
 }  // namespace brindlecot

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "template/commands/template_editor.h"
@@ -39,6 +40,13 @@ bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table);
 // checked again: the rewritten value may no longer pass ("12345" in a 5"M" field becomes
 // "12345.00").
 bool ImportChecksValues(const Template& definition);
+
+// The import command in two halves, for a window that runs the long second half on a
+// worker thread. The first asks: the installed key for sealed input and the file choice;
+// nothing when the command ends there (`ended` says why). The second does the rest with
+// no window of its own, speaking only through the editor's UserInterface.
+std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcome& ended);
+ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chosen);
 
 // The import command ("文件导入"): the installed key for sealed input, the file choice,
 // opening the file with the key where the template asks (into a scratch file that never

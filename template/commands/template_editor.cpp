@@ -16,7 +16,7 @@ bool TemplateEditor::Open(const std::string& templatePath, const std::string& ca
     lastImportPath_.clear();
     statisticsText_.clear();
     statisticsCache_.Clear();
-    if (!LoadTemplate(template_, templatePath, ui_)) {
+    if (!LoadTemplate(template_, templatePath, *ui_)) {
         ClearFields(template_);
         IndexColumns();
         return false;
@@ -125,7 +125,7 @@ bool TemplateEditor::DeleteSelectedRows() {
     const std::vector<int> selected = records_.SelectedRows();
     if (selected.empty())
         return false;
-    if (!ui_.AskYesNo(caption_, LoadMessage(catalogue::DialogModelDlg::kConfirmDeleteRows)))
+    if (!ui_->AskYesNo(caption_, LoadMessage(catalogue::DialogModelDlg::kConfirmDeleteRows)))
         return false;
     records_.DeleteRows(selected);
     RefreshStatistics();

@@ -6,6 +6,7 @@
 
 #include "app/user_interface.h"
 #include "template/column_statistics.h"
+#include "template/commands/command_progress.h"
 #include "template/field_rules.h"
 #include "template/record_table.h"
 #include "template/template_definition.h"
@@ -29,7 +30,7 @@ enum class CellEditResult {
 // export (record_import.h, record_export.h) work on it as well.
 class TemplateEditor {
 public:
-    explicit TemplateEditor(UserInterface& ui) : ui_(ui) {}
+    explicit TemplateEditor(UserInterface& ui) : ui_(&ui) {}
 
     TemplateEditor(const TemplateEditor&) = delete;
     TemplateEditor& operator=(const TemplateEditor&) = delete;
@@ -41,7 +42,27 @@ public:
     // Empties the record table and forgets the template.
     void Close();
 
-    UserInterface& Ui() const { return ui_; }
+    UserInterface& Ui() const { return *ui_; }
+
+    // While it lives, the editor speaks through `ui` instead of its own: a command run on
+    // a worker thread borrows one that carries every message and question over to the
+    // thread that owns the windows.
+    class UiLoan {
+    public:
+        UiLoan(TemplateEditor& editor, UserInterface& ui) : editor_(editor), own_(editor.ui_) {
+            editor.ui_ = &ui;
+        }
+        ~UiLoan() { editor_.ui_ = own_; }
+        UiLoan(const UiLoan&) = delete;
+        UiLoan& operator=(const UiLoan&) = delete;
+
+    private:
+        TemplateEditor& editor_;
+        UserInterface* own_;
+    };
+
+    // How far the running import or export has come; readable from any thread.
+    CommandProgress& Progress() { return progress_; }
     const std::string& Caption() const { return caption_; }
     const Template& Definition() const { return template_; }
     // A workbook import validates the template values of invisible fields in place.
@@ -60,7 +81,7 @@ public:
     void RefreshStatistics();
 
     // Shows a message box captioned with the template's name.
-    void Say(const std::string& text) const { ui_.ShowMessage(caption_, text); }
+    void Say(const std::string& text) const { ui_->ShowMessage(caption_, text); }
 
     // The dialog's way to be asked to focus its grid (after the export gate's message).
     void SetFocusRecordsRequest(std::function<void()> request) {
@@ -101,7 +122,7 @@ public:
 private:
     void IndexColumns();
 
-    UserInterface& ui_;
+    UserInterface* ui_;  // never null
     std::string caption_;
     Template template_;
     RecordTable records_;
@@ -111,6 +132,7 @@ private:
     std::string statisticsText_;
     StatisticsCache statisticsCache_;  // an edit rereads only the rows that changed
     std::function<void()> focusRecords_;
+    CommandProgress progress_;
 };
 
 }  // namespace brindlecot

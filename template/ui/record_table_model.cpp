@@ -29,7 +29,7 @@ RecordTableModel::~RecordTableModel() {
 }
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : table_.RowCount();
+    return parent.isValid() || suspended_ ? 0 : table_.RowCount();
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const {
@@ -71,6 +71,24 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void RecordTableModel::Suspend() {
+    if (suspended_)
+        return;
+    beginResetModel();
+    suspended_ = true;
+    table_.SetObserver(nullptr);
+    endResetModel();
+}
+
+void RecordTableModel::Resume() {
+    if (!suspended_)
+        return;
+    beginResetModel();
+    suspended_ = false;
+    table_.SetObserver(this);
+    endResetModel();
 }
 
 void RecordTableModel::RowsAboutToBeInserted(int first, int last) {

@@ -33,6 +33,12 @@ public:
 
     const RecordTable& Table() const { return table_; }
 
+    // While a command changes the table on another thread the view must not read it: the
+    // model shows no rows and stops observing the table until Resume shows it whole
+    // again. The columns stay, as no command changes them.
+    void Suspend();
+    void Resume();
+
 private:
     void RowsAboutToBeInserted(int first, int last) override;
     void RowsInserted(int first, int last) override;
@@ -44,6 +50,7 @@ private:
     void RowNumbersMoved(int first);
 
     RecordTable& table_;
+    bool suspended_ = false;
 };
 
 }  // namespace brindlecot

@@ -1,8 +1,10 @@
 #include "template/ui/template_editor_dialog.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,11 +14,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <array>
+
 #include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/gbk_text.h"
 #include "app/message_catalogue.h"
 #include "app/message_format.h"
 #include "controls/dialog_units.h"
+#include "template/commands/pasted_rows.h"
 #include "template/commands/record_export.h"
 #include "template/commands/record_import.h"
 #include "template/ui/record_table_model.h"
@@ -88,6 +93,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     BuildMenus();
     editor_.SetFocusRecordsRequest([this] { grid_->setFocus(Qt::OtherFocusReason); });
     PlaceFromResource();
+
+    task_ = new controls::BackgroundTask(this, ui);
+    task_->SetControlsToDisable({grid_, menuBar_, addButton_, deleteButton_, returnButton_});
 }
 
 TemplateEditorDialog::~TemplateEditorDialog() {
@@ -103,22 +111,27 @@ void TemplateEditorDialog::BuildMenus() {
     exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
-    // For big batches: from one broken row to the next without scrolling through them.
     operationsMenu_->addSeparator();
+    // Rows copied from a spreadsheet. Inside an open edit box Ctrl+V stays the box's own.
+    pasteAction_ = operationsMenu_->addAction(Text(keys::kPasteRowsMenu));
+    pasteAction_->setShortcut(QKeySequence::Paste);
+    // For big batches: from one broken row to the next without scrolling through them.
     nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
     nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
     previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
     previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
-    for (QAction* action : {nextErrorAction_, previousErrorAction_}) {
+    for (QAction* action : {pasteAction_, nextErrorAction_, previousErrorAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+    connect(pasteAction_, &QAction::triggered, this, &TemplateEditorDialog::Paste);
     connect(nextErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(true); });
     connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
     deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+    contextMenu_->addAction(pasteAction_);
 
     menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
     controls::MakeOwnerDrawn(*menuBar_, *menuStyle_);
@@ -219,13 +232,46 @@ void TemplateEditorDialog::DeleteRows() {
 
 void TemplateEditorDialog::Import() {
     grid_->EndCellEdit();
-    ImportRecords(editor_);
+    ImportOutcome ended = ImportOutcome::Cancelled;
+    const std::optional<std::string> chosen = ChooseImportFile(editor_, ended);
+    if (!chosen)
+        return;
+    // The import refills the table: the grid shows none of it until the import has ended.
+    model_->Suspend();
+    RunOffGuiThread([this, &chosen] { ImportRecordsFrom(editor_, *chosen); });
+    model_->Resume();
     ShowStatistics();
 }
 
 void TemplateEditorDialog::Export() {
     grid_->EndCellEdit();
-    ExportRecords(editor_);
+    ExportOutcome ended = ExportOutcome::Cancelled;
+    const std::optional<ExportTarget> target = ChooseExportTarget(editor_, ended);
+    if (!target)
+        return;
+    // The export only reads the records, as the grid does; nothing can change them meanwhile.
+    RunOffGuiThread([this, &target] { WriteExport(editor_, *target); });
+}
+
+void TemplateEditorDialog::RunOffGuiThread(const std::function<void()>& work) {
+    // The shortcuts live on the window, not on the disabled controls.
+    const std::array<QAction*, 3> shortcuts{pasteAction_, nextErrorAction_, previousErrorAction_};
+    for (QAction* action : shortcuts)
+        action->setEnabled(false);
+    editor_.Progress().Start(0);
+    task_->Run(
+        [this, &work](UserInterface& ui) {
+            const TemplateEditor::UiLoan loan(editor_, ui);
+            work();
+            return true;
+        },
+        [this] {
+            const CommandProgress& progress = editor_.Progress();
+            return controls::TaskProgress{progress.done.load(std::memory_order_relaxed),
+                                          progress.expected.load(std::memory_order_relaxed)};
+        });
+    for (QAction* action : shortcuts)
+        action->setEnabled(true);
 }
 
 void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
@@ -235,6 +281,19 @@ void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
     } else if (chosen == deleteRowsAction_ && grid_->selectionModel()->hasSelection()) {
         DeleteRows();
     }
+}
+
+void TemplateEditorDialog::Paste() {
+    grid_->EndCellEdit();
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty())
+        return;
+    // Without a current cell the rows go after the last one.
+    const QModelIndex current = grid_->currentIndex();
+    const int row = current.isValid() ? current.row() : editor_.Records().RowCount();
+    const int column = current.isValid() ? current.column() : 1;
+    PasteRows(editor_, row, column, text.toStdString());
+    ShowStatistics();
 }
 
 void TemplateEditorDialog::GoToErrorRow(bool forward) {

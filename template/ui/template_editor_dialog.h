@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/background_task.h"
 #include "controls/owner_drawn_menu.h"
 #include "controls/record_grid.h"
 #include "controls/skinned_dialog.h"
@@ -51,6 +52,9 @@ public:
     void DeleteRows();
     void Import();
     void Export();
+    // Pastes the rows on the clipboard (copied from a spreadsheet) from the current cell
+    // on, each value checked as a typed one; what did not go in is listed in one message.
+    void Paste();
     // Selects the next (or previous) error row after the current row, going round.
     void GoToErrorRow(bool forward);
 
@@ -66,8 +70,12 @@ public:
     QLabel* ErrorCountLabel() const { return errorCount_; }
     // The batch line the export would write for the current row, fill made visible.
     QLineEdit* PreviewLine() const { return preview_; }
+    QAction* PasteAction() const { return pasteAction_; }
     QAction* NextErrorAction() const { return nextErrorAction_; }
     QAction* PreviousErrorAction() const { return previousErrorAction_; }
+    // Runs the long half of import and export; its progress window appears after half a
+    // second.
+    controls::BackgroundTask* Task() const { return task_; }
 
     // Shows the statistics text as the editor last computed it, and the error rows.
     void ShowStatistics();
@@ -98,6 +106,9 @@ private:
     void HandSelectionToTable();
     void ShowPreview();
     void RequestClose();
+    // Runs `work` (which reads or writes the records) on a worker thread with the window
+    // painted and its controls disabled; what the work says is shown from here.
+    void RunOffGuiThread(const std::function<void()>& work);
 
     TemplateEditor editor_;
     std::unique_ptr<RecordTableModel> model_;
@@ -112,6 +123,7 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* addRowAction_ = nullptr;
     QAction* deleteRowsAction_ = nullptr;
+    QAction* pasteAction_ = nullptr;
     QAction* nextErrorAction_ = nullptr;
     QAction* previousErrorAction_ = nullptr;
     QLabel* errorCount_ = nullptr;
@@ -122,6 +134,7 @@ private:
     QPushButton* deleteButton_ = nullptr;
     QPushButton* returnButton_ = nullptr;
     controls::OwnerDrawnMenuStyle* menuStyle_ = nullptr;
+    controls::BackgroundTask* task_ = nullptr;
 };
 
 // Opens an editor window on the template at `path` (GBK `caption`) as a window of its own

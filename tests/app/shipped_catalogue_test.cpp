@@ -50,7 +50,11 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 40, 52);
     add("DialogModelDlg", 53, 53, "s");
     add("DialogModelDlg", 54, 54, "d");
-    add("DialogModelDlg", 55, 56);
+    add("DialogModelDlg", 55, 57);
+    add("DialogModelDlg", 58, 58, "d");
+    add("DialogModelDlg", 59, 59, "dss");
+    add("DialogModelDlg", 60, 61, "d");
+    add("DialogModelDlg", 62, 62);
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);

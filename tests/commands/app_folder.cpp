@@ -10,6 +10,7 @@
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot::testing_support {
 
@@ -37,10 +38,18 @@ std::string TemplateText(const TemplateSpec& spec) {
     return text + "$End\n";
 }
 
+TemplateSpec PaymentSpec() {
+    TemplateSpec spec;
+    spec.typeLens = 30;
+    spec.statistics = "3|sum|0|" + testing::Gbk("元");
+    spec.fields = {{"账号", 1, "10\"N\"", true, true},
+                   {"姓名", 2, "8\"X\"", true, false},
+                   {"金额", 3, "12\"M\"", true, false}};
+    return spec;
+}
+
 std::string ValidTestKey() {
-    const std::string digits = "3A5C0F1";
-    const int check = KeyCheckDigit(digits).value();
-    return digits + "0123456789ABCDEF"[check];
+    return testing::ValidKey("3A5C0F1");
 }
 
 void AppFolderTest::SetUp() {

@@ -45,6 +45,9 @@ struct TemplateSpec {
     std::vector<FieldSpec> fields;
 };
 
+// Account (required digits), name (text), amount (amount, summed in the statistics).
+TemplateSpec PaymentSpec();
+
 // The definition file text (GBK) for a spec.
 std::string TemplateText(const TemplateSpec& spec);
 

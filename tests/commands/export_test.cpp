@@ -307,6 +307,28 @@ TEST_F(ExportTest, TemplateNamingNoOutputFormatReportsAFailureNotSuccess) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
+// What a progress window shows: the size of fixed-width output is known from its first
+// line; a separated one is counted as it is written. Either ends at the file's size.
+TEST_F(ExportTest, ProgressEndsAtTheSizeOfTheWrittenFile) {
+    for (const std::string splitter : {"", "|"}) {
+        TemplateSpec spec = ThreeFieldSpec(splitter);
+        spec.needFill = splitter.empty();
+        editor_ = OpenEditor("batch", spec);
+        ASSERT_NE(editor_, nullptr);
+        for (int row = 0; row < 500; ++row)
+            AddRecord(*editor_, {std::to_string(row), "XY"});
+        ExportOutcome ended = ExportOutcome::Written;
+        ui_.fileToSave = Work("out" + splitter);
+        const std::optional<ExportTarget> target = ChooseExportTarget(*editor_, ended);
+        ASSERT_TRUE(target);
+        EXPECT_EQ(target->path, Work("out" + splitter + ".txt"));
+        ASSERT_EQ(WriteExport(*editor_, *target), ExportOutcome::Written);
+        const std::uint64_t size = std::filesystem::file_size(target->path);
+        EXPECT_EQ(editor_->Progress().done.load(), size) << splitter;
+        EXPECT_EQ(editor_->Progress().expected.load(), size) << splitter;
+    }
+}
+
 TEST(BatchTextTest, FullDiskIsAFailedWriteNotAShortFile) {
     const TextTable table(1000, TextRow{std::string(2000, 'x')});
     EXPECT_FALSE(WriteBatchText("/dev/full", table, ""));

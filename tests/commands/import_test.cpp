@@ -417,5 +417,38 @@ TEST_F(ImportTest, TemplateReadingNeitherFormatKeepsTheRowsButRemembersTheFile) 
     EXPECT_TRUE(ui_.OpenFilters().at(0).empty());
 }
 
+// The window runs the second half on a worker thread: whatever it says goes to the
+// interface lent for the run, and the progress ends at the size of the file.
+TEST_F(ImportTest, TheSecondHalfSpeaksThroughTheLentInterfaceAndCountsTheFile) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    const std::string lines = "0000000123XY      \r\n0000000456ABCDEFGH\r\n";
+    WriteFileBytes(Work("in.txt"), lines);
+    ui_.fileToOpen = Work("in.txt");
+    ImportOutcome ended = ImportOutcome::Imported;
+    const std::optional<std::string> chosen = ChooseImportFile(*editor, ended);
+    ASSERT_EQ(chosen, Work("in.txt"));
+
+    testing::ScriptedUserInterface lent;
+    {
+        const TemplateEditor::UiLoan loan(*editor, lent);
+        EXPECT_EQ(ImportRecordsFrom(*editor, Work("missing.txt")), ImportOutcome::Failed);
+        EXPECT_EQ(ImportRecordsFrom(*editor, *chosen), ImportOutcome::Imported);
+    }
+    EXPECT_EQ(lent.Messages().size(), 1u);
+    EXPECT_TRUE(ui_.Messages().empty());
+    EXPECT_EQ(Rows(*editor).size(), 2u);
+    EXPECT_EQ(editor->Progress().done.load(), lines.size());
+    EXPECT_EQ(editor->Progress().expected.load(), lines.size());
+
+    // The loan has ended: the editor speaks through its own interface again.
+    EXPECT_EQ(ImportRecordsFrom(*editor, Work("missing.txt")), ImportOutcome::Failed);
+    EXPECT_EQ(ui_.Messages().size(), 1u);
+
+    ui_.fileToOpen = std::string();
+    EXPECT_FALSE(ChooseImportFile(*editor, ended));
+    EXPECT_EQ(ended, ImportOutcome::Cancelled);
+}
+
 }  // namespace
 }  // namespace brindlecot

@@ -10,18 +10,8 @@ namespace {
 
 using testing::Gbk;
 using testing_support::AppFolderTest;
+using testing_support::PaymentSpec;
 using testing_support::TemplateSpec;
-
-// Account (required digits), Name (text), Amount (amount, summed in the statistics).
-TemplateSpec PaymentSpec() {
-    TemplateSpec spec;
-    spec.typeLens = 30;
-    spec.statistics = "3|sum|0|" + Gbk("元");
-    spec.fields = {{"账号", 1, "10\"N\"", true, true},
-                   {"姓名", 2, "8\"X\"", true, false},
-                   {"金额", 3, "12\"M\"", true, false}};
-    return spec;
-}
 
 class RecordOperationsTest : public AppFolderTest {
 protected:

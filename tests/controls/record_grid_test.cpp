@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -52,6 +53,23 @@ public:
 
 private:
     const RecordTable& table_;
+};
+
+// The largest region a widget was asked to paint, and how often.
+class PaintedArea : public QObject {
+public:
+    explicit PaintedArea(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
+            if (rect.width() * rect.height() > largest.width() * largest.height())
+                largest = rect;
+            ++events;
+        }
+        return false;
+    }
+    QRect largest;
+    int events = 0;
 };
 
 // A dialog with a default button around the grid, so that a stray Enter or Escape would
@@ -278,6 +296,28 @@ private slots:
         QTest::keyClick(window.grid->CurrentEdit(), Qt::Key_Return);
         QCoreApplication::processEvents();
         QCOMPARE(window.owner.ended.at(0).text, std::string(600, '9'));
+    }
+
+    // Focus moves into the box and back with every edit; it changes how the current cell
+    // is drawn, so only that cell (and the frame) may be painted again, not every row.
+    void AFocusChangeRepaintsTheCurrentCellNotTheViewport() {
+        GridWindow window(20);
+        QVERIFY(QTest::qWaitForWindowActive(&window.dialog));
+        window.grid->setCurrentIndex(window.model->index(3, 2));
+        window.grid->setFocus();
+        QCoreApplication::processEvents();
+
+        PaintedArea painted(window.grid->viewport());
+        window.defaultButton->setFocus();
+        QCoreApplication::processEvents();
+        window.grid->setFocus();
+        QCoreApplication::processEvents();
+        const QRect cell = window.grid->visualRect(window.model->index(3, 2));
+        QVERIFY(painted.events > 0);
+        QVERIFY2(painted.largest.width() <= cell.width() + 4 &&
+                     painted.largest.height() <= cell.height() + 4,
+                 "more than the current cell was painted");
+        QVERIFY(painted.largest.intersects(cell));
     }
 
     void RowColoursFollowTheErrorColumn() {

@@ -14,18 +14,16 @@
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot {
 namespace {
 
 using testing::PermissionBits;
 using testing::TempFolder;
+using testing::ValidKey;
 
 constexpr uid_t kNobody = 65534;
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
-}
 
 // Sets an environment variable for the life of the object.
 class ScopedEnvironment {

@@ -17,6 +17,7 @@
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot {
 namespace {
@@ -26,6 +27,7 @@ using testing::Message;
 using testing::Question;
 using testing::RecordingUi;
 using testing::Shown;
+using testing::ValidKey;
 namespace keys = catalogue::DialogCryptKey;
 
 // The key-file cipher's keys are part of the keyConf format: a build with other keys
@@ -68,10 +70,6 @@ std::string AsString(const SecretBytes& bytes) {
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
 }
 
 TEST(KeyFileCipher, MatchesOpenSslTripleDesEcbOverZeroPaddedBlocks) {

@@ -13,6 +13,7 @@
 #include "filecrypt/key_rules.h"
 #include "template/workbook/workbook.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/valid_key.h"
 
 namespace brindlecot {
 namespace {
@@ -21,16 +22,13 @@ using testing::Message;
 using testing::ReadFileBytes;
 using testing::RecordingUi;
 using testing::Shown;
+using testing::ValidKey;
 namespace keys = catalogue::DialogSingleFileCrypt;
 
 Shown SingleFile(CatalogueKey text) {
     return Message(keys::kTitle, text);
 }
 using Names = std::vector<std::string>;
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
-}
 
 std::size_t SealedSize(std::size_t plainSize) {
     return plainSize / 8 * 8 + 40;

@@ -12,6 +12,7 @@
 #include "filecrypt/ui/single_file_dialog.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/modal_dialogs.h"
+#include "tests/support/valid_key.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -29,10 +30,6 @@ namespace {
 
 namespace texts = catalogue::BrindlecotDlg;
 namespace keyTexts = catalogue::DialogCryptKey;
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
-}
 
 }  // namespace
 

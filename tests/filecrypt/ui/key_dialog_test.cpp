@@ -6,6 +6,7 @@
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/valid_key.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,10 +23,6 @@ using Kind = ScriptedUserInterface::Kind;
 
 QString LabelledText(CatalogueKey key) {
     return QString::fromStdString(Labelled(key));
-}
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
 }
 
 }  // namespace

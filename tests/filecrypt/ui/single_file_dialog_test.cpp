@@ -9,6 +9,7 @@
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/stall_meter.h"
+#include "tests/support/valid_key.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -32,10 +33,6 @@ using Kind = ScriptedUserInterface::Kind;
 
 QString LabelledText(CatalogueKey key) {
     return QString::fromStdString(Labelled(key));
-}
-
-std::string ValidKey(const std::string& prefix) {
-    return prefix + "0123456789ABCDEF"[*KeyCheckDigit(prefix)];
 }
 
 std::uint64_t SealedSize(std::uint64_t plainSize) {

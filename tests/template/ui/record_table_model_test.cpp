@@ -44,6 +44,37 @@ private slots:
         QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
     }
 
+    // While an import refills the table on a worker thread the model shows no rows and
+    // says nothing; afterwards it shows the table whole and follows it again.
+    void ASuspendedModelShowsNothingAndHearsNothingUntilResumed() {
+        RecordTable table = MakeTable();
+        table.AppendRow();
+        RecordTableModel model(table);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+        model.Suspend();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 4);
+        for (int i = 0; i < 5; ++i)
+            table.AppendRow();
+        table.SetCell(2, 1, "x");
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(changed.count(), 0);
+
+        model.Resume();
+        QCOMPARE(resets.count(), 2);
+        QCOMPARE(model.rowCount(), 6);
+        QCOMPARE(model.data(model.index(2, 1)).toString(), QStringLiteral("x"));
+        table.AppendRow();
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(model.rowCount(), 7);
+    }
+
     // Every change made to the table directly is seen by the view without a copy. The
     // model tester checks the signals of appends, removals at the end, cell changes and
     // resets; it also compares column 0 across insertions and removals in the middle,

@@ -2,9 +2,11 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -151,6 +153,38 @@ private slots:
         QTest::mouseClick(fixture.chooser->ReturnButton(), Qt::LeftButton);
         QVERIFY(!fixture.chooser->isVisible());
         QCOMPARE(fixture.chooser->result(), int(QDialog::Rejected));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(editor.isNull());
+    }
+
+    // The editor reads and writes batches from a nested event loop; Return meanwhile
+    // would destroy the window that loop returns to.
+    void ReturnWaitsWhileTheEditorWritesABatch() {
+        ChooserFixture fixture;
+        fixture.Show();
+        fixture.chooser->OpenChosen();
+        QPointer<TemplateEditorDialog> editor(fixture.EditorWindow());
+        QVERIFY(editor);
+        const std::array<std::string, 1> cells{"someone"};
+        editor->Editor().Records().AppendRow(cells);
+        fixture.ui.fileToSave = (fixture.folder.path() / "out.txt").string();
+        bool pressedWhileRunning = false;
+        // The "done" message is shown while the worker waits for it, the task still running.
+        fixture.ui.onEvent = [&](const testing::ScriptedUserInterface::Event& event) {
+            if (event.kind != testing::ScriptedUserInterface::Kind::Message)
+                return;
+            pressedWhileRunning = editor->Task()->IsRunning();
+            QTest::mouseClick(fixture.chooser->ReturnButton(), Qt::LeftButton);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        editor->Export();
+        fixture.ui.onEvent = nullptr;
+        QVERIFY(pressedWhileRunning);
+        QVERIFY(editor);
+        QVERIFY(fixture.chooser->isVisible());
+
+        QTest::mouseClick(fixture.chooser->ReturnButton(), Qt::LeftButton);
+        QVERIFY(!fixture.chooser->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(editor.isNull());
     }

@@ -1,5 +1,8 @@
 #include "template/ui/template_editor_dialog.h"
 
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -7,15 +10,18 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolTip>
 
 #include <array>
+#include <fstream>
 
 #include "app/catalogue/dialog_model_dlg_keys.h"
 #include "app/message_format.h"
 #include "template/field_rules.h"
+#include "tests/support/stall_meter.h"
 #include "tests/support/typing.h"
 #include "tests/template/ui/editor_window.h"
 
@@ -38,6 +44,24 @@ void ChooseWhenShown(QMenu* menu, QAction* action) {
         QTest::keyClick(menu, Qt::Key_Return);
     });
 }
+
+// Big enough that reading it back takes longer than the progress window's delay in an
+// optimised build; the sanitizers make every row slower still.
+int BigBatchRows() {
+#if defined(__SANITIZE_ADDRESS__)
+    return 100000;
+#else
+    return 300000;
+#endif
+}
+
+// What the window looked like while a long command ran.
+struct BusyWindowSamples {
+    bool sampled = false;
+    bool controlsDisabled = false;
+    bool gridEmpty = false;
+    std::uint64_t bytesCounted = 0;  // by the command so far
+};
 
 class TemplateEditorDialogTest : public QObject {
     Q_OBJECT
@@ -295,6 +319,130 @@ private slots:
         const std::string written = testing::ReadFileBytes(fromWindow);
         QVERIFY(!written.empty());
         QCOMPARE(written, testing::ReadFileBytes(fromTool));
+    }
+
+    // A big batch is read and written off the GUI thread: the window keeps painting, its
+    // controls are disabled meanwhile, the grid shows no half-read rows, and a progress
+    // window appears when it takes long. What is written and read back is the batch.
+    void BigBatchesAreWrittenAndReadWithTheWindowPainted() {
+        EditorWindow editor;
+        const std::string mode =
+            "typeLens=18\nin=txt\nout=txt\ninNeedDescrypt=false\noutNeedEncrypt=false\n"
+            "needFill=true\nsplite=\"\"\nstatistics=2|sum|0|yuan\n";
+        // Fixed widths both ways: an amount field is written unpadded, a number is filled.
+        QVERIFY(
+            editor.Open("[name] index=1 value= type=10\"X\" visible=true isRequisite=true\n"
+                        "[count] index=2 value= type=8\"N\" visible=true isRequisite=false\n",
+                        mode));
+        const int rows = BigBatchRows();
+        for (int row = 0; row < rows; ++row) {
+            const std::array<std::string, 2> cells{"n" + std::to_string(row), "00000150"};
+            editor.Table().AppendRow(cells);
+        }
+        editor.window->Editor().RefreshStatistics();
+        editor.window->ShowStatistics();
+        const QString statistics = editor.Statistics();
+        QVERIFY(statistics.contains(QString::number(rows)));
+
+        // A message of the command is shown while the worker waits for it: the moment to
+        // look at the window.
+        BusyWindowSamples atMessage;
+        editor.ui.onEvent = [&](const testing::ScriptedUserInterface::Event&) {
+            atMessage.sampled = editor.window->Task()->IsRunning();
+            atMessage.controlsDisabled = !editor.Grid()->isEnabled() &&
+                                         !editor.window->MenuBar()->isEnabled() &&
+                                         !editor.window->AddButton()->isEnabled() &&
+                                         !editor.window->NextErrorAction()->isEnabled();
+            atMessage.gridEmpty = editor.Grid()->model()->rowCount() == 0;
+            atMessage.bytesCounted = editor.window->Editor().Progress().done.load();
+        };
+        int progressShown = 0;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            const QDialog* progress = editor.window->Task()->ProgressWindow();
+            if (const auto* bar = progress ? progress->findChild<QProgressBar*>() : nullptr)
+                progressShown = std::max(progressShown, bar->value());
+        });
+        const auto run = [&](const std::function<void()>& command, const char* what) {
+            atMessage = BusyWindowSamples{};
+            progressShown = 0;
+            watcher.start(10);
+            testing::StallMeter meter(5);
+            QElapsedTimer clock;
+            clock.start();
+            command();
+            const qint64 elapsed = clock.elapsed();
+            watcher.stop();
+            qInfo("%s %d rows through the window in %lld ms; longest event-loop stall %lld ms",
+                  what, rows, static_cast<long long>(elapsed),
+                  static_cast<long long>(meter.LongestMs()));
+            QVERIFY(atMessage.sampled);
+            QVERIFY(atMessage.controlsDisabled);
+            QVERIFY2(meter.LongestMs() < 250, "the window froze");
+            if (elapsed > controls::BackgroundTask::kProgressDelay.count() + 500)
+                QVERIFY2(progressShown > 0, "no progress shown for a long command");
+            QVERIFY(editor.Grid()->isEnabled());
+            QVERIFY(editor.window->NextErrorAction()->isEnabled());
+        };
+
+        const std::string batch = (editor.folder.path() / "big.txt").string();
+        editor.ui.fileToSave = batch;
+        run([&] { editor.window->Export(); }, "exported");
+        QCOMPARE(editor.ui.Texts().back(), LoadMessage(keys::kExportDone));
+        QCOMPARE(atMessage.gridEmpty, false);  // an export leaves the rows on show
+        QCOMPARE(std::filesystem::file_size(batch), std::uintmax_t(rows) * 20);
+        QCOMPARE(atMessage.bytesCounted, std::uint64_t(rows) * 20);
+
+        // A short last line ends the import with a message, after every row was read.
+        {
+            std::ofstream append(batch, std::ios::binary | std::ios::app);
+            append << "short\r\n";
+        }
+        editor.Table().ClearRows();
+        editor.ui.fileToOpen = batch;
+        run([&] { editor.window->Import(); }, "imported");
+        QCOMPARE(editor.ui.Texts().back(), LoadMessage(keys::kLineLengthWrong));
+        QVERIFY(atMessage.gridEmpty);  // no half-read rows on show
+        QVERIFY(atMessage.bytesCounted >= std::uint64_t(rows) * 19);
+        QCOMPARE(editor.Grid()->model()->rowCount(), rows);
+        QCOMPARE(editor.Table().FieldCells(rows - 1),
+                 (std::vector<std::string>{"n" + std::to_string(rows - 1), "00000150"}));
+        QCOMPARE(editor.Statistics(), statistics);
+    }
+
+    // Rows copied from a spreadsheet go in from the current cell; inside an open edit box
+    // Ctrl+V pastes into the box alone.
+    void CtrlVPastesSpreadsheetRowsFromTheCurrentCell() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> first{"a", "1.00"};
+        editor.Table().AppendRow(first);
+        editor.Grid()->setCurrentIndex(editor.Grid()->model()->index(0, 1));
+        editor.Grid()->setFocus();
+
+        QGuiApplication::clipboard()->setText(QString::fromUtf8("张三\t12\r\n李四\tabc\r\n"));
+        QTest::keyClick(editor.Grid(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor.Table().RowCount(), 2);
+        QCOMPARE(editor.Table().FieldCells(0), (std::vector<std::string>{Gbk("张三"), "12.00"}));
+        // "abc" is no amount: it stays out, and one message says so.
+        QCOMPARE(editor.Table().FieldCells(1), (std::vector<std::string>{Gbk("李四"), ""}));
+        QCOMPARE(editor.ui.Messages().size(), std::size_t{1});
+        QVERIFY(editor.Statistics().contains(QStringLiteral("12.00")));
+        QCOMPARE(editor.Grid()->model()->rowCount(), 2);
+
+        editor.DoubleClick(1, 2);
+        QLineEdit* box = editor.Grid()->CurrentEdit();
+        QVERIFY(box != nullptr);
+        box->clear();
+        QGuiApplication::clipboard()->setText(QStringLiteral("7.5"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->text(), QStringLiteral("7.5"));
+        QCOMPARE(editor.Table().RowCount(), 2);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.Table().FieldCells(1), (std::vector<std::string>{Gbk("李四"), "7.50"}));
+        QVERIFY(editor.window->ContextMenu()->actions().contains(editor.window->PasteAction()));
     }
 
     void F8GoesFromErrorRowToErrorRowAndTheirNumberIsShown() {

@@ -1,0 +1,60 @@
+#include "app/ui/qt_translations.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+
+#include "app/app_path.h"
+#include "app/message_catalogue.h"
+#include "tests/support/test_files.h"
+
+namespace brindlecot::testing {
+
+class QtTranslationsTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Chooses the shipped catalogue of `mode` (0 simplified, 1 traditional) and installs
+    // Qt's texts for it.
+    static bool InstallFor(TempFolder& folder, int mode) {
+        folder.Write("language/config.ini", "[language]\nmode=" + std::to_string(mode) + "\n");
+        SetAppFolder(folder.path().string());
+        SelectMessageCatalogue();
+        return InstallQtTranslations(*QCoreApplication::instance());
+    }
+
+private slots:
+    // Qt's own buttons and file dialogs speak the catalogue's Chinese, not English.
+    void QtTextsFollowTheCatalogue() {
+        TempFolder folder;
+        namespace fs = std::filesystem;
+        fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", folder.path() / "language",
+                 fs::copy_options::recursive);
+        const QString english = QStringLiteral("Save As");
+
+        QVERIFY(InstallFor(folder, 0));
+        const QString simplified = QCoreApplication::translate("QFileDialog", "Save As");
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        const QString yes = box.button(QMessageBox::Yes)->text();
+
+        // The translator installed last is asked first.
+        QVERIFY(InstallFor(folder, 1));
+        const QString traditional = QCoreApplication::translate("QFileDialog", "Save As");
+
+        qInfo("Save As: %s / %s; Yes: %s", qPrintable(simplified), qPrintable(traditional),
+              qPrintable(yes));
+        QVERIFY(simplified != english);
+        QVERIFY(traditional != english);
+        QVERIFY(simplified != traditional);
+        QVERIFY(!yes.contains(QStringLiteral("Yes")));
+    }
+};
+
+}  // namespace brindlecot::testing
+
+QTEST_MAIN(brindlecot::testing::QtTranslationsTest)
+#include "qt_translations_test.moc"
