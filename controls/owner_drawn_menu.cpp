@@ -46,7 +46,6 @@ int OwnerDrawnMenuStyle::pixelMetric(PixelMetric metric, const QStyleOption* opt
         case PM_MenuBarHMargin:
         case PM_MenuBarVMargin:
         case PM_MenuBarItemSpacing:
-            return 0;
         case PM_MenuBarPanelWidth:
             return 0;
         case PM_MenuPanelWidth:

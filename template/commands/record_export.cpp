@@ -222,7 +222,8 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
         if (pad)
             FillFieldValue(padded, field.type);
         for (int row = 0; row < records.RowCount(); ++row) {
-            std::string& cell = table[static_cast<std::size_t>(row + firstData)][column];
+            std::string& cell =
+                table[static_cast<std::size_t>(row) + static_cast<std::size_t>(firstData)][column];
             if (!inGrid) {
                 cell = padded;
                 continue;
