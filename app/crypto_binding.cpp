@@ -1,6 +1,7 @@
 #include "app/crypto_binding.h"
 
 #include "app/app_path.h"
+#include "app/file_descriptor.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -27,26 +28,11 @@ Binding& TheBinding() {
     return binding;
 }
 
-class OpenDescriptor {
-public:
-    explicit OpenDescriptor(int fd) : fd_(fd) {}
-    OpenDescriptor(const OpenDescriptor&) = delete;
-    OpenDescriptor& operator=(const OpenDescriptor&) = delete;
-    ~OpenDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // dlopen would wait forever on a FIFO put in the library's place. The file is opened
 // without waiting and judged here, and the loader is given that same open file by its
 // descriptor's name: were it to open the path again, the path could lead to a FIFO by then.
 std::unique_ptr<void, LibraryCloser> LoadRegularFile(const std::string& path) {
-    const OpenDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;

@@ -1,5 +1,6 @@
 #include "app/staged_file.h"
 
+#include "app/file_descriptor.h"
 #include "app/scratch_file.h"
 
 #include <fcntl.h>
@@ -24,28 +25,8 @@ std::string RandomPiece() {
     return piece;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 bool SyncPath(const std::string& path, int flags) {
-    Descriptor fd(::open(path.c_str(), flags | O_CLOEXEC));
+    FileDescriptor fd(::open(path.c_str(), flags | O_CLOEXEC));
     if (fd.Get() < 0)
         return false;
     return ::fsync(fd.Get()) == 0;
@@ -88,7 +69,7 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::WriteAll(std::span<const unsigned char> bytes) {
-    Descriptor fd(::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (fd.Get() < 0)
         return false;
     while (!bytes.empty()) {
