@@ -20,16 +20,7 @@ using testing::ReadFileBytes;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 using workbook_test::FixturePath;
-
-WorkbookError ReadError(const std::string& path) {
-    TextTable table{{"stale"}};
-    const WorkbookStatus status = ReadWorkbook(path, table);
-    if (!status.ok()) {
-        EXPECT_TRUE(table.empty());
-        EXPECT_FALSE(status.detail.empty());
-    }
-    return status.error;
-}
+using workbook_test::ReadError;
 
 TEST(ReadFailure, MissingEmptyAndForeignFiles) {
     TempFolder folder;

@@ -8,6 +8,7 @@
 
 #include "app/gbk_text.h"
 #include "template/text_table.h"
+#include "template/workbook/workbook.h"
 #include "tests/support/gbk_literal.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
@@ -31,5 +32,17 @@ inline std::string Show(const TextTable& table) {
 }
 
 using RecordingInterface = testing::ScriptedUserInterface;
+
+// Reads a workbook that must be refused: the error, after checking that a refusal
+// leaves no stale rows and says what went wrong.
+inline WorkbookError ReadError(const std::string& path) {
+    TextTable table{{"stale"}};
+    const WorkbookStatus status = ReadWorkbook(path, table);
+    if (!status.ok()) {
+        EXPECT_TRUE(table.empty());
+        EXPECT_FALSE(status.detail.empty());
+    }
+    return status.error;
+}
 
 }  // namespace brindlecot::workbook_test

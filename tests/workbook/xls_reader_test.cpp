@@ -27,6 +27,7 @@ using workbook_test::PutCharacters;
 using workbook_test::PutDouble;
 using workbook_test::PutU16;
 using workbook_test::PutU32;
+using workbook_test::ReadError;
 using workbook_test::Show;
 using workbook_test::UnicodeString;
 
@@ -74,15 +75,6 @@ protected:
     }
     static WorkbookStatus Read(const std::string& path, TextTable& table) {
         return ReadWorkbook(path, table);
-    }
-    static WorkbookError ReadError(const std::string& path) {
-        TextTable table{{"stale"}};
-        const WorkbookStatus status = ReadWorkbook(path, table);
-        if (!status.ok()) {
-            EXPECT_TRUE(table.empty());
-            EXPECT_FALSE(status.detail.empty());
-        }
-        return status.error;
     }
     // A book of one sheet holding `records`, with shared strings `sst` (SST then CONTINUEs).
     static BiffWorkbook OneSheet(std::vector<std::pair<std::uint16_t, Bytes>> records,

@@ -12,6 +12,7 @@
 #include "filecrypt/ui/single_file_dialog.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/modal_dialogs.h"
+#include "tests/support/shipped_catalogue.h"
 #include "tests/support/valid_key.h"
 
 #include <QAction>
@@ -360,11 +361,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(QString, title);
         QFETCH(QString, singleFile);
-        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", *app_ / "language",
-                              std::filesystem::copy_options::recursive |
-                                  std::filesystem::copy_options::overwrite_existing);
-        app_->Write("language/config.ini", "[language]\nmode=" + std::to_string(mode) + "\n");
-        SelectMessageCatalogue();
+        UseShippedCatalogue(*app_, mode);
         Open();
         QCOMPARE(dialog_->windowTitle(), title);
         QCOMPARE(dialog_->SingleFileButton()->text(), singleFile);

@@ -5,11 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <filesystem>
-
-#include "app/app_path.h"
-#include "app/message_catalogue.h"
-#include "tests/support/test_files.h"
+#include "tests/support/shipped_catalogue.h"
 
 namespace brindlecot::testing {
 
@@ -20,9 +16,7 @@ private:
     // Chooses the shipped catalogue of `mode` (0 simplified, 1 traditional) and installs
     // Qt's texts for it.
     static bool InstallFor(TempFolder& folder, int mode) {
-        folder.Write("language/config.ini", "[language]\nmode=" + std::to_string(mode) + "\n");
-        SetAppFolder(folder.path().string());
-        SelectMessageCatalogue();
+        UseShippedCatalogue(folder, mode);
         return InstallQtTranslations(*QCoreApplication::instance());
     }
 
@@ -30,9 +24,6 @@ private slots:
     // Qt's own buttons and file dialogs speak the catalogue's Chinese, not English.
     void QtTextsFollowTheCatalogue() {
         TempFolder folder;
-        namespace fs = std::filesystem;
-        fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", folder.path() / "language",
-                 fs::copy_options::recursive);
         const QString english = QStringLiteral("Save As");
 
         QVERIFY(InstallFor(folder, 0));

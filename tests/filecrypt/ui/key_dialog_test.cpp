@@ -6,6 +6,7 @@
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/shipped_catalogue.h"
 #include "tests/support/valid_key.h"
 
 #include <QLineEdit>
@@ -200,11 +201,7 @@ private slots:
     }
     void TheShippedTextsFit() {
         QFETCH(int, mode);
-        std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist/language", *app_ / "language",
-                              std::filesystem::copy_options::recursive |
-                                  std::filesystem::copy_options::overwrite_existing);
-        app_->Write("language/config.ini", "[language]\nmode=" + std::to_string(mode) + "\n");
-        SelectMessageCatalogue();
+        UseShippedCatalogue(*app_, mode);
         Open();
         const QFontMetrics metrics = dialog_->fontMetrics();
         const QString prompt =
