@@ -1,6 +1,6 @@
 #include "cli/console_user_interface.h"
 
-#include "app/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace brindlecot {
 namespace {

@@ -1,9 +1,9 @@
-# The core is one library per folder, linked in the direction of the layers:
-#   brindlecot_app <- brindlecot_template <- brindlecot_workbook <- brindlecot_filecrypt
-#   <- brindlecot_commands, and the Qt layer on top. A library sees only the headers of
-# its own folder and of the libraries it links: each gets an include root holding links
-# to its folder's headers only, and the source tree itself is not on its include path.
-# An include against the layers therefore fails to compile, not just to link.
+# One library per folder, linked in the direction of the layers (README, "Layout"). A
+# library sees only the headers of its own folder and of the libraries it links: each
+# gets an include root holding links to its folder's headers only, and the source tree
+# itself is not on its include path. An include against the layers therefore fails to
+# compile, not just to link. A library links PUBLIC only what its own headers include,
+# so a layer's neighbours do not leak upwards through it.
 
 # brindlecot_expose_headers(TARGET FOLDER...): FOLDERs (relative to the source tree) are
 # the folders whose headers TARGET offers to itself and to whoever links it.
@@ -25,11 +25,18 @@ function(brindlecot_expose_headers target)
   endif()
 endfunction()
 
-# brindlecot_core_module(TARGET FOLDER SOURCES... [LINKS targets...])
-function(brindlecot_core_module target folder)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;EXPOSE" ${ARGN})
+# brindlecot_module(TARGET FOLDER [QT] SOURCES files... [PUBLIC targets...]
+#                   [PRIVATE targets...] [EXPOSE extra-folders...])
+# PUBLIC: what the folder's headers include; PRIVATE: what only its sources include.
+# QT: the sources are Qt code (moc runs, and the screenshot program links the library).
+function(brindlecot_module target folder)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;PUBLIC;PRIVATE;EXPOSE" ${ARGN})
   add_library(${target} STATIC ${ARG_SOURCES})
   brindlecot_expose_headers(${target} ${folder} ${ARG_EXPOSE})
-  target_link_libraries(${target} PUBLIC ${ARG_LINKS})
+  target_link_libraries(${target} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
   brindlecot_set_warnings(${target})
+  if(ARG_QT)
+    set_target_properties(${target} PROPERTIES AUTOMOC ON)
+    brindlecot_register_gui_library(${target})
+  endif()
 endfunction()

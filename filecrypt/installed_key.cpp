@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "app/app_path.h"
-#include "app/file_content.h"
-#include "app/staged_file.h"
+#include "base/app_path.h"
+#include "base/file_content.h"
+#include "base/staged_file.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
 

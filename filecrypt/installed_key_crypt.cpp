@@ -1,6 +1,6 @@
 #include "filecrypt/installed_key_crypt.h"
 
-#include "app/crypto_binding.h"
+#include "base/crypto_binding.h"
 #include "filecrypt/installed_key.h"
 
 namespace brindlecot {

@@ -1,8 +1,8 @@
 #include "filecrypt/key_installation.h"
-#include "app/catalogue/brindlecot_dlg_keys.h"
-#include "app/catalogue/dialog_crypt_key_keys.h"
+#include "base/catalogue/brindlecot_dlg_keys.h"
+#include "base/catalogue/dialog_crypt_key_keys.h"
 
-#include "app/message_catalogue.h"
+#include "base/message_catalogue.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_rules.h"
 

@@ -1,17 +1,17 @@
 #include "filecrypt/single_file_crypt.h"
-#include "app/catalogue/dialog_single_file_crypt_keys.h"
+#include "base/catalogue/dialog_single_file_crypt_keys.h"
 
 #include <optional>
 
-#include "app/app_path.h"
-#include "app/file_content.h"
-#include "app/message_catalogue.h"
-#include "app/scratch_file.h"
-#include "app/staged_file.h"
-#include "app/token_stream.h"
+#include "base/app_path.h"
+#include "base/file_content.h"
+#include "base/message_catalogue.h"
+#include "base/scratch_file.h"
+#include "base/staged_file.h"
+#include "base/token_stream.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
-#include "template/workbook/workbook_conversion.h"
+#include "workbook/workbook_conversion.h"
 
 namespace brindlecot {
 namespace {

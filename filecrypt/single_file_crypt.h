@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/user_interface.h"
+#include "base/user_interface.h"
 
 namespace brindlecot {
 

@@ -16,7 +16,7 @@ install(CODE "
   set(BRINDLECOT_DESKTOP_FILE \"${BRINDLECOT_DESKTOP_FILE}\")")
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/install_desktop_entry.cmake)
 
-# The icon theme's sizes come from the pictures the build draws (resources/).
+# The icon theme's sizes come from the pictures the build draws (gui/resources/).
 foreach(size IN LISTS BRINDLECOT_ICON_SIZES)
   install(FILES ${BRINDLECOT_ICON_DIR}/brindlecot-${size}.png
     DESTINATION share/icons/hicolor/${size}x${size}/apps

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build}
 shift || true
 folders=("$@")
-[ ${#folders[@]} -gt 0 ] || folders=(app cli controls cryptlib filecrypt resources template)
+[ ${#folders[@]} -gt 0 ] || folders=(base template workbook filecrypt commands gui cli cryptlib)
 pattern="^$root/($(IFS='|'; echo "${folders[*]}"))/"
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT

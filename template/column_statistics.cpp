@@ -1,10 +1,10 @@
 #include "template/column_statistics.h"
-#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
 
 #include <cmath>
 
-#include "app/message_catalogue.h"
-#include "app/message_format.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
 #include "template/field_rules.h"
 #include "template/number_text.h"
 #include "template/record_table.h"

@@ -1,5 +1,5 @@
 #include "template/field_rules.h"
-#include "app/catalogue/stdafx_keys.h"
+#include "base/catalogue/stdafx_keys.h"
 
 #include <algorithm>
 #include <climits>
@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/message_catalogue.h"
-#include "app/message_format.h"
-#include "app/token_stream.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
+#include "base/token_stream.h"
 #include "template/number_text.h"
 #include "template/template_definition.h"
 

@@ -1,14 +1,14 @@
 #include "template/template_definition.h"
-#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
 
-#include "app/file_content.h"
-#include "app/gbk_text.h"
-#include "app/message_catalogue.h"
-#include "app/message_format.h"
-#include "app/token_stream.h"
-#include "app/user_interface.h"
+#include "base/file_content.h"
+#include "base/gbk_text.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
+#include "base/token_stream.h"
+#include "base/user_interface.h"
 #include "template/field_rules.h"
 #include "template/number_text.h"
 #include "template/record_table.h"

@@ -12,17 +12,17 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/app_path.h"
-#include "app/crypto_binding.h"
-#include "app/gbk_text.h"
-#include "app/message_catalogue.h"
+#include "base/app_path.h"
+#include "base/crypto_binding.h"
+#include "base/gbk_text.h"
+#include "base/message_catalogue.h"
+#include "commands/record_export.h"
+#include "commands/record_import.h"
+#include "commands/template_editor.h"
 #include "filecrypt/installed_key_crypt.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
-#include "template/commands/record_export.h"
-#include "template/commands/record_import.h"
-#include "template/commands/template_editor.h"
 #include "tests/support/scripted_user_interface.h"
 
 namespace brindlecot {

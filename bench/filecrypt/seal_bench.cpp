@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/app_path.h"
-#include "app/crypto_binding.h"
-#include "app/user_interface.h"
+#include "base/app_path.h"
+#include "base/crypto_binding.h"
+#include "base/user_interface.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/single_file_crypt.h"

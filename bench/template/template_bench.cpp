@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_path.h"
+#include "base/app_path.h"
 #include "template/column_statistics.h"
 #include "template/field_rules.h"
 #include "template/record_table.h"

@@ -12,9 +12,9 @@
 #include <iterator>
 #include <memory>
 
-#include "app/gbk_text.h"
-#include "template/workbook/workbook.h"
-#include "template/workbook/workbook_conversion.h"
+#include "base/gbk_text.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_conversion.h"
 
 namespace brindlecot {
 namespace {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "cryptlib/include/kestrelvane.h"
-#include "cryptlib/kestrelcore/master_key.h"
 
 namespace kestrelvane {
 namespace {
@@ -26,6 +25,13 @@ constexpr std::array<std::uint8_t, 256> MakeReverseTable() {
 constexpr std::array<std::uint8_t, 256> kReverse = MakeReverseTable();
 
 }  // namespace
+
+std::int32_t cmove_bits(std::int32_t value, std::int32_t left_shift, std::int32_t right_shift) {
+    if (left_shift < 0 || left_shift > 31 || right_shift < 0 || right_shift > 31)
+        return 0;
+    const std::uint32_t byte = (static_cast<std::uint32_t>(value) & 0xFFU) << left_shift & 0xFFU;
+    return static_cast<std::int8_t>(static_cast<std::uint8_t>(byte >> right_shift));
+}
 
 std::int32_t base64_decode(const char* text, std::uint8_t* output, std::int32_t* output_length) {
     if (text == nullptr || output == nullptr || output_length == nullptr) {

@@ -32,13 +32,6 @@ bool FillFromSystem(std::uint8_t* buffer, std::size_t length) {
 
 }  // namespace
 
-std::int32_t cmove_bits(std::int32_t value, std::int32_t left_shift, std::int32_t right_shift) {
-    if (left_shift < 0 || left_shift > 31 || right_shift < 0 || right_shift > 31)
-        return 0;
-    const std::uint32_t byte = (static_cast<std::uint32_t>(value) & 0xFFU) << left_shift & 0xFFU;
-    return static_cast<std::int8_t>(static_cast<std::uint8_t>(byte >> right_shift));
-}
-
 std::int32_t RAND_seed(std::uint8_t* buffer, std::int32_t length) {
     if (buffer == nullptr || length <= 0)
         return 0;

@@ -12,11 +12,6 @@ namespace kestrelvane {
 
 inline constexpr std::int32_t kMaxMasterKeyLength = 24;
 
-// The low 8 bits of value, shifted left by left_shift keeping 8 bits, then shifted right
-// (zero-filling) by right_shift; returned as a signed 8-bit value widened to 32 bits.
-// Shift counts outside 0..31 give 0.
-std::int32_t cmove_bits(std::int32_t value, std::int32_t left_shift, std::int32_t right_shift);
-
 // Fills buffer with length random key bytes, every byte of odd parity as DES keys
 // require. Returns length, or KESTRELVANE_E_NO_RANDOM when the system's random source
 // fails (the buffer is then wiped).

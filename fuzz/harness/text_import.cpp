@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/app_path.h"
+#include "base/app_path.h"
+#include "commands/record_import.h"
+#include "commands/template_editor.h"
 #include "fuzz/support/fuzz_support.h"
-#include "template/commands/record_import.h"
-#include "template/commands/template_editor.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz/support/fuzz_support.h"
-#include "template/workbook/workbook.h"
+#include "workbook/workbook.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace brindlecot;

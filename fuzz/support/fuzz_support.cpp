@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "app/app_path.h"
+#include "base/app_path.h"
 
 namespace brindlecot::fuzz {
 

@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "app/app_path.h"
-#include "app/catalogue/dialog_crypt_key_keys.h"
-#include "app/catalogue/dialog_model_dlg_keys.h"
-#include "app/catalogue/dialog_oper_select_keys.h"
-#include "app/catalogue/dialog_single_file_crypt_keys.h"
-#include "app/gbk_text.h"
-#include "app/message_catalogue.h"
+#include "base/app_path.h"
+#include "base/catalogue/dialog_crypt_key_keys.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+#include "base/catalogue/dialog_oper_select_keys.h"
+#include "base/catalogue/dialog_single_file_crypt_keys.h"
+#include "base/gbk_text.h"
+#include "base/message_catalogue.h"
 #include "filecrypt/key_rules.h"
 #include "template/field_rules.h"
 #include "template/template_definition.h"
-#include "template/workbook/workbook.h"
 #include "tests/commands/test_support.h"
 #include "tests/support/gbk_literal.h"
 #include "tests/support/test_files.h"
+#include "workbook/workbook.h"
 
 namespace brindlecot {
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/app_path.h"
-#include "app/crypto_binding.h"
-#include "app/message_catalogue.h"
+#include "base/app_path.h"
+#include "base/crypto_binding.h"
+#include "base/message_catalogue.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"

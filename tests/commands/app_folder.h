@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue/catalogue_key.h"
-#include "template/commands/template_editor.h"
+#include "base/catalogue/catalogue_key.h"
+#include "commands/template_editor.h"
 
 #include "tests/commands/test_support.h"
 #include "tests/support/gbk_literal.h"

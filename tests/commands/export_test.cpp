@@ -3,15 +3,15 @@
 
 #include <filesystem>
 
-#include "app/catalogue/dialog_model_dlg_keys.h"
-#include "app/crypto_binding.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+#include "base/crypto_binding.h"
+#include "commands/batch_text.h"
+#include "commands/record_export.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
-#include "template/commands/batch_text.h"
-#include "template/commands/record_export.h"
-#include "template/workbook/workbook.h"
 #include "tests/commands/app_folder.h"
 #include "tests/support/file_size_limit.h"
+#include "workbook/workbook.h"
 
 namespace brindlecot {
 namespace {

@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "app/catalogue/dialog_model_dlg_keys.h"
-#include "app/message_format.h"
-#include "app/startup.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+#include "base/message_format.h"
+#include "base/startup.h"
+#include "commands/record_export.h"
+#include "commands/record_import.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
-#include "template/commands/record_export.h"
-#include "template/commands/record_import.h"
 #include "template/field_rules.h"
-#include "template/workbook/workbook.h"
 #include "tests/commands/app_folder.h"
+#include "workbook/workbook.h"
 
 namespace brindlecot {
 namespace {

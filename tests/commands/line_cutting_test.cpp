@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "template/commands/line_cutting.h"
+#include "commands/line_cutting.h"
 
 namespace brindlecot {
 namespace {

@@ -1,9 +1,9 @@
-#include "template/commands/pasted_rows.h"
+#include "commands/pasted_rows.h"
 
 #include <gtest/gtest.h>
 
-#include "app/catalogue/dialog_model_dlg_keys.h"
-#include "app/message_format.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+#include "base/message_format.h"
 #include "template/field_rules.h"
 #include "tests/commands/app_folder.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "template/commands/template_listing.h"
+#include "commands/template_listing.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot {

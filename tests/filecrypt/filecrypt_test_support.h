@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_path.h"
-#include "app/catalogue/catalogue_key.h"
+#include "base/app_path.h"
+#include "base/catalogue/catalogue_key.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
 

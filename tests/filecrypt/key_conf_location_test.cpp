@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/app_path.h"
+#include "base/app_path.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"

@@ -9,8 +9,8 @@
 #include <array>
 #include <filesystem>
 
-#include "app/catalogue/brindlecot_dlg_keys.h"
-#include "app/catalogue/dialog_crypt_key_keys.h"
+#include "base/catalogue/brindlecot_dlg_keys.h"
+#include "base/catalogue/dialog_crypt_key_keys.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"

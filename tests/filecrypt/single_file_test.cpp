@@ -1,4 +1,4 @@
-#include "app/catalogue/dialog_single_file_crypt_keys.h"
+#include "base/catalogue/dialog_single_file_crypt_keys.h"
 #include "filecrypt/single_file_crypt.h"
 
 #include <gtest/gtest.h>
@@ -6,14 +6,14 @@
 
 #include <filesystem>
 
-#include "app/crypto_binding.h"
-#include "app/ini_file.h"
+#include "base/crypto_binding.h"
+#include "base/ini_file.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
-#include "template/workbook/workbook.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
 #include "tests/support/valid_key.h"
+#include "workbook/workbook.h"
 
 namespace brindlecot {
 namespace {

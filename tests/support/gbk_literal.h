@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace brindlecot::testing {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 // The dialogs that the screenshot program renders. Each dialog's screenshot file
-// (tests/<folder>/ui/<dialog>_screenshot.cpp, picked up by name) registers itself:
+// (tests/gui/<folder>/<dialog>_screenshot.cpp, picked up by name) registers itself:
 //
 //   BRINDLECOT_SCREENSHOT("key_dialog", [] { return std::make_unique<KeyDialog>(); });
 //

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/app_path.h"
-#include "app/message_catalogue.h"
+#include "base/app_path.h"
+#include "base/message_catalogue.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot::testing {

@@ -1,5 +1,5 @@
 #include "template/field_rules.h"
-#include "app/catalogue/stdafx_keys.h"
+#include "base/catalogue/stdafx_keys.h"
 
 #include <chrono>
 #include <clocale>
@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "app/message_catalogue.h"
-#include "app/message_format.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
 #include "template/number_text.h"
 #include "template/template_definition.h"
 #include "test_support.h"

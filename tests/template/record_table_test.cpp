@@ -1,11 +1,11 @@
 #include "template/record_table.h"
-#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
 #include <random>
 #include <set>
 
-#include "app/message_catalogue.h"
+#include "base/message_catalogue.h"
 #include "template/template_definition.h"
 #include "test_support.h"
 

@@ -1,10 +1,10 @@
 #include "template/template_definition.h"
-#include "app/catalogue/dialog_model_dlg_keys.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
 
 #include <filesystem>
 
-#include "app/message_catalogue.h"
-#include "app/message_format.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
 #include "template/field_rules.h"
 #include "test_support.h"
 

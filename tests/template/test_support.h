@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_path.h"
+#include "base/app_path.h"
 #include "tests/support/gbk_literal.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"

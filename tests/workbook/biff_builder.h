@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "template/workbook/workbook_internal.h"
+#include "workbook/workbook_internal.h"
 
 namespace brindlecot::workbook_test {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "template/workbook/workbook.h"
-#include "template/workbook/workbook_internal.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_internal.h"
 
 namespace brindlecot::workbook_detail {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "template/workbook/workbook_internal.h"
+#include "workbook/workbook_internal.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot::workbook_detail {

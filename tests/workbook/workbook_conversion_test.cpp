@@ -1,7 +1,7 @@
 // Workbook <-> delimited text conversions and the messages they show.
 
-#include "template/workbook/workbook_conversion.h"
-#include "app/app_path.h"
+#include "workbook/workbook_conversion.h"
+#include "base/app_path.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {

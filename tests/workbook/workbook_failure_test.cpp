@@ -9,8 +9,8 @@
 #include <fstream>
 #include <random>
 
-#include "template/workbook/workbook.h"
-#include "template/workbook/workbook_internal.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_internal.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {

@@ -1,7 +1,7 @@
 // Workbooks made by another program: LibreOffice Calc (calc_source.*, shared strings) and a
 // hand-zipped package (inline_strings.xlsx). See fixtures/make_fixtures.py.
 
-#include "template/workbook/workbook.h"
+#include "workbook/workbook.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {

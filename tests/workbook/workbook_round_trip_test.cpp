@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "template/workbook/workbook.h"
+#include "workbook/workbook.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {

@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/gbk_text.h"
-#include "template/text_table.h"
-#include "template/workbook/workbook.h"
+#include "base/gbk_text.h"
+#include "base/text_table.h"
 #include "tests/support/gbk_literal.h"
 #include "tests/support/scripted_user_interface.h"
 #include "tests/support/test_files.h"
+#include "workbook/workbook.h"
 
 namespace brindlecot::workbook_test {
 

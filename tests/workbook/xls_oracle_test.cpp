@@ -13,8 +13,8 @@
 #include <tuple>
 
 #include "biff_builder.h"
-#include "template/workbook/workbook.h"
-#include "template/workbook/workbook_internal.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_internal.h"
 #include "workbook_test_support.h"
 
 namespace brindlecot {

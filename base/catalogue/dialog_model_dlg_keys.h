@@ -1,0 +1,106 @@
+#pragma once
+
+#include "base/catalogue/catalogue_key.h"
+
+// Catalogue section "DialogModelDlg". Template loading and the template editor. Texts with %s / %d
+// are filled with FormatMessage in the order noted.
+namespace brindlecot::catalogue::DialogModelDlg {
+
+inline constexpr std::string_view kSection = "DialogModelDlg";
+
+inline constexpr CatalogueKey kModeWithoutTypeLens{kSection, "msg2"};
+inline constexpr CatalogueKey kInMissing{kSection, "msg3"};
+inline constexpr CatalogueKey kOutMissing{kSection, "msg4"};
+inline constexpr CatalogueKey kInNeedDescryptMissing{kSection, "msg5"};
+inline constexpr CatalogueKey kOutNeedEncryptMissing{kSection, "msg6"};
+inline constexpr CatalogueKey kNeedFillMissing{kSection, "msg7"};
+inline constexpr CatalogueKey kSpliteMissing{kSection, "msg8"};
+inline constexpr CatalogueKey kStatisticsMissing{kSection, "msg9"};
+// Field name, "index".
+inline constexpr CatalogueKey kFieldWithoutIndex{kSection, "msg10"};
+// The token.
+inline constexpr CatalogueKey kFieldWithoutName{kSection, "msg11"};
+// Field name, "value".
+inline constexpr CatalogueKey kFieldWithoutValue{kSection, "msg12"};
+// Field name, "index", index.
+inline constexpr CatalogueKey kDuplicateIndex{kSection, "msg13"};
+// typeLens, sum of the field lengths.
+inline constexpr CatalogueKey kLengthsDoNotAddUp{kSection, "msg14"};
+// Field name, "type".
+inline constexpr CatalogueKey kFieldWithoutType{kSection, "msg15"};
+// Field name, "visible".
+inline constexpr CatalogueKey kFieldWithoutVisible{kSection, "msg16"};
+// Field name, "isRequisite".
+inline constexpr CatalogueKey kFieldWithoutIsRequisite{kSection, "msg17"};
+inline constexpr CatalogueKey kRowNumberHeading{kSection, "msg18"};
+inline constexpr CatalogueKey kErrorHeading{kSection, "msg19"};
+// Number of rows.
+inline constexpr CatalogueKey kStatisticsRows{kSection, "msg20"};
+// Summary so far, amount, label.
+inline constexpr CatalogueKey kStatisticsSum{kSection, "msg21"};
+// Summary so far, amount, label.
+inline constexpr CatalogueKey kStatisticsAverage{kSection, "msg22"};
+// Summary so far, amount, label.
+inline constexpr CatalogueKey kStatisticsMaximum{kSection, "msg23"};
+// Summary so far, amount, label.
+inline constexpr CatalogueKey kStatisticsMinimum{kSection, "msg24"};
+// The heading.
+inline constexpr CatalogueKey kHeadingMatchesNoField{kSection, "msg25"};
+// Field name, default value.
+inline constexpr CatalogueKey kInvisibleDefaultFails{kSection, "msg26"};
+inline constexpr CatalogueKey kFixedLengthWithoutTypeLens{kSection, "msg27"};
+// Application-captioned.
+inline constexpr CatalogueKey kImportFileUnreadable{kSection, "msg28"};
+inline constexpr CatalogueKey kLineLengthWrong{kSection, "msg29"};
+// The heading.
+inline constexpr CatalogueKey kColumnNamesNoField{kSection, "msg30"};
+// The heading.
+inline constexpr CatalogueKey kFieldLengthBelowOne{kSection, "msg31"};
+inline constexpr CatalogueKey kNoRowsToExport{kSection, "msg32"};
+// Yes/No.
+inline constexpr CatalogueKey kConfirmDeleteRows{kSection, "msg33"};
+inline constexpr CatalogueKey kNoKeyInstalled{kSection, "msg35"};
+inline constexpr CatalogueKey kTextFileFilter{kSection, "msg36"};
+inline constexpr CatalogueKey kImportDecryptFailed{kSection, "msg37"};
+inline constexpr CatalogueKey kWorkbookReadFailed{kSection, "msg38"};
+inline constexpr CatalogueKey kExportOverImport{kSection, "msg40"};
+inline constexpr CatalogueKey kExportWriteFailed{kSection, "msg41"};
+inline constexpr CatalogueKey kExportSealFailed{kSection, "msg42"};
+inline constexpr CatalogueKey kExportDone{kSection, "msg43"};
+// Drawn above the record table.
+inline constexpr CatalogueKey kRecordsLabel{kSection, "msg44"};
+// Context menu 32781.
+inline constexpr CatalogueKey kAddRowMenu{kSection, "msg45"};
+// Context menu 32771.
+inline constexpr CatalogueKey kDeleteRowsMenu{kSection, "msg46"};
+// Button 1044.
+inline constexpr CatalogueKey kAddButton{kSection, "msg47"};
+// Button 1045.
+inline constexpr CatalogueKey kDeleteButton{kSection, "msg48"};
+// Menu 32773.
+inline constexpr CatalogueKey kImportMenu{kSection, "msg49"};
+// Menu 32772.
+inline constexpr CatalogueKey kExportMenu{kSection, "msg50"};
+// Title of the menu bar's first menu.
+inline constexpr CatalogueKey kOperationsMenu{kSection, "msg51"};
+// Something other than a regular file is at the output path.
+inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg52"};
+// Typed characters that GBK cannot hold (refused in the cell edit).
+inline constexpr CatalogueKey kUnencodableCharacters{kSection, "msg53"};
+// Number of error rows, shown beside the statistics.
+inline constexpr CatalogueKey kErrorRowCount{kSection, "msg54"};
+// Menu items that move to the next / previous error row.
+inline constexpr CatalogueKey kNextErrorRowMenu{kSection, "msg55"};
+inline constexpr CatalogueKey kPreviousErrorRowMenu{kSection, "msg56"};
+// Menu item that pastes rows copied from a spreadsheet.
+inline constexpr CatalogueKey kPasteRowsMenu{kSection, "msg57"};
+// What a paste did not store: the count, one line per refused value (row, column
+// heading, reason), the rest counted, and the values right of the last column.
+inline constexpr CatalogueKey kPasteNotStored{kSection, "msg58"};
+inline constexpr CatalogueKey kPasteRefusedValue{kSection, "msg59"};
+inline constexpr CatalogueKey kPasteMoreRefused{kSection, "msg60"};
+inline constexpr CatalogueKey kPasteBeyondLastColumn{kSection, "msg61"};
+// A pasted value holding a tab or a line break would split its batch line.
+inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
+
+}  // namespace brindlecot::catalogue::DialogModelDlg

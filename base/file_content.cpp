@@ -1,0 +1,166 @@
+#include "base/file_content.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace brindlecot {
+namespace {
+
+constexpr std::size_t kReadChunk = 1 << 16;
+// Lines are read in blocks this big: few system calls, little memory.
+constexpr std::size_t kLineReadBlock = 1 << 20;
+
+}  // namespace
+
+std::optional<ReadableFile> ReadableFile::Open(const std::string& path) {
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO. The kind is judged on the
+    // descriptor, never on the name again: a name checked first and opened after could be
+    // swapped for a FIFO in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    ReadableFile file(fd, 0);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    // Reads of the regular file then wait for the disk as reads normally do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return std::nullopt;
+    file.size_ = static_cast<std::size_t>(status.st_size);
+    return std::optional<ReadableFile>(std::move(file));
+}
+
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+    other.fd_ = -1;
+}
+
+ReadableFile::~ReadableFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::optional<std::size_t> ReadableFile::Read(char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::read(fd_, buffer + done, size - done);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return done;
+}
+
+std::optional<std::size_t> ReadableFile::ReadAt(std::uint64_t offset, char* buffer,
+                                                std::size_t size) const {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+        return std::nullopt;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count =
+            ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return done;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file)
+        return std::nullopt;
+    // The size is only a hint: the file may grow or shrink while it is read.
+    std::string bytes(file->Size(), '\0');
+    const std::optional<std::size_t> count = file->Read(bytes.data(), bytes.size());
+    if (!count)
+        return std::nullopt;
+    bytes.resize(*count);
+    if (*count < file->Size())
+        return bytes;
+    char more[kReadChunk];
+    for (;;) {
+        const std::optional<std::size_t> extra = file->Read(more, sizeof more);
+        if (!extra)
+            return std::nullopt;
+        bytes.append(more, *extra);
+        if (*extra < sizeof more)
+            break;
+    }
+    return bytes;
+}
+
+std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std::uint8_t> buffer) {
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file)
+        return std::nullopt;
+    return file->Read(reinterpret_cast<char*>(buffer.data()), buffer.size());
+}
+
+std::optional<std::string_view> LineReader::Next() {
+    for (;;) {
+        const char* from = buffer_.data() + start_ + scanned_;
+        const auto* feed =
+            static_cast<const char*>(std::memchr(from, '\n', end_ - start_ - scanned_));
+        if (feed != nullptr) {
+            const std::size_t lineEnd = static_cast<std::size_t>(feed - buffer_.data());
+            std::string_view line(buffer_.data() + start_, lineEnd - start_);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            start_ = lineEnd + 1;
+            scanned_ = 0;
+            return line;
+        }
+        scanned_ = end_ - start_;
+        if (atEnd_) {
+            if (start_ == end_)
+                return std::nullopt;
+            // The last line has no LF; a CR at its very end is kept, as text mode keeps it.
+            const std::string_view line(buffer_.data() + start_, end_ - start_);
+            start_ = end_;
+            scanned_ = 0;
+            return line;
+        }
+        if (!Refill())
+            return std::nullopt;
+    }
+}
+
+// Moves the unfinished line to the front and reads the next block behind it; the buffer
+// grows only when one line is longer than what it holds.
+bool LineReader::Refill() {
+    const std::size_t pending = end_ - start_;
+    if (start_ > 0 && pending > 0)
+        std::memmove(buffer_.data(), buffer_.data() + start_, pending);
+    start_ = 0;
+    end_ = pending;
+    if (buffer_.size() < pending + kLineReadBlock)
+        buffer_.resize(std::max(buffer_.size() * 2, pending + kLineReadBlock));
+    const std::optional<std::size_t> count = file_.Read(buffer_.data() + end_, kLineReadBlock);
+    if (!count) {
+        failed_ = true;
+        return false;
+    }
+    end_ += *count;
+    atEnd_ = *count < kLineReadBlock;
+    return true;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,327 @@
+#include "commands/record_export.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+
+#include <optional>
+
+#include "base/message_catalogue.h"
+#include "base/scratch_file.h"
+#include "base/staged_file.h"
+#include "commands/batch_text.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/installed_key_crypt.h"
+#include "template/field_rules.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_conversion.h"
+
+namespace brindlecot {
+namespace {
+
+enum class OutputFormat { Workbook, Text, None };
+
+OutputFormat FormatOf(const Template& definition) {
+    if (definition.outXls)
+        return OutputFormat::Workbook;
+    if (definition.outTxt)
+        return OutputFormat::Text;
+    return OutputFormat::None;
+}
+
+// Mode of the files the export delivers; scratch files get 0600 (scratch_file.h).
+constexpr mode_t kOutputMode = 0666;
+constexpr char kStagedInfix[] = "_temp";
+
+bool EndsWithNoCase(const std::string& text, std::string_view tail) {
+    if (text.size() < tail.size())
+        return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char c = text[text.size() - tail.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != tail[i])
+            return false;
+    }
+    return true;
+}
+
+bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInterface& ui) {
+    const WorkbookStatus status = WriteWorkbook(path, table);
+    if (!status)
+        ShowWorkbookWriteFailure(ui, status);
+    return status.ok();
+}
+
+// Makes the batch text line of a record straight from the record table: the same cells
+// CollectRecords gives, without holding a copy of every record.
+class BatchLineMaker {
+public:
+    explicit BatchLineMaker(const Template& definition) : definition_(definition) {
+        columns_.reserve(definition.fields.size());
+        for (const FieldItem& field : definition.fields) {
+            Column column{&field, field.visible && field.columnNumber >= 1,
+                          ParsedTypeCode(field.type), field.value};
+            if (definition.needFill)
+                FillFieldValue(column.fixedText, column.type);
+            columns_.push_back(std::move(column));
+        }
+    }
+
+    void Append(const RecordTable& records, int row, std::string& line) const {
+        const RecordTable::RowReader reader = records.ReadRow(row);
+        for (std::size_t j = 0; j < columns_.size(); ++j) {
+            if (j > 0)
+                line.append(definition_.splitter);
+            const Column& column = columns_[j];
+            if (!column.inGrid) {
+                line.append(column.fixedText);
+                continue;
+            }
+            const std::string_view value = reader.Cell(column.field->columnNumber);
+            if (!definition_.needFill) {
+                line.append(value);
+                continue;
+            }
+            AppendFilledValue(line, value, column.type);
+        }
+    }
+
+private:
+    struct Column {
+        const FieldItem* field;
+        bool inGrid;
+        ParsedTypeCode type;
+        std::string fixedText;  // an invisible field's value, padded once for every record
+    };
+    const Template& definition_;
+    std::vector<Column> columns_;
+};
+
+bool WriteRecordsAsBatchText(const std::string& path, const Template& definition,
+                             const RecordTable& records, CommandProgress& progress) {
+    const BatchLineMaker maker(definition);
+    const auto rows = static_cast<std::size_t>(records.RowCount());
+    progress.Start(0);
+    return WriteBatchLines(path, rows, [&](std::size_t row, std::string& pending) {
+        const std::size_t before = pending.size();
+        maker.Append(records, static_cast<int>(row), pending);
+        const std::size_t made = pending.size() - before + 2;
+        // Fixed-width lines are all as long as the first, so the whole size is known.
+        if (row == 0 && definition.needFill)
+            progress.expected.store(made * rows, std::memory_order_relaxed);
+        progress.Add(made);
+    });
+}
+
+// Writes the plain output at `path`.
+bool WritePlainFile(OutputFormat format, const std::string& path, const Template& definition,
+                    const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
+    if (format == OutputFormat::Workbook)
+        return WriteWorkbookFile(path, CollectRecords(definition, records, true), ui);
+    return WriteRecordsAsBatchText(path, definition, records, progress);
+}
+
+// The output written under a fresh name beside `target` and renamed over it when complete.
+// The workbook bridge does that itself, but it picks the format from the name, so a name
+// such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
+bool WriteStagedOutput(OutputFormat format, const std::string& target, const Template& definition,
+                       const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
+    if (format == OutputFormat::Workbook &&
+        (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
+        // The bridge stages and renames itself.
+        return WriteWorkbookFile(target, CollectRecords(definition, records, true), ui);
+    }
+    std::optional<StagedFile> staged = StagedFile::Create(
+        target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
+    if (!staged)
+        return false;
+    return WritePlainFile(format, staged->Path(), definition, records, ui, progress) &&
+           staged->ReplaceTarget(target);
+}
+
+enum class SealStep { Done, WriteFailed, SealFailed };
+
+// Writes the plain output into `scratch`, seals it into a fresh file beside `target` and
+// renames that over `target`.
+SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
+                           const std::string& target, const Template& definition,
+                           const RecordTable& records, UserInterface& ui,
+                           CommandProgress& progress) {
+    if (!WritePlainFile(format, scratch.path(), definition, records, ui, progress))
+        return SealStep::WriteFailed;
+    std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
+    if (!sealed)
+        return SealStep::SealFailed;
+    if (CryptWithInstalledKey(kCryptModeSeal, scratch.path(), sealed->Path()) != 0)
+        return SealStep::SealFailed;
+    return sealed->ReplaceTarget(target) ? SealStep::Done : SealStep::WriteFailed;
+}
+
+// The export gate: rows there, none of them broken.
+bool PassesGate(TemplateEditor& editor) {
+    const RecordTable& records = editor.Records();
+    if (records.RowCount() == 0) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoRowsToExport));
+        return false;
+    }
+    for (int row = 0; row < records.RowCount(); ++row) {
+        const std::string_view error = records.ErrorText(row);
+        if (error.empty())
+            continue;
+        editor.Say(std::string(error));
+        editor.FocusRecords();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ExportFilter(const Template& definition) {
+    switch (FormatOf(definition)) {
+        case OutputFormat::Workbook:
+            return kWorkbookFilter;
+        case OutputFormat::Text:
+            return LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
+        case OutputFormat::None:
+            break;
+    }
+    return {};
+}
+
+std::string ExportExtension(const Template& definition) {
+    switch (FormatOf(definition)) {
+        case OutputFormat::Workbook:
+            return ".xls";
+        case OutputFormat::Text:
+            return ".txt";
+        case OutputFormat::None:
+            break;
+    }
+    return {};
+}
+
+std::string ExportTargetPath(const Template& definition, const std::string& chosen) {
+    const std::string extension = ExportExtension(definition);
+    if (chosen.find(extension) != std::string::npos)
+        return chosen;
+    return chosen + extension;
+}
+
+TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook) {
+    const int firstData = forWorkbook ? 1 : 0;
+    const std::size_t fieldCount = definition.fields.size();
+    TextTable table(static_cast<std::size_t>(records.RowCount() + firstData), TextRow(fieldCount));
+    const bool pad = definition.needFill && !forWorkbook;
+    for (std::size_t column = 0; column < fieldCount; ++column) {
+        const FieldItem& field = definition.fields[column];
+        if (forWorkbook)
+            table[0][column] = field.name;
+        // By column number, not by heading: two fields may share a name, and each must
+        // still carry its own values.
+        const bool inGrid = field.visible && field.columnNumber >= 1;
+        std::string padded = field.value;
+        if (pad)
+            FillFieldValue(padded, field.type);
+        for (int row = 0; row < records.RowCount(); ++row) {
+            std::string& cell =
+                table[static_cast<std::size_t>(row) + static_cast<std::size_t>(firstData)][column];
+            if (!inGrid) {
+                cell = padded;
+                continue;
+            }
+            cell.assign(records.Cell(row, field.columnNumber));
+            if (pad)
+                FillFieldValue(cell, field.type);
+        }
+    }
+    return table;
+}
+
+std::string BatchLineOf(const Template& definition, const RecordTable& records, int row) {
+    std::string line;
+    if (row >= 0 && row < records.RowCount())
+        BatchLineMaker(definition).Append(records, row, line);
+    return line;
+}
+
+std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOutcome& ended) {
+    const Template& definition = editor.Definition();
+    ended = ExportOutcome::Refused;
+    if (definition.outNeedEncrypt && !LoadInstalledKey()) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
+        return std::nullopt;
+    }
+    if (!PassesGate(editor))
+        return std::nullopt;
+
+    const std::optional<std::string> chosen =
+        editor.Ui().ChooseFileToSave(ExportFilter(definition));
+    if (!chosen || chosen->empty()) {
+        ended = ExportOutcome::Cancelled;
+        return std::nullopt;
+    }
+    const OutputFormat format = FormatOf(definition);
+    ExportTarget target{ExportTargetPath(definition, *chosen),
+                        *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt")};
+    // Neither the output nor the scratch file that precedes sealing may be the file the
+    // records came from: writing there would destroy it.
+    const std::string& imported = editor.LastImportPath();
+    if (!imported.empty() &&
+        (IsSameFile(target.path, imported) ||
+         (definition.outNeedEncrypt && IsSameFile(target.scratchPath, imported)))) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportOverImport));
+        return std::nullopt;
+    }
+    if (IsOccupiedByNonRegularFile(target.path)) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kOutputNotRegularFile));
+        return std::nullopt;
+    }
+    if (format == OutputFormat::None) {
+        // A template that names no output format has nothing to write; saying "done"
+        // would report a file that does not exist.
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
+        ended = ExportOutcome::Failed;
+        return std::nullopt;
+    }
+    return target;
+}
+
+ExportOutcome WriteExport(TemplateEditor& editor, const ExportTarget& target) {
+    const Template& definition = editor.Definition();
+    const OutputFormat format = FormatOf(definition);
+    const RecordTable& records = editor.Records();
+    UserInterface& ui = editor.Ui();
+    CommandProgress& progress = editor.Progress();
+    progress.Start(0);
+    if (!definition.outNeedEncrypt) {
+        // A failed write leaves whatever was at the target as it was: the output is
+        // written beside it and renamed over it only when complete.
+        if (!WriteStagedOutput(format, target.path, definition, records, ui, progress)) {
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
+            return ExportOutcome::Failed;
+        }
+    } else {
+        const ScratchFile scratch(target.scratchPath);
+        switch (
+            WriteSealedOutput(format, scratch, target.path, definition, records, ui, progress)) {
+            case SealStep::Done:
+                break;
+            case SealStep::WriteFailed:
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
+                return ExportOutcome::Failed;
+            case SealStep::SealFailed:
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportSealFailed));
+                return ExportOutcome::Failed;
+        }
+    }
+    progress.Finish();
+    editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportDone));
+    return ExportOutcome::Written;
+}
+
+ExportOutcome ExportRecords(TemplateEditor& editor) {
+    ExportOutcome ended = ExportOutcome::Refused;
+    const std::optional<ExportTarget> target = ChooseExportTarget(editor, ended);
+    return target ? WriteExport(editor, *target) : ended;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,334 @@
+#include "commands/record_import.h"
+#include "base/catalogue/dialog_model_dlg_keys.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+#include "base/file_content.h"
+#include "base/message_catalogue.h"
+#include "base/message_format.h"
+#include "base/scratch_file.h"
+#include "base/startup.h"
+#include "commands/line_cutting.h"
+#include "commands/record_export.h"
+#include "filecrypt/installed_key.h"
+#include "filecrypt/installed_key_crypt.h"
+#include "template/field_rules.h"
+#include "workbook/workbook.h"
+#include "workbook/workbook_conversion.h"
+
+namespace brindlecot {
+namespace {
+
+// One field of a batch line: where its value lies and which record table column gets it.
+struct LineSlot {
+    const FieldItem* field = nullptr;
+    int column = -1;  // record table column, -1 for an invisible field
+    int width = 0;    // total length of the type code
+    ParsedTypeCode type;
+};
+
+// A batch line carries every field of the template, invisible ones included (the export
+// writes them all), so values are taken field by field in index order and the slots of
+// invisible fields are stepped over rather than handed to the next column.
+std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
+    std::vector<LineSlot> slots;
+    for (const FieldItem& field : editor.Definition().fields) {
+        const bool inGrid = field.visible && editor.FieldOfColumn(field.columnNumber) == &field;
+        slots.push_back({&field, inGrid ? field.columnNumber : -1, TotalLength(field.type),
+                         ParsedTypeCode(field.type)});
+    }
+    return slots;
+}
+
+// Checks a value going into the record table: the first broken rule of a record becomes
+// its error text; an unusable type code is the template's fault and stops the caller.
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, const ParsedTypeCode& type,
+                  std::string& cell, std::string& error) {
+    std::string message;
+    const int result = TemplateEditor::CheckValue(field, type, cell, message);
+    if (result == RuleBadType) {
+        editor.Say(message);
+        return false;
+    }
+    if (result != RuleOk && error.empty())
+        error = message;
+    return true;
+}
+
+enum class LineEnd { Read, Abandoned };
+
+// Cuts one line into `cells` (record table columns 1.., so cell c-1 is column c) and
+// `error`, checking values when the template has fixed widths.
+LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots,
+                std::string_view line, const std::string& splitter, std::vector<std::string>& cells,
+                std::string& error) {
+    const Template& definition = editor.Definition();
+    std::vector<std::string_view> pieces;
+    if (!splitter.empty())
+        pieces = SplitAtSeparator(line, splitter[0], slots.size());
+    std::size_t offset = 0;
+    for (std::size_t slot = 0; slot < slots.size(); ++slot) {
+        const LineSlot& plan = slots[slot];
+        if (definition.needFill && plan.column >= 1 && plan.width < 1) {
+            editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kFieldLengthBelowOne),
+                                     {std::string_view(plan.field->name)}));
+            return LineEnd::Abandoned;
+        }
+        std::string_view value;
+        if (!splitter.empty()) {
+            if (slot < pieces.size())
+                value = pieces[slot];
+        } else if (definition.needFill) {
+            const std::size_t width = plan.width > 0 ? static_cast<std::size_t>(plan.width) : 0;
+            if (offset < line.size())
+                value = line.substr(offset, width);
+            offset += width;
+        }
+        if (plan.column < 1)
+            continue;
+        std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
+        cell.assign(value);
+        if (definition.needFill && !StoreChecked(editor, *plan.field, plan.type, cell, error)) {
+            // The line is abandoned before this value is stored: it was never checked.
+            cell.clear();
+            return LineEnd::Abandoned;
+        }
+    }
+    return LineEnd::Read;
+}
+
+// Header cells of a workbook that name record table columns: the first ones, as many as
+// there are field columns. A cell naming an invisible field (a workbook this program
+// exported carries all fields) is stepped over instead of ending the import.
+bool MapWorkbookHeader(const TemplateEditor& editor, const TextRow& header,
+                       std::vector<std::pair<std::size_t, int>>& mapped) {
+    const RecordTable& records = editor.Records();
+    const std::size_t wanted = static_cast<std::size_t>(records.FieldColumnCount());
+    for (std::size_t cell = 0; cell < header.size() && mapped.size() < wanted; ++cell) {
+        const int column = FindColumnByHeading(editor.Definition(), records, header[cell]);
+        if (column >= 1) {
+            mapped.emplace_back(cell, column);
+            continue;
+        }
+        const FieldItem* named = FindFieldByName(editor.Definition(), header[cell]);
+        if (named != nullptr && !named->visible)
+            continue;
+        editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kHeadingMatchesNoField),
+                                 {std::string_view(header[cell])}));
+        return false;
+    }
+    return true;
+}
+
+void ShowUnreadable(const TemplateEditor& editor) {
+    editor.Ui().ShowMessage(kApplicationName,
+                            LoadMessage(catalogue::DialogModelDlg::kImportFileUnreadable));
+}
+
+}  // namespace
+
+TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path, int typeLens,
+                                const std::string& splitter) {
+    TextImportResult result;
+    const Template& definition = editor.Definition();
+    if (definition.needFill && typeLens < 1) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kFixedLengthWithoutTypeLens));
+        return result;
+    }
+    RecordTable& records = editor.Records();
+    RecordTable::BulkChange bulk(records);
+    records.ClearRows();
+    std::optional<ReadableFile> file = ReadableFile::Open(path);
+    if (!file) {
+        ShowUnreadable(editor);
+        return result;
+    }
+    // Lines of a fixed-width file all have the same length, so their number is known.
+    if (definition.needFill)
+        records.Reserve(static_cast<int>(
+            std::min<std::size_t>(file->Size() / (static_cast<std::size_t>(typeLens) + 1),
+                                  std::numeric_limits<int>::max())));
+    CommandProgress& progress = editor.Progress();
+    progress.Start(file->Size());
+    // The file is read a block at a time: only the records stay in memory.
+    LineReader lines(std::move(*file));
+    result.read = true;
+
+    const std::vector<LineSlot> slots = PlanLine(editor);
+    std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
+    std::string error;
+    while (const std::optional<std::string_view> next = lines.Next()) {
+        const std::string_view line = *next;
+        progress.Add(line.size() + 1);
+        if (line.empty())
+            continue;
+        if (definition.needFill) {
+            const std::size_t separators =
+                splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
+            if (line.size() - separators != static_cast<std::size_t>(typeLens)) {
+                editor.Say(LoadMessage(catalogue::DialogModelDlg::kLineLengthWrong));
+                result.complete = false;
+                break;
+            }
+        }
+        for (std::string& cell : cells)
+            cell.clear();
+        error.clear();
+        if (CutLine(editor, slots, line, splitter, cells, error) == LineEnd::Abandoned)
+            result.complete = false;
+        records.AppendRow(cells, error);
+        ++result.records;
+    }
+    if (lines.Failed()) {
+        records.ClearRows();
+        ShowUnreadable(editor);
+        result = TextImportResult{};
+    }
+    progress.Finish();
+    return result;
+}
+
+bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
+    RecordTable& records = editor.Records();
+    RecordTable::BulkChange bulk(records);
+    records.ClearRows();
+    const TextRow header = table.empty() ? TextRow{} : table.front();
+    std::vector<std::pair<std::size_t, int>> mapped;
+    if (!MapWorkbookHeader(editor, header, mapped))
+        return false;
+
+    const std::size_t recordCount = table.empty() ? 0 : table.size() - 1;
+    const std::size_t columnCount = static_cast<std::size_t>(records.FieldColumnCount());
+    std::vector<std::vector<std::string>> cells(recordCount, std::vector<std::string>(columnCount));
+    std::vector<std::string> errors(recordCount);
+
+    std::vector<bool> fromWorkbook(editor.Definition().fields.size(), false);
+    for (const auto& [headerCell, column] : mapped) {
+        const FieldItem* field = editor.FieldOfColumn(column);
+        if (field == nullptr)
+            return false;
+        const ParsedTypeCode type(field->type);
+        fromWorkbook[static_cast<std::size_t>(field - editor.Definition().fields.data())] = true;
+        for (std::size_t record = 0; record < recordCount; ++record) {
+            const TextRow& row = table[record + 1];
+            std::string& cell = cells[record][static_cast<std::size_t>(column - 1)];
+            cell = headerCell < row.size() ? row[headerCell] : std::string();
+            if (!StoreChecked(editor, *field, type, cell, errors[record]))
+                return false;
+        }
+    }
+
+    Template& definition = editor.MutableDefinition();
+    for (std::size_t position = 0; position < definition.fields.size(); ++position) {
+        if (fromWorkbook[position])
+            continue;
+        FieldItem& field = definition.fields[position];
+        if (editor.FieldOfColumn(field.columnNumber) == &field) {
+            const ParsedTypeCode type(field.type);
+            for (std::size_t record = 0; record < recordCount; ++record) {
+                std::string& cell = cells[record][static_cast<std::size_t>(field.columnNumber - 1)];
+                cell = field.value;
+                if (!StoreChecked(editor, field, type, cell, errors[record]))
+                    return false;
+            }
+            continue;
+        }
+        std::string ignored;
+        if (TemplateEditor::CheckValue(field, field.value, ignored) != RuleOk) {
+            editor.Say(
+                FormatMessage(LoadMessage(catalogue::DialogModelDlg::kInvisibleDefaultFails),
+                              {std::string_view(field.name), std::string_view(field.value)}));
+            return false;
+        }
+    }
+
+    records.Reserve(static_cast<int>(recordCount));
+    for (std::size_t record = 0; record < recordCount; ++record)
+        records.AppendRow(cells[record], errors[record]);
+    return true;
+}
+
+bool ImportChecksValues(const Template& definition) {
+    return definition.inXls || (definition.inTxt && definition.needFill);
+}
+
+std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcome& ended) {
+    const Template& definition = editor.Definition();
+    // Every user of the key reloads it first, so a keyConf replaced meanwhile counts.
+    LoadInstalledKey();
+    if (definition.inNeedDescrypt && CurrentInstalledKey().Empty()) {
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kNoKeyInstalled));
+        ended = ImportOutcome::Refused;
+        return std::nullopt;
+    }
+    std::string filter;
+    if (definition.inXls) {
+        filter = kWorkbookFilter;
+    } else if (definition.inTxt) {
+        filter = LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
+    }
+    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter);
+    if (!chosen || chosen->empty()) {
+        ended = ImportOutcome::Cancelled;
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chosen) {
+    const Template& definition = editor.Definition();
+    editor.Progress().Start(0);
+    std::optional<ScratchFile> opened;
+    std::string readPath = chosen;
+    if (definition.inNeedDescrypt) {
+        opened.emplace(chosen + "_temp");
+        if (CryptWithInstalledKey(kCryptModeOpen, chosen, opened->path()) != 0) {
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kImportDecryptFailed));
+            return ImportOutcome::Failed;
+        }
+        readPath = opened->path();
+    }
+
+    ImportOutcome outcome = ImportOutcome::Imported;
+    if (definition.inXls) {
+        TextTable table;
+        const WorkbookStatus status = ReadWorkbook(readPath, table);
+        if (!status) {
+            ShowWorkbookReadFailure(editor.Ui(), status);
+            editor.Say(LoadMessage(catalogue::DialogModelDlg::kWorkbookReadFailed));
+            return ImportOutcome::Failed;
+        }
+        if (!FillFromWorkbook(editor, table)) {
+            editor.Records().ClearRows();
+            outcome = ImportOutcome::Failed;
+        }
+    } else if (definition.inTxt) {
+        const std::string splitter =
+            definition.hasSplitter ? definition.splitter.substr(0, 1) : std::string();
+        const TextImportResult read =
+            ImportTextFile(editor, readPath, definition.typeLens, splitter);
+        if (!read.read) {
+            editor.Records().ClearRows();
+            return ImportOutcome::Failed;
+        }
+        if (!read.complete)
+            outcome = ImportOutcome::Incomplete;
+    }
+    // The file the person chose, not the scratch copy it was opened into: only then does
+    // the export refuse to write over the file just imported when it was sealed.
+    editor.SetLastImportPath(chosen);
+    opened.reset();
+    editor.RefreshStatistics();
+    editor.RenumberRows();
+    return outcome;
+}
+
+ImportOutcome ImportRecords(TemplateEditor& editor) {
+    ImportOutcome ended = ImportOutcome::Cancelled;
+    const std::optional<std::string> chosen = ChooseImportFile(editor, ended);
+    return chosen ? ImportRecordsFrom(editor, *chosen) : ended;
+}
+
+}  // namespace brindlecot

@@ -1,0 +1,188 @@
+#include "gui/filecrypt/single_file_dialog.h"
+
+#include "base/catalogue/dialog_single_file_crypt_keys.h"
+#include "base/gbk_text.h"
+#include "base/message_catalogue.h"
+#include "gui/resources/resource_paths.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace brindlecot {
+namespace {
+
+namespace texts = catalogue::DialogSingleFileCrypt;
+
+// Sealed file: a 24-byte wrapped session key, the data padded to whole 8-byte blocks
+// (1 to 8 bytes of padding), and an 8-byte check block.
+constexpr std::uint64_t kSealHeader = 24;
+constexpr std::uint64_t kSealBlock = 8;
+constexpr std::uint64_t kSealTrailer = kSealBlock;
+// The suffix and the random part of the name under which a result is written beside its
+// output before it replaces it.
+constexpr std::string_view kWorkingSuffix = "_temp";
+constexpr std::size_t kWorkingRandomLength = 6;
+
+QString CatalogueText(CatalogueKey key) {
+    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+// The largest file now being written beside `outputPath` under its working name.
+std::uint64_t WorkingFileSize(const std::string& outputPath) {
+    const std::filesystem::path output(outputPath);
+    const std::string prefix = output.filename().string() + std::string(kWorkingSuffix);
+    std::filesystem::path folder = output.parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::error_code error;
+    std::uint64_t largest = 0;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() != prefix.size() + kWorkingRandomLength || !name.starts_with(prefix))
+            continue;
+        std::error_code sizeError;
+        const std::uintmax_t size = entry->file_size(sizeError);
+        if (!sizeError)
+            largest = std::max<std::uint64_t>(largest, size);
+    }
+    return largest;
+}
+
+}  // namespace
+
+controls::TaskProgress SingleFileProgress(const std::string& inputPath,
+                                          const std::string& outputPath, bool sealing,
+                                          bool convertsWorkbook) {
+    controls::TaskProgress progress{WorkingFileSize(outputPath), 0};
+    const std::optional<std::uint64_t> inputSize = FileSize(inputPath);
+    if (convertsWorkbook || !inputSize)
+        return progress;
+    if (sealing) {
+        progress.expected =
+            kSealHeader + *inputSize / kSealBlock * kSealBlock + kSealBlock + kSealTrailer;
+    } else if (*inputSize > kSealHeader + kSealTrailer) {
+        // At least one byte of padding goes too; its count is known only at the end.
+        progress.expected = *inputSize - kSealHeader - kSealTrailer - 1;
+    }
+    return progress;
+}
+
+SingleFileDialog::SingleFileDialog(UserInterface& ui, QWidget* parent)
+    : controls::SkinnedDialog(parent),
+      ui_(ui),
+      inputEdit_(new QLineEdit(this)),
+      inputBrowse_(new QPushButton(this)),
+      outputEdit_(new QLineEdit(this)),
+      outputBrowse_(new QPushButton(this)),
+      encrypt_(new QPushButton(this)),
+      decrypt_(new QPushButton(this)),
+      return_(new QPushButton(this)),
+      task_(new controls::BackgroundTask(this, ui)),
+      inputLabel_(CatalogueText(texts::kInputLabel)),
+      outputLabel_(CatalogueText(texts::kOutputLabel)) {
+    SetClientSizeInDialogUnits(274, 91);
+    PlaceInDialogUnits(inputEdit_, 60, 12, 170, 15);
+    PlaceInDialogUnits(inputBrowse_, 235, 12, 30, 15);
+    PlaceInDialogUnits(outputEdit_, 60, 33, 170, 15);
+    PlaceInDialogUnits(outputBrowse_, 235, 33, 30, 15);
+    PlaceInDialogUnits(encrypt_, 61, 58, 40, 15);
+    PlaceInDialogUnits(decrypt_, 106, 58, 40, 15);
+    PlaceInDialogUnits(return_, 190, 58, 40, 15);
+    inputEdit_->setObjectName(QStringLiteral("edit1031"));
+    inputBrowse_->setObjectName(QStringLiteral("button1037"));
+    outputEdit_->setObjectName(QStringLiteral("edit1032"));
+    outputBrowse_->setObjectName(QStringLiteral("button1038"));
+    encrypt_->setObjectName(QStringLiteral("button1023"));
+    decrypt_->setObjectName(QStringLiteral("button1024"));
+    return_->setObjectName(QStringLiteral("button2"));
+    // The boxes show what was chosen; only the browse buttons change them.
+    inputEdit_->setReadOnly(true);
+    outputEdit_->setReadOnly(true);
+
+    setWindowTitle(CatalogueText(texts::kTitle));
+    inputBrowse_->setText(CatalogueText(texts::kBrowseButton));
+    outputBrowse_->setText(CatalogueText(texts::kBrowseButton));
+    encrypt_->setText(CatalogueText(texts::kEncryptButton));
+    decrypt_->setText(CatalogueText(texts::kDecryptButton));
+    return_->setText(CatalogueText(texts::kReturnButton));
+    setWindowIcon(resources::ApplicationIcon());
+
+    task_->SetControlsToDisable({inputBrowse_, outputBrowse_, encrypt_, decrypt_, return_});
+    connect(inputBrowse_, &QPushButton::clicked, this, &SingleFileDialog::BrowseInput);
+    connect(outputBrowse_, &QPushButton::clicked, this, &SingleFileDialog::BrowseOutput);
+    connect(encrypt_, &QPushButton::clicked, this, &SingleFileDialog::Encrypt);
+    connect(decrypt_, &QPushButton::clicked, this, &SingleFileDialog::Decrypt);
+    connect(return_, &QPushButton::clicked, this, &QDialog::reject);
+
+    settings_ = ReadFileCryptConfig(ui_);
+}
+
+void SingleFileDialog::BrowseInput() {
+    const std::optional<std::string> chosen =
+        ui_.ChooseFileToOpen(LoadMessage(texts::kInputFilter));
+    if (!chosen)
+        return;
+    inputPath_ = *chosen;
+    inputExtension_ = FileExtension(inputPath_);
+    inputEdit_->setText(QFile::decodeName(QByteArray::fromStdString(inputPath_)));
+}
+
+void SingleFileDialog::BrowseOutput() {
+    const std::optional<std::string> chosen =
+        ui_.ChooseFileToSave(LoadMessage(texts::kOutputFilter));
+    if (!chosen)
+        return;
+    outputPath_ = *chosen;
+    outputEdit_->setText(QFile::decodeName(QByteArray::fromStdString(outputPath_)));
+}
+
+void SingleFileDialog::Encrypt() {
+    Run(Command::Seal);
+}
+
+void SingleFileDialog::Decrypt() {
+    Run(Command::Open);
+}
+
+void SingleFileDialog::Run(Command command) {
+    // The work gets its own copies: nothing of the dialog is touched off the GUI thread.
+    const std::string input = inputPath_;
+    const std::string output = outputPath_;
+    const FileCryptSettings settings = settings_;
+    const bool sealing = command == Command::Seal;
+    const bool converts = settings.bChange && inputExtension_ == "xls";
+    task_->Run(
+        [=](UserInterface& ui) {
+            return sealing ? SealSingleFile(input, output, settings, ui)
+                           : OpenSingleFile(input, output, settings, ui);
+        },
+        [=] { return SingleFileProgress(input, output, sealing, converts); });
+}
+
+void SingleFileDialog::PaintLabels(QPainter& painter) {
+    // Each label is centred in the space left of its box, on the box's middle line.
+    for (const auto& [box, text] :
+         {std::pair{inputEdit_, &inputLabel_}, std::pair{outputEdit_, &outputLabel_}}) {
+        const QRect geometry = box->geometry();
+        const QRect space(0, geometry.top(), geometry.left(), geometry.height());
+        painter.drawText(space, Qt::AlignCenter | Qt::TextSingleLine, *text);
+    }
+}
+
+}  // namespace brindlecot
