@@ -5,6 +5,7 @@
 #include <unzip.h>
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
@@ -205,6 +206,71 @@ void OnDoctype(void* data, const char*, const char*, const char*, int) {
     XML_StopParser(context->parser, XML_FALSE);
 }
 
+// Bounds what the XML parser must hold whole before it can report it: a tag with its
+// name and attribute values, a comment, a processing instruction. Text between tags is
+// bounded by the handlers as it arrives; a tag is not reported until it ends, so a
+// gigabyte-long name would otherwise be buffered, and re-scanned, whole.
+class MarkupLengthGuard {
+public:
+    // False once a piece of markup runs longer than kMaxTextBytes.
+    bool Feed(const char* data, std::size_t size) {
+        const char* const end = data + size;
+        while (data < end) {
+            if (state_ == State::Text) {
+                const auto* open = static_cast<const char*>(
+                    std::memchr(data, '<', static_cast<std::size_t>(end - data)));
+                if (open == nullptr)
+                    return true;
+                data = open + 1;
+                state_ = State::Opened;
+                length_ = 1;
+                continue;
+            }
+            const char c = *data++;
+            if (++length_ > kMaxTextBytes)
+                return false;
+            Step(c);
+        }
+        return true;
+    }
+
+private:
+    enum class State { Text, Opened, Tag, Quoted, Other };
+
+    void Step(char c) {
+        switch (state_) {
+            case State::Opened:
+                // Comments, CDATA and instructions give quotes no meaning.
+                state_ = (c == '!' || c == '?') ? State::Other : State::Tag;
+                if (state_ == State::Tag)
+                    Step(c);
+                return;
+            case State::Tag:
+                if (c == '"' || c == '\'') {
+                    quote_ = c;
+                    state_ = State::Quoted;
+                } else if (c == '>') {
+                    state_ = State::Text;
+                }
+                return;
+            case State::Quoted:
+                if (c == quote_)
+                    state_ = State::Tag;
+                return;
+            case State::Other:
+                if (c == '>')
+                    state_ = State::Text;
+                return;
+            case State::Text:
+                return;
+        }
+    }
+
+    State state_ = State::Text;
+    char quote_ = '"';
+    std::size_t length_ = 0;
+};
+
 enum class PartOutcome { Parsed, Missing, Damaged };
 
 // Streams one part of the package through `handler`; adds its uncompressed size to
@@ -231,6 +297,7 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
 
     std::vector<char> buffer(1 << 16);
     std::uint64_t total = 0;
+    MarkupLengthGuard guard;
     bool good = true;
     for (;;) {
         const int got =
@@ -244,6 +311,11 @@ PartOutcome ParsePart(void* zip, const std::string& name, XmlHandler& handler, s
         content += static_cast<std::uint64_t>(got);
         if (total > kMaxPartBytes) {
             reason = name + ": part too large";
+            good = false;
+            break;
+        }
+        if (!guard.Feed(buffer.data(), static_cast<std::size_t>(got))) {
+            reason = name + ": a name or attribute value too long";
             good = false;
             break;
         }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <chrono>
 #include <fstream>
 #include <random>
 
@@ -270,6 +271,38 @@ TEST_F(HostilePackage, OneLongSharedStringInThousandsOfCellsIsRefusedInLittleMem
     EXPECT_EQ(reading.outcome, 1);
     EXPECT_GE(reading.growthKilobytes, 0);
     EXPECT_LT(reading.growthKilobytes, 64 * 1024) << "growth of resident memory";
+}
+
+// The parser holds a tag whole until it ends: one name or attribute value of tens of
+// megabytes (a few kilobytes compressed) once took seconds and gigabytes before failing.
+// Every piece of markup is bounded as text is: refused at its first megabyte.
+TEST_F(HostilePackage, HugeNamesAttributeValuesAndCommentsAreRefusedQuicklyInLittleMemory) {
+    const std::string huge(48u << 20, 'a');
+    std::string quotedWithTags = "<sheetData><row r=\"1\" x=\"";
+    for (std::size_t i = 0; i < (48u << 20) / 64; ++i)
+        quotedWithTags += std::string(63, 'b') + ">";  // a '>' inside quotes ends nothing
+    quotedWithTags += "\"/></sheetData>";
+    const std::vector<std::string> sheets{
+        "<sheetData><" + huge + "/></sheetData>",
+        "<sheetData><row r=\"1\" spans=\"" + huge + "\"/></sheetData>",
+        "<sheetData><row r='1' " + huge + "='x'/></sheetData>",
+        quotedWithTags,
+        "<sheetData><!--" + huge + "--></sheetData>",
+    };
+    for (const std::string& sheet : sheets) {
+        const std::string path = Package(sheet);
+        EXPECT_LT(std::filesystem::file_size(path), 256'000u);
+        const auto begin = std::chrono::steady_clock::now();
+        TextTable table;
+        const WorkbookStatus status = ReadWorkbook(path, table);
+        const auto took = std::chrono::steady_clock::now() - begin;
+        EXPECT_EQ(status.error, WorkbookError::Malformed) << sheet.substr(0, 40);
+        EXPECT_NE(status.detail.find("too long"), std::string::npos) << status.detail;
+        EXPECT_LT(took, std::chrono::seconds(1)) << sheet.substr(0, 40);
+        const ChildReading reading = ReadInChild(path);
+        EXPECT_EQ(reading.outcome, 2);
+        EXPECT_LT(reading.growthKilobytes, 16 * 1024) << "growth of resident memory";
+    }
 }
 
 TEST_F(HostilePackage, SharedStringsRepeatedWithinTheLimitAreRead) {
