@@ -135,9 +135,19 @@ int RunCheck(const std::string& argument, ConsoleUserInterface& ui, std::ostream
     return kCliSuccess;
 }
 
-int RunInstallKey(const std::string& key, ConsoleUserInterface& ui) {
+int RunInstallKey(const std::string& key, bool force, ConsoleUserInterface& ui) {
     PrepareKeyFileCipher();
-    ui.AnswerQuestions(true);  // the command is the confirmation
+    // An installed key is replaced only when --force says so, as an output is: files
+    // sealed with it would no longer open. The replacement question is then answered by
+    // --force; with no key installed there is nothing to ask.
+    const std::string keyConf = KeyConfPath();
+    const bool replacing = FileExists(keyConf);
+    if (replacing && !force) {
+        ui.Say(std::string(kProgram) + "a key is installed (" + keyConf +
+               "); add --force to replace it");
+        return kCliFailure;
+    }
+    ui.AnswerQuestions(true, replacing);
     switch (InstallKey(key, ui)) {
         case KeyInstallOutcome::Installed:
             return kCliSuccess;
@@ -236,7 +246,7 @@ int RunCommand(const CommandLine& line, ConsoleUserInterface& ui, std::ostream& 
     } else if (line.command == "check") {
         status = RunCheck(line.operands[0], ui, out);
     } else if (line.command == "install-key") {
-        status = RunInstallKey(line.operands[0], ui);
+        status = RunInstallKey(line.operands[0], line.force, ui);
     } else if (line.command == "export") {
         status = RunExport(line, ui);
     } else if (line.command == "seal" || line.command == "open") {

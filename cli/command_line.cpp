@@ -80,6 +80,7 @@ Commands:
                                 output, or the loader's message.
   install-key KEY               Install KEY (8 hexadecimal digits, the last one a check
                                 digit) as the program's key dialog does, writing keyConf.
+                                An installed key is replaced only with --force.
   export TEMPLATE INPUT OUTPUT  Import INPUT as the template's `in` settings say (opening
                                 it first with the installed key where the template asks),
                                 check every record, and write OUTPUT as its `out` settings
@@ -101,6 +102,7 @@ Options:
                fails. An output file is always replaced whole, never appended to,
                and a failed command leaves it as it was. A device, FIFO or folder
                at OUTPUT is never replaced, with or without --force.
+               For install-key: replace the installed key.
   -h, --help   Print this help.
 
 Messages are the program's catalogue texts (language/config.ini chooses the catalogue),

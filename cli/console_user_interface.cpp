@@ -32,7 +32,8 @@ void ConsoleUserInterface::ShowMessage(const std::string& caption, const std::st
 }
 
 bool ConsoleUserInterface::AskYesNo(const std::string& caption, const std::string& text) {
-    WriteGbkLine(caption, text + (answerYes_ ? " [yes]" : " [no]"));
+    if (showQuestions_)
+        WriteGbkLine(caption, text + (answerYes_ ? " [yes]" : " [no]"));
     return answerYes_;
 }
 

@@ -16,7 +16,12 @@ public:
 
     void AnswerFileToOpen(std::string path) { fileToOpen_ = std::move(path); }
     void AnswerFileToSave(std::string path) { fileToSave_ = std::move(path); }
-    void AnswerQuestions(bool yes) { answerYes_ = yes; }
+    // `shown` false answers without writing the question: for a question that the command
+    // has settled by itself.
+    void AnswerQuestions(bool yes, bool shown = true) {
+        answerYes_ = yes;
+        showQuestions_ = shown;
+    }
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
@@ -33,6 +38,7 @@ private:
     std::optional<std::string> fileToOpen_;
     std::optional<std::string> fileToSave_;
     bool answerYes_ = false;
+    bool showQuestions_ = true;
 };
 
 }  // namespace brindlecot

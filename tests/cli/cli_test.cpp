@@ -193,6 +193,30 @@ TEST_F(CliTest, InstallKeyAppliesTheKeyRulesAndWritesKeyConf) {
     EXPECT_EQ(fs::file_size(App("keyConf")), 8u);
 }
 
+// Replacing an installed key makes every file sealed with it unopenable: like an existing
+// output, it is replaced only with --force, and with no key installed nothing is asked.
+TEST_F(CliTest, InstallKeyReplacesAnInstalledKeyOnlyWithForce) {
+    const std::string question = Text(catalogue::DialogCryptKey::kConfirmReplace);
+    const CliRun first = Cli({"install-key", "3a5c0f1" + std::string(1, KeyCheck())});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_FALSE(Contains(first.err, question)) << first.err;
+    const std::string installed = ReadFileBytes(App("keyConf"));
+
+    const std::string other =
+        "1234567" + std::string(1, "0123456789ABCDEF"[KeyCheckDigit("1234567").value()]);
+    const CliRun refused = Cli({"install-key", other});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Contains(refused.err, "--force")) << refused.err;
+    EXPECT_FALSE(Contains(refused.err, question)) << refused.err;
+    EXPECT_EQ(ReadFileBytes(App("keyConf")), installed);
+
+    const CliRun forced = Cli({"--force", "install-key", other});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_TRUE(Contains(forced.err, question)) << forced.err;
+    EXPECT_NE(ReadFileBytes(App("keyConf")), installed);
+    EXPECT_EQ(LeftoverScratchFiles(folder_.path()), std::vector<std::string>{});
+}
+
 // --- export ---------------------------------------------------------------------
 
 const std::vector<std::string> kPayrollHeader = {"收款账号", "收款人户名", "金额(分)", "发放日期"};
