@@ -2,23 +2,28 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace brindlecot {
 
-// A file under a fresh, unique name (`prefix`, six random characters, `suffix`), made
-// beside the file it will replace. It is removed when it goes out of scope, on every
-// path, unless it was renamed over its target. Because the name is new, nothing stale is
-// ever appended to, and no existing file (an input among them) can be taken for it.
+// The one way every command makes a file on its way: the plain text before sealing, the
+// decrypted input of an import, an output written whole before it replaces the old one,
+// a new keyConf. Such a file is
+// - new and the command's own: it never takes over, appends to or deletes a file that
+//   was there before, whatever its name (an unrelated "out.txt_temp" included);
+// - readable by its owner only from the moment it exists (it may hold plain records);
+// - gone when its owner is, on every path: where the file system allows it the file has
+//   no name at all until it is put in place, so even a killed process leaves nothing;
+//   elsewhere it carries a name that says which host and process made it, and the next
+//   file staged in that folder removes the ones whose process has died.
 class StagedFile {
 public:
-    // Creates the empty file with `mode` (less the process umask). Nothing when no name
-    // could be created (a missing folder, no permission, a name too long).
-    [[nodiscard]] static std::optional<StagedFile> Create(const std::string& prefix,
-                                                          std::string_view suffix, mode_t mode);
+    // Makes the empty file in the folder of `target` (the file it may replace). Nothing
+    // when the folder cannot take it (missing, no permission).
+    [[nodiscard]] static std::optional<StagedFile> Create(const std::string& target);
 
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&&) = delete;
@@ -26,21 +31,33 @@ public:
     StagedFile& operator=(const StagedFile&) = delete;
     ~StagedFile();
 
+    // A path through which this process can open the file (again) while this object lives,
+    // for code that works on paths: the library's CryptFile, the workbook writers.
     const std::string& Path() const { return path_; }
 
-    // Writes `bytes` as the whole content and flushes them to disk.
+    // Writes `bytes` as the whole content.
     [[nodiscard]] bool WriteAll(std::span<const unsigned char> bytes);
 
-    // Flushes the file to disk and renames it over `target` (same folder, so the switch is
-    // atomic: `target` is either the old file or the complete new one). True on success;
-    // the staged file then no longer exists under its own name. Refused when `target` is
-    // something other than a regular file (see IsOccupiedByNonRegularFile).
-    [[nodiscard]] bool ReplaceTarget(const std::string& target);
+    // Flushes the file to disk, puts it in the place of `target` in one step (`target` is
+    // either the old file or the complete new one) and then gives it `mode` (less the umask).
+    // True on success; the staged file is then the target. Refused when something other
+    // than a regular file is at `target` (see IsOccupiedByNonRegularFile).
+    [[nodiscard]] bool ReplaceTarget(const std::string& target, mode_t mode);
 
 private:
-    explicit StagedFile(std::string path) : path_(std::move(path)) {}
+    StagedFile(int descriptor, std::string path, std::string name, std::string besides);
 
-    std::string path_;  // empty once renamed or moved from
+    int descriptor_ = -1;
+    std::string path_;  // what Path() answers
+    std::string name_;  // the file's own name in its folder, empty while it has none
+    std::string beside_;
 };
+
+// Bytes held so far by the staged files, still open, that were made for `target`; for a
+// progress display while a command writes them.
+std::uint64_t StagedBytesFor(const std::string& target);
+
+// True when `name` (the last component of a path) is the name of a staged file.
+bool IsStagedFileName(const std::string& name);
 
 }  // namespace brindlecot

@@ -26,25 +26,17 @@ OutputFormat FormatOf(const Template& definition) {
     return OutputFormat::None;
 }
 
-// Mode of the files the export delivers; scratch files get 0600 (scratch_file.h).
+// Mode of the files the export delivers (less the umask); until then they are owner-only.
 constexpr mode_t kOutputMode = 0666;
-constexpr char kStagedInfix[] = "_temp";
 
-bool EndsWithNoCase(const std::string& text, std::string_view tail) {
-    if (text.size() < tail.size())
-        return false;
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        char c = text[text.size() - tail.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-        if (c != tail[i])
-            return false;
-    }
-    return true;
+// A workbook export is BIFF8 whatever the chosen name, unless that name asks for .xlsx.
+WorkbookFormat WorkbookFormatFor(const std::string& target) {
+    return WorkbookFormatOf(target).value_or(WorkbookFormat::Xls);
 }
 
-bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInterface& ui) {
-    const WorkbookStatus status = WriteWorkbook(path, table);
+bool WriteWorkbookFile(const std::string& path, WorkbookFormat format, const TextTable& table,
+                       UserInterface& ui) {
+    const WorkbookStatus status = WriteWorkbookAs(path, table, format);
     if (!status)
         ShowWorkbookWriteFailure(ui, status);
     return status.ok();
@@ -111,48 +103,46 @@ bool WriteRecordsAsBatchText(const std::string& path, const Template& definition
     });
 }
 
-// Writes the plain output at `path`.
-bool WritePlainFile(OutputFormat format, const std::string& path, const Template& definition,
-                    const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
+// Writes the plain output into the staged file `into`, in the format `target` asks for.
+bool WritePlainFile(OutputFormat format, const StagedFile& into, const std::string& target,
+                    const Template& definition, const RecordTable& records, UserInterface& ui,
+                    CommandProgress& progress) {
     if (format == OutputFormat::Workbook)
-        return WriteWorkbookFile(path, CollectRecords(definition, records, true), ui);
-    return WriteRecordsAsBatchText(path, definition, records, progress);
+        return WriteWorkbookFile(into.Path(), WorkbookFormatFor(target),
+                                 CollectRecords(definition, records, true), ui);
+    return WriteRecordsAsBatchText(into.Path(), definition, records, progress);
 }
 
-// The output written under a fresh name beside `target` and renamed over it when complete.
-// The workbook bridge does that itself, but it picks the format from the name, so a name
-// such as "a.xls.bak" is written under a fresh workbook name here and moved into place.
+// The output written into a staged file beside `target` and put in its place when complete.
 bool WriteStagedOutput(OutputFormat format, const std::string& target, const Template& definition,
                        const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
-    if (format == OutputFormat::Workbook &&
-        (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
-        // The bridge stages and renames itself.
-        return WriteWorkbookFile(target, CollectRecords(definition, records, true), ui);
-    }
-    std::optional<StagedFile> staged = StagedFile::Create(
-        target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
-    if (!staged)
-        return false;
-    return WritePlainFile(format, staged->Path(), definition, records, ui, progress) &&
-           staged->ReplaceTarget(target);
+    std::optional<StagedFile> staged = StagedFile::Create(target);
+    if (!staged && format == OutputFormat::Workbook)
+        ShowWorkbookWriteFailure(
+            ui, {WorkbookError::CannotWrite, "cannot create a file beside the workbook", {}});
+    return staged && WritePlainFile(format, *staged, target, definition, records, ui, progress) &&
+           staged->ReplaceTarget(target, kOutputMode);
 }
 
 enum class SealStep { Done, WriteFailed, SealFailed };
 
-// Writes the plain output into `scratch`, seals it into a fresh file beside `target` and
-// renames that over `target`.
-SealStep WriteSealedOutput(OutputFormat format, const ScratchFile& scratch,
-                           const std::string& target, const Template& definition,
-                           const RecordTable& records, UserInterface& ui,
-                           CommandProgress& progress) {
-    if (!WritePlainFile(format, scratch.path(), definition, records, ui, progress))
+// Writes the plain output into a staged file of its own, seals that into a second one
+// beside `target` and puts the sealed file in the place of `target`. Each export has its
+// own two files, so two exports to one output cannot take each other's.
+SealStep WriteSealedOutput(OutputFormat format, const std::string& target,
+                           const Template& definition, const RecordTable& records,
+                           UserInterface& ui, CommandProgress& progress) {
+    std::optional<StagedFile> plain = StagedFile::Create(target);
+    if (!plain || !WritePlainFile(format, *plain, target, definition, records, ui, progress))
         return SealStep::WriteFailed;
-    std::optional<StagedFile> sealed = StagedFile::Create(target + kStagedInfix, "", kOutputMode);
+    std::optional<StagedFile> sealed = StagedFile::Create(target);
     if (!sealed)
-        return SealStep::SealFailed;
-    if (CryptWithInstalledKey(kCryptModeSeal, scratch.path(), sealed->Path()) != 0)
-        return SealStep::SealFailed;
-    return sealed->ReplaceTarget(target) ? SealStep::Done : SealStep::WriteFailed;
+        return SealStep::WriteFailed;
+    const std::int32_t result =
+        CryptWithInstalledKey(kCryptModeSeal, plain->Path(), sealed->Path());
+    if (result != 0)
+        return IsCryptOutputFailure(result) ? SealStep::WriteFailed : SealStep::SealFailed;
+    return sealed->ReplaceTarget(target, kOutputMode) ? SealStep::Done : SealStep::WriteFailed;
 }
 
 // The export gate: rows there, none of them broken.
@@ -260,14 +250,10 @@ std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOut
         return std::nullopt;
     }
     const OutputFormat format = FormatOf(definition);
-    ExportTarget target{ExportTargetPath(definition, *chosen),
-                        *chosen + (format == OutputFormat::Workbook ? "_temp.xls" : "_temp.txt")};
-    // Neither the output nor the scratch file that precedes sealing may be the file the
-    // records came from: writing there would destroy it.
+    ExportTarget target{ExportTargetPath(definition, *chosen)};
+    // The output may not be the file the records came from: writing there would destroy it.
     const std::string& imported = editor.LastImportPath();
-    if (!imported.empty() &&
-        (IsSameFile(target.path, imported) ||
-         (definition.outNeedEncrypt && IsSameFile(target.scratchPath, imported)))) {
+    if (!imported.empty() && IsSameFile(target.path, imported)) {
         editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportOverImport));
         return std::nullopt;
     }
@@ -277,8 +263,8 @@ std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOut
     }
     if (format == OutputFormat::None) {
         // A template that names no output format has nothing to write; saying "done"
-        // would report a file that does not exist.
-        editor.Say(LoadMessage(catalogue::DialogModelDlg::kExportWriteFailed));
+        // would report a file that does not exist, and the fault is the template's.
+        editor.Say(LoadMessage(catalogue::DialogModelDlg::kOutMissing));
         ended = ExportOutcome::Failed;
         return std::nullopt;
     }
@@ -300,9 +286,7 @@ ExportOutcome WriteExport(TemplateEditor& editor, const ExportTarget& target) {
             return ExportOutcome::Failed;
         }
     } else {
-        const ScratchFile scratch(target.scratchPath);
-        switch (
-            WriteSealedOutput(format, scratch, target.path, definition, records, ui, progress)) {
+        switch (WriteSealedOutput(format, target.path, definition, records, ui, progress)) {
             case SealStep::Done:
                 break;
             case SealStep::WriteFailed:

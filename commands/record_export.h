@@ -37,11 +37,9 @@ TextTable CollectRecords(const Template& definition, const RecordTable& records,
 // the template says; nothing for a row out of range). For a preview of the output.
 std::string BatchLineOf(const Template& definition, const RecordTable& records, int row);
 
-// Where an export writes: the file (the chosen name with its extension) and the scratch
-// file that holds the plain output before sealing.
+// Where an export writes: the chosen name with its extension.
 struct ExportTarget {
     std::string path;
-    std::string scratchPath;
 };
 
 // The export command in two halves, for a window that runs the long second half on a

@@ -9,6 +9,7 @@
 #include "base/message_catalogue.h"
 #include "base/message_format.h"
 #include "base/scratch_file.h"
+#include "base/staged_file.h"
 #include "base/startup.h"
 #include "commands/line_cutting.h"
 #include "commands/record_export.h"
@@ -90,6 +91,9 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
             continue;
         std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
         cell.assign(value);
+        // Unchecked values too must not carry what would break the line they are written to.
+        if (!definition.needFill && error.empty() && BreaksBatchLine(cell))
+            error = RuleMessage(RuleControlCharacter, *plan.field);
         if (definition.needFill && !StoreChecked(editor, *plan.field, plan.type, cell, error)) {
             // The line is abandoned before this value is stored: it was never checked.
             cell.clear();
@@ -159,11 +163,21 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     const std::vector<LineSlot> slots = PlanLine(editor);
     std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
     std::string error;
+    long long lineNumber = 0;
     while (const std::optional<std::string_view> next = lines.Next()) {
         const std::string_view line = *next;
+        ++lineNumber;
         progress.Add(line.size() + 1);
         if (line.empty())
             continue;
+        // A CR left in a line is a line end of its own (old Mac files): read as one line,
+        // its records would merge into one and lose fields, so reading stops here.
+        if (line.find('\r') != std::string_view::npos) {
+            editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kLoneCarriageReturn),
+                                     {lineNumber}));
+            result.complete = false;
+            break;
+        }
         if (definition.needFill) {
             const std::size_t separators =
                 splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
@@ -280,15 +294,21 @@ std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcom
 ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chosen) {
     const Template& definition = editor.Definition();
     editor.Progress().Start(0);
-    std::optional<ScratchFile> opened;
+    // The decrypted records are staged beside the chosen file, readable by its owner only.
+    std::optional<StagedFile> opened =
+        definition.inNeedDescrypt ? StagedFile::Create(chosen) : std::optional<StagedFile>();
     std::string readPath = chosen;
     if (definition.inNeedDescrypt) {
-        opened.emplace(chosen + "_temp");
-        if (CryptWithInstalledKey(kCryptModeOpen, chosen, opened->path()) != 0) {
-            editor.Say(LoadMessage(catalogue::DialogModelDlg::kImportDecryptFailed));
+        const std::int32_t result =
+            opened ? CryptWithInstalledKey(kCryptModeOpen, chosen, opened->Path()) : 0;
+        if (!opened || result != 0) {
+            // A file that could not be written says nothing about the key or the file.
+            editor.Say(LoadMessage(!opened || IsCryptOutputFailure(result)
+                                       ? catalogue::DialogModelDlg::kExportWriteFailed
+                                       : catalogue::DialogModelDlg::kImportDecryptFailed));
             return ImportOutcome::Failed;
         }
-        readPath = opened->path();
+        readPath = opened->Path();
     }
 
     ImportOutcome outcome = ImportOutcome::Imported;

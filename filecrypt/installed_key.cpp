@@ -110,8 +110,8 @@ KeyConfWrite WriteKeyConf(std::string_view keyText) {
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0 && !MakeOwnerOnlyFolders(path.substr(0, slash)))
         return KeyConfWrite::NotWritten;
-    std::optional<StagedFile> staged = StagedFile::Create(path + ".", "", kOwnerOnly);
-    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path))
+    std::optional<StagedFile> staged = StagedFile::Create(path);
+    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path, kOwnerOnly))
         return KeyConfWrite::NotWritten;
     return KeyConfWrite::Written;
 }

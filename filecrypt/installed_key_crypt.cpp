@@ -1,9 +1,15 @@
 #include "filecrypt/installed_key_crypt.h"
 
 #include "base/crypto_binding.h"
+#include "cryptlib/include/kestrelvane.h"
 #include "filecrypt/installed_key.h"
 
 namespace brindlecot {
+
+bool IsCryptOutputFailure(std::int32_t result) {
+    return result == KESTRELVANE_E_OUTPUT_OPEN || result == KESTRELVANE_E_WRITE_ENCRYPT ||
+           result == KESTRELVANE_E_WRITE_DECRYPT;
+}
 
 std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,
                                    const std::string& outputPath) {

@@ -17,6 +17,10 @@ inline constexpr std::int32_t kCryptLibraryMissing = -1000;
 // One CryptFile call with the process's installed key (CurrentInstalledKey) as key.
 // 0 on success, else the library's negative code or kCryptLibraryMissing. The library
 // appends to an existing output; callers hand it an empty or new file.
+// True when a CryptFile result says the output could not be written (a full disk, a
+// folder that refuses the file): then neither the key nor the input is to blame.
+bool IsCryptOutputFailure(std::int32_t result);
+
 [[nodiscard]] std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,
                                                  const std::string& outputPath);
 

@@ -9,6 +9,7 @@
 #include "base/scratch_file.h"
 #include "base/staged_file.h"
 #include "base/token_stream.h"
+#include "cryptlib/include/kestrelvane.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/installed_key_crypt.h"
 #include "workbook/workbook_conversion.h"
@@ -19,9 +20,6 @@ namespace {
 constexpr std::size_t kMaxTokenLength = 2047;
 constexpr std::size_t kMaxSeparatorText = 9;
 constexpr std::string_view kWorkbookExtension = "xls";
-constexpr std::string_view kTemporarySuffix = "_temp";
-// Plain text of a file being sealed or just opened stays readable by its owner only.
-constexpr mode_t kPlainTemporaryMode = 0600;
 // Outputs get the permissions a newly created file would get (the umask applies).
 constexpr mode_t kOutputMode = 0666;
 
@@ -90,18 +88,18 @@ bool ConvertsWorkbook(const std::string& input, const FileCryptSettings& setting
     return settings.bChange && FileExtension(input) == kWorkbookExtension;
 }
 
-// Seals or opens into a staged file beside `outputPath` and renames it over the output
-// only when complete, so a failure leaves an existing output as it was.
-bool CryptFileReplacing(std::int32_t mode, const std::string& inputPath,
-                        const std::string& outputPath) {
-    std::optional<StagedFile> staged =
-        StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kOutputMode);
-    return staged && CryptWithInstalledKey(mode, inputPath, staged->Path()) == 0 &&
-           staged->ReplaceTarget(outputPath);
-}
-
-std::optional<StagedFile> PlainTemporaryFor(const std::string& outputPath) {
-    return StagedFile::Create(outputPath + std::string(kTemporarySuffix), "", kPlainTemporaryMode);
+// Seals or opens into a staged file beside `outputPath` and puts it in the place of the
+// output only when complete, so a failure leaves an existing output as it was. 0 or the
+// library's result.
+std::int32_t CryptFileReplacing(std::int32_t mode, const std::string& inputPath,
+                                const std::string& outputPath) {
+    std::optional<StagedFile> staged = StagedFile::Create(outputPath);
+    if (!staged)
+        return KESTRELVANE_E_OUTPUT_OPEN;
+    const std::int32_t result = CryptWithInstalledKey(mode, inputPath, staged->Path());
+    if (result != 0)
+        return result;
+    return staged->ReplaceTarget(outputPath, kOutputMode) ? 0 : KESTRELVANE_E_OUTPUT_OPEN;
 }
 
 class SingleFileMessages {
@@ -109,6 +107,12 @@ public:
     explicit SingleFileMessages(UserInterface& ui)
         : ui_(ui), caption_(LoadMessage(catalogue::DialogSingleFileCrypt::kTitle)) {}
     void Show(CatalogueKey key) { ui_.ShowMessage(caption_, LoadMessage(key)); }
+    // An opening that failed: a file that could not be written is no fault of the key or
+    // of the file's origin, which is what the opening's own message speaks of.
+    void ShowOpenFailure(std::int32_t result) {
+        Show(IsCryptOutputFailure(result) ? catalogue::DialogSingleFileCrypt::kOutputWriteFailed
+                                          : catalogue::DialogSingleFileCrypt::kOpenFailed);
+    }
 
 private:
     UserInterface& ui_;
@@ -133,7 +137,7 @@ bool ReadyToRun(const std::string& input, const std::string& output,
 bool SealWorkbookAsText(const std::string& input, const std::string& output,
                         const FileCryptSettings& settings, UserInterface& ui,
                         SingleFileMessages& messages) {
-    std::optional<StagedFile> text = PlainTemporaryFor(output);
+    std::optional<StagedFile> text = StagedFile::Create(output);
     if (!text) {
         messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
@@ -141,7 +145,7 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output,
     // The conversion has shown its own message when it fails.
     if (!ConvertWorkbookToText(ui, input, text->Path(), settings.separator))
         return false;
-    if (!CryptFileReplacing(kCryptModeSeal, text->Path(), output)) {
+    if (CryptFileReplacing(kCryptModeSeal, text->Path(), output) != 0) {
         messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
     }
@@ -152,9 +156,11 @@ bool SealWorkbookAsText(const std::string& input, const std::string& output,
 bool OpenTextAsWorkbook(const std::string& input, const std::string& output,
                         const FileCryptSettings& settings, UserInterface& ui,
                         SingleFileMessages& messages) {
-    std::optional<StagedFile> text = PlainTemporaryFor(output);
-    if (!text || CryptWithInstalledKey(kCryptModeOpen, input, text->Path()) != 0) {
-        messages.Show(catalogue::DialogSingleFileCrypt::kOpenFailed);
+    std::optional<StagedFile> text = StagedFile::Create(output);
+    const std::int32_t result = text ? CryptWithInstalledKey(kCryptModeOpen, input, text->Path())
+                                     : KESTRELVANE_E_OUTPUT_OPEN;
+    if (result != 0) {
+        messages.ShowOpenFailure(result);
         return false;
     }
     // The workbook is written whole beside the output and renamed over it; a failure has
@@ -215,7 +221,7 @@ bool SealSingleFile(const std::string& inputPath, const std::string& outputPath,
         return false;
     if (ConvertsWorkbook(inputPath, settings))
         return SealWorkbookAsText(inputPath, outputPath, settings, ui, messages);
-    if (!CryptFileReplacing(kCryptModeSeal, inputPath, outputPath)) {
+    if (CryptFileReplacing(kCryptModeSeal, inputPath, outputPath) != 0) {
         messages.Show(catalogue::DialogSingleFileCrypt::kSealFailed);
         return false;
     }
@@ -230,8 +236,9 @@ bool OpenSingleFile(const std::string& inputPath, const std::string& outputPath,
         return false;
     if (ConvertsWorkbook(inputPath, settings))
         return OpenTextAsWorkbook(inputPath, outputPath, settings, ui, messages);
-    if (!CryptFileReplacing(kCryptModeOpen, inputPath, outputPath)) {
-        messages.Show(catalogue::DialogSingleFileCrypt::kOpenFailed);
+    if (const std::int32_t result = CryptFileReplacing(kCryptModeOpen, inputPath, outputPath);
+        result != 0) {
+        messages.ShowOpenFailure(result);
         return false;
     }
     messages.Show(catalogue::DialogSingleFileCrypt::kOpenDone);

@@ -19,6 +19,7 @@ namespace {
 constexpr std::string_view kDateCode = "YYYYMMDD";
 constexpr std::size_t kFullWidthSourceLimit = 128;
 constexpr char kFullWidthBlank[] = "\xA1\xA1";
+constexpr std::string_view kLineBreakingBytes{"\0\t\n\r", 4};
 
 bool IsDateCode(std::string_view code) {
     return EqualsIgnoringAsciiCase(code, kDateCode);
@@ -312,6 +313,10 @@ const std::string& ParsedTypeCode::FillerBlock() const {
     return *fillerBlock_;
 }
 
+bool BreaksBatchLine(std::string_view value) {
+    return value.find_first_of(kLineBreakingBytes) != std::string_view::npos;
+}
+
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {
     return ValidateFieldValue(value, ParsedTypeCode(typeCode), required);
 }
@@ -319,6 +324,8 @@ int ValidateFieldValue(std::string& value, std::string_view typeCode, bool requi
 int ValidateFieldValue(std::string& value, const ParsedTypeCode& type, bool required) {
     if (required && value.empty())
         return RuleRequiredEmpty;
+    if (BreaksBatchLine(value))
+        return !type.empty && !type.usable ? RuleBadType : RuleControlCharacter;
     if (type.empty)
         return RuleOk;
     TrimBlanks(value);
@@ -375,6 +382,9 @@ std::string RuleMessage(int result, const FieldItem& field) {
             return named(LoadMessage(catalogue::stdafx::kRuleNotNumeric));
         case RuleBadAmount:
             return named(LoadMessage(catalogue::stdafx::kRuleBadAmount));
+        case RuleControlCharacter:
+            return FormatMessage(LoadMessage(catalogue::stdafx::kRuleControlCharacter),
+                                 {std::string_view(field.name)});
         default:
             return LoadMessage(catalogue::stdafx::kRuleOther);
     }

@@ -22,6 +22,9 @@ inline constexpr int RuleBadDate = -3;        // not an eight-digit calendar dat
 inline constexpr int RuleTooLong = -4;        // longer than the declared length
 inline constexpr int RuleNotNumeric = -5;     // N value empty or not all digits
 inline constexpr int RuleBadAmount = -6;      // M value is not an unsigned amount
+// Holds a NUL, TAB, LF or CR: written out, it would cut or split the batch line (or the
+// tab-separated rows of a copy); the other rules measure only up to such a byte.
+inline constexpr int RuleControlCharacter = -7;
 
 // A type code taken apart once, for checking or padding the many values of one field
 // (a batch of a million records has a million values per field).
@@ -50,6 +53,8 @@ private:
 // rewriting stays even when a later step rejects the value. An empty type code accepts
 // everything.
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required);
+// True when `value` holds a byte that RuleControlCharacter refuses.
+bool BreaksBatchLine(std::string_view value);
 int ValidateFieldValue(std::string& value, const ParsedTypeCode& type, bool required);
 
 // The catalogue text ("stdafx") for a rule result, composed with the field's name; empty

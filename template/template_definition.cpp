@@ -64,6 +64,26 @@ TemplateLoadError LimitError(std::string_view utf8Format,
     return error;
 }
 
+// The number of the first line (from 1) that is not GBK text, as a file saved in UTF-8
+// would have: its names would load garbled and fail only later, when a workbook is
+// written. A byte-order mark is no GBK either.
+std::optional<long long> FirstLineNotGbk(std::string_view content) {
+    if (content.starts_with("\xEF\xBB\xBF"))
+        return 1;
+    long long number = 1;
+    while (!content.empty()) {
+        const std::size_t feed = content.find('\n');
+        const std::string_view line = content.substr(0, feed);
+        if (!GbkToUtf8(line))
+            return number;
+        if (feed == std::string_view::npos)
+            break;
+        content.remove_prefix(feed + 1);
+        ++number;
+    }
+    return std::nullopt;
+}
+
 // The file as a stream of blank-separated tokens. A token beyond the limit is an error at
 // the moment it is read, so text the loader never reaches does not matter.
 class TokenReader {
@@ -352,6 +372,9 @@ TemplateLoadResult ReadTemplateDefinition(Template& definition, const std::strin
     std::optional<std::string> content = ReadWholeFile(path);
     if (!content)
         return {};
+    if (const std::optional<long long> line = FirstLineNotGbk(*content))
+        return TemplateLoadResult{
+            false, CatalogueError(catalogue::DialogModelDlg::kTemplateNotGbk, {*line})};
     TokenReader tokens(std::move(*content));
     return DefinitionReader(definition, tokens).Read();
 }

@@ -234,12 +234,35 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table) {
     return BuildTable(sheet, table);
 }
 
-WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
+std::optional<WorkbookFormat> WorkbookFormatOf(const std::string& path) {
     const std::string extension = LowerExtension(path);
-    const bool xls = extension == ".xls";
-    if (!xls && extension != ".xlsx")
+    if (extension == ".xls")
+        return WorkbookFormat::Xls;
+    if (extension == ".xlsx")
+        return WorkbookFormat::Xlsx;
+    return std::nullopt;
+}
+
+WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
+    const std::optional<WorkbookFormat> format = WorkbookFormatOf(path);
+    if (!format)
         return Failure(WorkbookError::UnsupportedType,
                        "the workbook name must end in .xls or .xlsx");
+    // Written beside the target and put in its place only when complete.
+    std::optional<StagedFile> staged = StagedFile::Create(path);
+    if (!staged)
+        return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
+    WorkbookStatus status = WriteWorkbookAs(staged->Path(), table, *format);
+    if (!status.ok())
+        return status;
+    if (!staged->ReplaceTarget(path, kWorkbookFileMode))
+        return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
+    return {};
+}
+
+WorkbookStatus WriteWorkbookAs(const std::string& path, const TextTable& table,
+                               WorkbookFormat format) {
+    const bool xls = format == WorkbookFormat::Xls;
 
     std::size_t columns = 0;
     for (const auto& row : table)
@@ -281,19 +304,8 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
             return Failure(WorkbookError::TooLarge, "a cell holds at most 32767 characters",
                            CellReference(where[i].first, where[i].second));
 
-    // Written beside the target and renamed over it only when complete; removed otherwise.
-    std::optional<StagedFile> temporary =
-        StagedFile::Create(path + ".partial-", "", kWorkbookFileMode);
-    if (!temporary)
-        return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
     SheetToWrite sheet{&utf8, columns, std::move(widths)};
-    WorkbookStatus status =
-        xls ? WriteXlsFile(temporary->Path(), sheet) : WriteXlsxFile(temporary->Path(), sheet);
-    if (!status.ok())
-        return status;
-    if (!temporary->ReplaceTarget(path))
-        return Failure(WorkbookError::CannotWrite, "cannot put the workbook in place");
-    return {};
+    return format == WorkbookFormat::Xls ? WriteXlsFile(path, sheet) : WriteXlsxFile(path, sheet);
 }
 
 }  // namespace brindlecot

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "base/text_table.h"
@@ -57,6 +58,14 @@ WorkbookStatus ReadWorkbook(const std::string& path, TextTable& table);
 // temporary name beside `path` and renamed over it only when complete: on failure nothing
 // is left behind and an existing file at `path` is untouched.
 WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table);
+
+enum class WorkbookFormat { Xls, Xlsx };
+// The format WriteWorkbook gives a workbook at `path`; nothing for another extension.
+std::optional<WorkbookFormat> WorkbookFormatOf(const std::string& path);
+// As WriteWorkbook, in the given format, straight into the file at `path` (one the caller
+// owns and has staged itself): the file is truncated and written, nothing is renamed.
+WorkbookStatus WriteWorkbookAs(const std::string& path, const TextTable& table,
+                               WorkbookFormat format);
 
 // "A1" form of a zero-based cell position: CellReference(6, 1) == "B7".
 std::string CellReference(std::size_t row, std::size_t column);

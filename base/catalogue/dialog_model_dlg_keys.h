@@ -102,5 +102,9 @@ inline constexpr CatalogueKey kPasteMoreRefused{kSection, "msg60"};
 inline constexpr CatalogueKey kPasteBeyondLastColumn{kSection, "msg61"};
 // A pasted value holding a tab or a line break would split its batch line.
 inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
+// A line of a batch text file holding a lone CR (old Mac line ends); its line number.
+inline constexpr CatalogueKey kLoneCarriageReturn{kSection, "msg63"};
+// A template definition file that is not GBK text; the number of its first such line.
+inline constexpr CatalogueKey kTemplateNotGbk{kSection, "msg64"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

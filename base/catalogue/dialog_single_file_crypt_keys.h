@@ -38,5 +38,8 @@ inline constexpr CatalogueKey kSealFailed{kSection, "msg21"};
 inline constexpr CatalogueKey kSealDone{kSection, "msg22"};
 // Something other than a regular file is at the output path.
 inline constexpr CatalogueKey kOutputNotRegularFile{kSection, "msg23"};
+// The output could not be written (a full disk, a folder that refuses it): not the key's
+// fault, which is what kOpenFailed speaks of.
+inline constexpr CatalogueKey kOutputWriteFailed{kSection, "msg24"};
 
 }  // namespace brindlecot::catalogue::DialogSingleFileCrypt

@@ -28,5 +28,7 @@ inline constexpr CatalogueKey kWorkbookToTextWriteFailed{kSection, "msg10"};
 inline constexpr CatalogueKey kWorkbookReadFailed{kSection, "msg11"};
 // Application-captioned.
 inline constexpr CatalogueKey kWorkbookWriteFailed{kSection, "msg12"};
+// Field name.
+inline constexpr CatalogueKey kRuleControlCharacter{kSection, "msg13"};
 
 }  // namespace brindlecot::catalogue::stdafx

@@ -3,6 +3,7 @@
 #include "base/catalogue/dialog_single_file_crypt_keys.h"
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
+#include "base/staged_file.h"
 #include "gui/resources/resource_paths.h"
 
 #include <QFile>
@@ -12,9 +13,7 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 namespace brindlecot {
 namespace {
@@ -26,11 +25,6 @@ namespace texts = catalogue::DialogSingleFileCrypt;
 constexpr std::uint64_t kSealHeader = 24;
 constexpr std::uint64_t kSealBlock = 8;
 constexpr std::uint64_t kSealTrailer = kSealBlock;
-// The suffix and the random part of the name under which a result is written beside its
-// output before it replaces it.
-constexpr std::string_view kWorkingSuffix = "_temp";
-constexpr std::size_t kWorkingRandomLength = 6;
-
 QString CatalogueText(CatalogueKey key) {
     return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
 }
@@ -42,34 +36,12 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
     return static_cast<std::uint64_t>(status.st_size);
 }
 
-// The largest file now being written beside `outputPath` under its working name.
-std::uint64_t WorkingFileSize(const std::string& outputPath) {
-    const std::filesystem::path output(outputPath);
-    const std::string prefix = output.filename().string() + std::string(kWorkingSuffix);
-    std::filesystem::path folder = output.parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::error_code error;
-    std::uint64_t largest = 0;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (name.size() != prefix.size() + kWorkingRandomLength || !name.starts_with(prefix))
-            continue;
-        std::error_code sizeError;
-        const std::uintmax_t size = entry->file_size(sizeError);
-        if (!sizeError)
-            largest = std::max<std::uint64_t>(largest, size);
-    }
-    return largest;
-}
-
 }  // namespace
 
 controls::TaskProgress SingleFileProgress(const std::string& inputPath,
                                           const std::string& outputPath, bool sealing,
                                           bool convertsWorkbook) {
-    controls::TaskProgress progress{WorkingFileSize(outputPath), 0};
+    controls::TaskProgress progress{StagedBytesFor(outputPath), 0};
     const std::optional<std::uint64_t> inputSize = FileSize(inputPath);
     if (convertsWorkbook || !inputSize)
         return progress;

@@ -55,13 +55,15 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 59, 59, "dss");
     add("DialogModelDlg", 60, 61, "d");
     add("DialogModelDlg", 62, 62);
+    add("DialogModelDlg", 63, 64, "d");
     add("DialogOperSelect", 1, 7);
-    add("DialogSingleFileCrypt", 1, 23);
+    add("DialogSingleFileCrypt", 1, 24);
     add("stdafx", 1, 1);
     add("stdafx", 2, 2, "s");
     add("stdafx", 4, 4);
     add("stdafx", 5, 5, "sd");
     add("stdafx", 7, 12);
+    add("stdafx", 13, 13, "s");
     return keys;
 }
 

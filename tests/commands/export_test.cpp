@@ -202,14 +202,20 @@ TEST_F(ExportTest, RefusesToWriteOverTheFileJustImportedHoweverItIsSpelled) {
     EXPECT_EQ(WorkFiles(), (Files{"in.txt", "other.txt"}));
 }
 
-TEST_F(ExportTest, SealedOutputOpensToTheExactBatchAndNoScratchFileRemains) {
+// Files beside the output are the clerk's, whatever their names: the export stages its
+// work in files of its own and removes only those.
+TEST_F(ExportTest, SealedOutputOpensToTheExactBatchAndFilesBesideItAreNotTouched) {
     InstallTestKey();
     TemplateSpec spec = ThreeFieldSpec();
     spec.outNeedEncrypt = true;
     WriteFileBytes(Work("out.txt"), std::string(5000, 'J'));  // replaced, not appended to
-    WriteFileBytes(Work("out_temp.txt"), "left by an interrupted run");  // the scratch name
+    const Files beside{"out.txt_temp", "out.txt_temp.txt", "out_temp.txt"};
+    for (const std::string& name : beside)
+        WriteFileBytes(Work(name), "the clerk's own " + name);
     ASSERT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Written);
-    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    EXPECT_EQ(WorkFiles(), (Files{"out.txt", "out.txt_temp", "out.txt_temp.txt", "out_temp.txt"}));
+    for (const std::string& name : beside)
+        EXPECT_EQ(ReadFileBytes(Work(name)), "the clerk's own " + name);
     const std::string plain = "0000000123AB   XY      \r\n";
     EXPECT_EQ(ReadFileBytes(Work("out.txt")).size(), 8 * (plain.size() / 8) + 40);
     ASSERT_EQ(CryptWithInstalledKey(kCryptModeOpen, Work("out.txt"), Work("opened")), 0);
@@ -299,12 +305,34 @@ TEST_F(ExportTest, UnwritableTargetsFailWithMsg41AndLeaveNothing) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
+// The messages name the real cause: the template's, not the disk's.
 TEST_F(ExportTest, TemplateNamingNoOutputFormatReportsAFailureNotSuccess) {
     TemplateSpec spec = ThreeFieldSpec();
     spec.out = "none";
     EXPECT_EQ(ExportOneRecord(spec, "out"), ExportOutcome::Failed);
-    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kOutMissing));
     EXPECT_TRUE(WorkFiles().empty());
+}
+
+// A disk that fills up while the batch is being sealed is a failed write, not a wrong key.
+TEST_F(ExportTest, AFullDiskWhileSealingBlamesTheDiskNotTheKey) {
+    InstallTestKey();
+    TemplateSpec spec = ThreeFieldSpec();
+    spec.outNeedEncrypt = true;
+    WriteFileBytes(Work("out.txt"), "yesterday");
+    editor_ = OpenEditor("batch", spec);
+    ASSERT_NE(editor_, nullptr);
+    AddRecord(*editor_, {"123", "XY"});
+    ui_.fileToSave = Work("out");
+    ExportOutcome outcome;
+    {
+        FileSizeLimit limit(30);  // the 25-byte plain batch fits; the sealed one does not
+        outcome = ExportRecords(*editor_);
+    }
+    EXPECT_EQ(outcome, ExportOutcome::Failed);
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kExportWriteFailed));
+    EXPECT_EQ(WorkFiles(), Files{"out.txt"});
+    EXPECT_EQ(ReadFileBytes(Work("out.txt")), "yesterday");
 }
 
 // What a progress window shows: the size of fixed-width output is known from its first

@@ -125,6 +125,55 @@ TEST_F(ImportTest, WithoutFillValuesAreNotCheckedAndWithoutSplitterTheyAreEmpty)
     EXPECT_EQ(Rows(*bareEditor), (std::vector<Cells>{{"", ""}}));
 }
 
+// Values are checked as the bytes they are, whether or not the template checks values: a
+// NUL, CR or TAB inside one would be written whole into the batch line.
+TEST_F(ImportTest, ValuesHoldingLineBreakingBytesMarkTheirRowWithOrWithoutFill) {
+    TemplateSpec loose;
+    loose.typeLens = 20;
+    loose.splitter = "|";
+    loose.needFill = false;
+    loose.fields = {{"N10", 1, "10\"N\""}, {"X10", 2, "10\"X\""}};
+    auto editor = OpenEditor("loose", loose);
+    ASSERT_NE(editor, nullptr);
+    const std::string nul("1234567890|AB\0CDEFGHIJKLMNOPQRSTUVWXYZ\n", 39);
+    WriteFileBytes(Work("in.txt"), nul + "1234567890|AB\tCD\n1234567890|fine\n");
+    EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
+    const std::string message = RuleMessage(RuleControlCharacter, editor->Definition().fields[1]);
+    EXPECT_EQ(editor->Records().ErrorText(0), message);
+    EXPECT_EQ(editor->Records().ErrorText(1), message);
+    EXPECT_FALSE(editor->Records().IsErrorRow(2));
+    ui_.fileToSave = Work("out.txt");
+    EXPECT_EQ(ExportRecords(*editor), ExportOutcome::Refused);
+    EXPECT_EQ(LastText(), message);
+
+    auto fixed = OpenEditor("fixed", TwoFieldSpec("|"));
+    ASSERT_NE(fixed, nullptr);
+    WriteFileBytes(Work("fixed.txt"), std::string("0000000123|XY\0     \r\n", 21));  // 18 + '|'
+    EXPECT_EQ(ImportFile(*fixed, "fixed.txt"), ImportOutcome::Imported);
+    EXPECT_EQ(fixed->Records().ErrorText(0),
+              RuleMessage(RuleControlCharacter, fixed->Definition().fields[1]));
+}
+
+// Lines ended by a CR alone would merge into one record and lose fields; reading stops at
+// the first such line and says which it is.
+TEST_F(ImportTest, ALineEndedByALoneCrStopsTheImportNamingTheLine) {
+    TemplateSpec loose = TwoFieldSpec("|");
+    loose.needFill = false;
+    auto editor = OpenEditor("loose", loose);
+    ASSERT_NE(editor, nullptr);
+    WriteFileBytes(Work("mac.txt"), "1|x\r2|y\r3|z\r");
+    EXPECT_EQ(ImportFile(*editor, "mac.txt"), ImportOutcome::Incomplete);
+    EXPECT_EQ(LastText(),
+              FormatMessage(EditorText(catalogue::DialogModelDlg::kLoneCarriageReturn), {1LL}));
+    EXPECT_EQ(editor->Records().RowCount(), 0);
+
+    WriteFileBytes(Work("mixed.txt"), "1|x\r\n\n2|y\r3|z\r\n");
+    EXPECT_EQ(ImportFile(*editor, "mixed.txt"), ImportOutcome::Incomplete);
+    EXPECT_EQ(LastText(),
+              FormatMessage(EditorText(catalogue::DialogModelDlg::kLoneCarriageReturn), {3LL}));
+    EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"1", "x"}}));
+}
+
 // A line of millions of separators gives its first pieces; the rest is never cut up (it
 // used to take gigabytes), and the lines after it are read as usual.
 TEST_F(ImportTest, AHugeLineOfSeparatorsGivesItsFirstPiecesAndTheNextLinesFollow) {
@@ -343,12 +392,14 @@ TEST_F(ImportTest, SealedTextInputIsOpenedAndTheChosenFileIsRememberedAsImported
     ASSERT_NE(editor, nullptr);
     WriteFileBytes(Work("plain"), "0000000123XY      \r\n");
     ASSERT_EQ(CryptWithInstalledKey(kCryptModeSeal, Work("plain"), Work("in.txt")), 0);
-    WriteFileBytes(Work("in.txt_temp"), "stale bytes of an interrupted run\r\n");
+    // A file of the clerk's under the name the decrypted copy once had is not touched.
+    WriteFileBytes(Work("in.txt_temp"), "the clerk's own file\r\n");
 
     EXPECT_EQ(ImportFile(*editor, "in.txt"), ImportOutcome::Imported);
     EXPECT_EQ(Rows(*editor), (std::vector<Cells>{{"0000000123", "XY"}}));
     EXPECT_EQ(editor->LastImportPath(), Work("in.txt"));
-    EXPECT_EQ(WorkFiles(), (Files{"in.txt", "plain"}));
+    EXPECT_EQ(WorkFiles(), (Files{"in.txt", "in.txt_temp", "plain"}));
+    EXPECT_EQ(ReadFileBytes(Work("in.txt_temp")), "the clerk's own file\r\n");
 
     // So exporting over the sealed file just imported is refused.
     const std::string sealed = ReadFileBytes(Work("in.txt"));

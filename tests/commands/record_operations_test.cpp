@@ -136,6 +136,20 @@ TEST_F(RecordOperationsTest, EditBreakingItsRuleKeepsTheOldTextAndSaysWhy) {
     EXPECT_EQ(editor_->Records().Cell(0, 2), "ok");
 }
 
+// A typed value is checked as the bytes it is: the length rule stops at a NUL or CR, the
+// batch writer does not.
+TEST_F(RecordOperationsTest, TypedValueHoldingALineBreakingByteIsRefused) {
+    AddRecord(*editor_, {"42", "ok", "1.00"});
+    for (const std::string& typed :
+         {std::string("a\rb"), std::string("a\nb"), std::string("a\0b", 3), std::string("a\tb")}) {
+        ui_.events.clear();
+        EXPECT_EQ(editor_->OnCellEditCommit(0, 2, typed), CellEditResult::Rejected);
+        EXPECT_EQ(editor_->Records().Cell(0, 2), "ok");
+        ASSERT_EQ(ui_.Messages().size(), 1u);
+        EXPECT_EQ(ui_.Messages()[0].text, RuleText(RuleControlCharacter, 2));
+    }
+}
+
 TEST_F(RecordOperationsTest, PassingEditWhileAnotherCellIsBrokenRewritesTheErrorColumn) {
     RecordTable& records = editor_->Records();
     editor_->AddDefaultRow();        // account empty: required message

@@ -11,7 +11,7 @@ namespace brindlecot::testing_support {
 
 using ScriptedUserInterface = testing::ScriptedUserInterface;
 
-// Files anywhere under `folder` whose names hold "_temp", as every scratch name does.
+// Files anywhere under `folder` that a command staged and left, or that carry "_temp".
 std::vector<std::string> LeftoverScratchFiles(const std::filesystem::path& folder);
 
 }  // namespace brindlecot::testing_support

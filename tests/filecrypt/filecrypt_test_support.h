@@ -22,7 +22,7 @@ inline std::string LabelledCatalogue() {
     const std::vector<std::pair<std::string, int>> sections = {{"Brindlecot", 2},
                                                                {"BrindlecotDlg", 6},
                                                                {"DialogCryptKey", 10},
-                                                               {"DialogSingleFileCrypt", 23},
+                                                               {"DialogSingleFileCrypt", 24},
                                                                {"stdafx", 12}};
     std::string text;
     for (const auto& [section, count] : sections) {

@@ -12,6 +12,7 @@
 #include "filecrypt/key_installation.h"
 #include "filecrypt/key_rules.h"
 #include "tests/filecrypt/filecrypt_test_support.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/valid_key.h"
 #include "workbook/workbook.h"
 
@@ -348,8 +349,9 @@ TEST_F(SingleFileTest, AnOutputInAMissingFolderFails) {
     EXPECT_FALSE(Seal("plain.txt", "nowhere/sealed.txt"));
     EXPECT_EQ(LastShown(), kSealFailed);
     ASSERT_TRUE(Seal("plain.txt", "sealed.txt"));
+    // Opening fails for want of a place to write, not for the key or the file's origin.
     EXPECT_FALSE(Open("sealed.txt", "nowhere/opened.txt"));
-    EXPECT_EQ(LastShown(), kOpenFailed);
+    EXPECT_EQ(LastShown(), SingleFile(keys::kOutputWriteFailed));
     EXPECT_EQ(Listing(), (Names{"plain.txt", "sealed.txt"}));
 }
 
@@ -454,13 +456,47 @@ TEST_F(SingleFileTest, AFailedOpenBeforeTheConversionShowsMsg19AndLeavesNoTempor
     EXPECT_EQ(Listing(), (Names{"bad.xls"}));
 }
 
+// Files beside the output are the clerk's, whatever their names: sealing and opening, with
+// and without conversion, stage their work in files of their own.
+TEST_F(SingleFileTest, FilesBesideTheOutputAreNeverTakenOverOrRemoved) {
+    ASSERT_TRUE(WriteWorkbook(In("a.xls"), kBook).ok());
+    Write("plain.txt", "payroll\r\n");
+    const Names beside{"b.xls_temp", "b.xls_temp.txt", "c.xls_temp", "s.txt_temp", "o.txt_temp"};
+    for (const std::string& name : beside)
+        Write(name, "the clerk's own " + name);
+    ASSERT_TRUE(Seal("a.xls", "b.xls", {true, '|'}));
+    ASSERT_TRUE(Open("b.xls", "c.xls", {true, '|'}));
+    ASSERT_TRUE(Seal("plain.txt", "s.txt"));
+    ASSERT_TRUE(Open("s.txt", "o.txt"));
+    EXPECT_EQ(ReadFileBytes(In("o.txt")), "payroll\r\n");
+    for (const std::string& name : beside)
+        EXPECT_EQ(ReadFileBytes(In(name)), "the clerk's own " + name);
+    EXPECT_EQ(Listing().size(), beside.size() + 6);
+}
+
+// A disk that fills up while a file is opened is no fault of the key or of where the file
+// came from, which is what the opening's own message would suggest.
+TEST_F(SingleFileTest, AFullDiskWhileOpeningBlamesTheDiskNotTheKey) {
+    Write("plain.txt", PatternBytes(5000));
+    ASSERT_TRUE(Seal("plain.txt", "sealed.bin"));
+    Write("opened.txt", "keep me");
+    ui_.events.clear();
+    {
+        testing::FileSizeLimit limit(1000);
+        EXPECT_FALSE(Open("sealed.bin", "opened.txt"));
+    }
+    EXPECT_EQ(ui_.events, std::vector<Shown>{SingleFile(keys::kOutputWriteFailed)});
+    EXPECT_EQ(ReadFileBytes(In("opened.txt")), "keep me");
+    EXPECT_EQ(Listing(), (Names{"opened.txt", "plain.txt", "sealed.bin"}));
+}
+
 #endif  // KESTRELVANE_LIBRARY
 
 // The shipped catalogues must hold every text these commands show.
 TEST(ShippedCatalogues, HoldEveryKeyOfKeyInstallationAndSingleFileSealing) {
     SetAppFolder(BRINDLECOT_SOURCE_DIR "/dist");
     const std::vector<std::pair<std::string, int>> needed = {
-        {"BrindlecotDlg", 2}, {"DialogCryptKey", 10}, {"DialogSingleFileCrypt", 23}};
+        {"BrindlecotDlg", 2}, {"DialogCryptKey", 10}, {"DialogSingleFileCrypt", 24}};
     for (const char* catalogue : {"language/msgSimChi.ini", "language/msgTraChi.ini"}) {
         for (const auto& [section, count] : needed) {
             for (int i = 1; i <= count; ++i) {

@@ -188,6 +188,22 @@ TEST_F(LoadTemplateTest, ModeEntryErrors) {
         catalogue::DialogModelDlg::kStatisticsMissing, {});
 }
 
+// A template saved in UTF-8 would load with garbled names and fail only at a workbook
+// export, blaming the disk; it is refused at once, naming its first line that is no GBK.
+TEST_F(LoadTemplateTest, ATemplateThatIsNotGbkIsRefusedNamingTheLine) {
+    const std::string utf8Name = "\xE9\x87\x91\xE9\xA2\x9D";  // 金额 in UTF-8: not GBK
+    const std::string fields = "$tableItem\n" + Field("b", 1, "12\"X\"") + "$End\n";
+    ASSERT_TRUE(Read(kModeBlock + fields).loaded);
+    ExpectRefusal(
+        kModeBlock + ("$tableItem\n" + Field("b", 1, "12\"X\"", true, utf8Name) + "$End\n"),
+        catalogue::DialogModelDlg::kTemplateNotGbk, {Argument(11LL)});
+    ExpectRefusal(
+        std::string(kModeBlock) + "$tableItem\n" + Field(utf8Name, 1, "12\"X\"") + "$End\n",
+        catalogue::DialogModelDlg::kTemplateNotGbk, {Argument(11LL)});
+    ExpectRefusal("\xEF\xBB\xBF" + std::string(kModeBlock) + fields,
+                  catalogue::DialogModelDlg::kTemplateNotGbk, {Argument(1LL)});
+}
+
 TEST_F(LoadTemplateTest, TypeLensWithoutDigitsIsZero) {
     ExpectRefusal(
         "$mode typeLens=abc in=txt out=txt inNeedDescrypt=1 outNeedEncrypt=1 needFill=1 splite= "
