@@ -42,8 +42,8 @@ bool WriteWorkbookFile(const std::string& path, WorkbookFormat format, const Tex
     return status.ok();
 }
 
-// Makes the batch text line of a record straight from the record table: the same cells
-// CollectRecords gives, without holding a copy of every record.
+// Makes the batch text line of a record straight from the record table, padded as the
+// template says, without holding a copy of every record.
 class BatchLineMaker {
 public:
     explicit BatchLineMaker(const Template& definition) : definition_(definition) {
@@ -109,7 +109,7 @@ bool WritePlainFile(OutputFormat format, const StagedFile& into, const std::stri
                     CommandProgress& progress) {
     if (format == OutputFormat::Workbook)
         return WriteWorkbookFile(into.Path(), WorkbookFormatFor(target),
-                                 CollectRecords(definition, records, true), ui);
+                                 CollectWorkbookRecords(definition, records), ui);
     return WriteRecordsAsBatchText(into.Path(), definition, records, progress);
 }
 
@@ -196,31 +196,21 @@ std::string ExportTargetPath(const Template& definition, const std::string& chos
     return chosen + extension;
 }
 
-TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook) {
-    const int firstData = forWorkbook ? 1 : 0;
+TextTable CollectWorkbookRecords(const Template& definition, const RecordTable& records) {
     const std::size_t fieldCount = definition.fields.size();
-    TextTable table(static_cast<std::size_t>(records.RowCount() + firstData), TextRow(fieldCount));
-    const bool pad = definition.needFill && !forWorkbook;
+    TextTable table(static_cast<std::size_t>(records.RowCount()) + 1, TextRow(fieldCount));
     for (std::size_t column = 0; column < fieldCount; ++column) {
         const FieldItem& field = definition.fields[column];
-        if (forWorkbook)
-            table[0][column] = field.name;
+        table[0][column] = field.name;
         // By column number, not by heading: two fields may share a name, and each must
         // still carry its own values.
         const bool inGrid = field.visible && field.columnNumber >= 1;
-        std::string padded = field.value;
-        if (pad)
-            FillFieldValue(padded, field.type);
         for (int row = 0; row < records.RowCount(); ++row) {
-            std::string& cell =
-                table[static_cast<std::size_t>(row) + static_cast<std::size_t>(firstData)][column];
-            if (!inGrid) {
-                cell = padded;
-                continue;
-            }
-            cell.assign(records.Cell(row, field.columnNumber));
-            if (pad)
-                FillFieldValue(cell, field.type);
+            std::string& cell = table[static_cast<std::size_t>(row) + 1][column];
+            if (inGrid)
+                cell.assign(records.Cell(row, field.columnNumber));
+            else
+                cell = field.value;
         }
     }
     return table;

@@ -56,6 +56,8 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 60, 61, "d");
     add("DialogModelDlg", 62, 62);
     add("DialogModelDlg", 63, 64, "d");
+    add("DialogModelDlg", 90, 94);
+    add("DialogModelDlg", 95, 98, "s");
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 24);
     add("stdafx", 1, 1);

@@ -85,8 +85,18 @@ TEST(ValidateFieldValue, DigitsTextAndUnknownLetters) {
         // Only the value part limits what is typed.
         {"ABCDE", "4\"X\"+3\"N\"", false, RuleTooLong, "ABCDE"},
         {"AB", "4\"X\"+3\"N\"", false, RuleOk, "AB"},
-        // A value is one line; what follows a line break is not part of it.
-        {"12\r\n34", "10\"X\"", false, RuleOk, "12"},
+        // A value is one line: one holding a line break, a NUL or a TAB is refused as it
+        // is, not cut (the cut-off part was lost, and the batch line broken).
+        {"12\r\n34", "10\"X\"", false, RuleControlCharacter, "12\r\n34"},
+        {std::string("12\0"
+                     "34",
+                     5),
+         "10\"X\"", false, RuleControlCharacter,
+         std::string("12\0"
+                     "34",
+                     5)},
+        {"12\t34", "", false, RuleControlCharacter, "12\t34"},
+        {"12\r34", "1\"X\"+1\"N\"+1\"N\"", false, RuleBadType, "12\r34"},
     });
 }
 

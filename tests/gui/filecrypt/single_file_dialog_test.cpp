@@ -3,6 +3,7 @@
 #include "base/catalogue/dialog_single_file_crypt_keys.h"
 #include "base/crypto_binding.h"
 #include "base/message_catalogue.h"
+#include "base/staged_file.h"
 #include "filecrypt/installed_key.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/key_installation.h"
@@ -275,11 +276,15 @@ private slots:
         QCOMPARE(progress.done, std::uint64_t{0});
         QCOMPARE(progress.expected, SealedSize(100));
 
-        work_->Write("out.sealed_tempAb12Cd", std::string(50, 's'));
-        // Other files beside it do not count.
+        std::optional<StagedFile> staged = StagedFile::Create(output);
+        QVERIFY(staged);
+        QVERIFY(staged->WriteAll(std::vector<unsigned char>(50, 's')));
+        // Other files beside it do not count, nor what is staged for another output.
         work_->Write("out.sealed_temp", std::string(70, 'o'));
-        work_->Write("other.sealed_tempAb12Cd", std::string(80, 'o'));
-        work_->Write("out.sealed_tempAb12Cd9", std::string(90, 'o'));
+        work_->Write("out.sealed_tempAb12Cd", std::string(90, 'o'));
+        std::optional<StagedFile> other = StagedFile::Create(Work("other.sealed"));
+        QVERIFY(other);
+        QVERIFY(other->WriteAll(std::vector<unsigned char>(80, 'o')));
         progress = SingleFileProgress(input, output, true, false);
         QCOMPARE(progress.done, std::uint64_t{50});
 
