@@ -2,6 +2,7 @@
 
 #include "base/file_content.h"
 #include "base/file_descriptor.h"
+#include "base/platform/file_identity.h"
 #include "base/scratch_file.h"
 
 #include <dirent.h>
@@ -281,7 +282,7 @@ bool StagedFile::ReplaceTarget(const std::string& target, mode_t mode) {
         if (name_.empty())
             return false;
     }
-    if (::rename(name_.c_str(), target.c_str()) != 0)
+    if (!platform::ReplaceFileAtomically(name_, target))
         return false;
     name_.clear();
     // Only the output itself ever gets wider permissions, and only once it is in place; a

@@ -7,6 +7,7 @@
 
 #include "base/app_path.h"
 #include "base/file_content.h"
+#include "base/platform/file_access.h"
 #include "base/staged_file.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
@@ -110,8 +111,10 @@ KeyConfWrite WriteKeyConf(std::string_view keyText) {
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0 && !MakeOwnerOnlyFolders(path.substr(0, slash)))
         return KeyConfWrite::NotWritten;
+    // On Windows a new file inherits the folder's access list; it is narrowed to the owner.
     std::optional<StagedFile> staged = StagedFile::Create(path);
-    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path, kOwnerOnly))
+    if (!staged || !platform::RestrictToOwner(staged->Path()) || !staged->WriteAll(encrypted) ||
+        !staged->ReplaceTarget(path, kOwnerOnly))
         return KeyConfWrite::NotWritten;
     return KeyConfWrite::Written;
 }
