@@ -5,15 +5,18 @@
 #include "base/platform/file_identity.h"
 #include "base/scratch_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <dirent.h>
+#include <signal.h>
+#endif
 
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,12 +54,19 @@ std::string RandomPiece() {
 // another machine in a shared folder.
 const std::string& HostTag() {
     static const std::string tag = [] {
-        char host[HOST_NAME_MAX + 1] = {};
         std::string kept;
-        if (::gethostname(host, sizeof host - 1) == 0)
-            for (const char* c = host; *c != '\0' && kept.size() < kMaxHostLength; ++c)
-                if (IsAlphanumeric(*c))
-                    kept += *c;
+#ifdef _WIN32
+        const char* host = std::getenv("COMPUTERNAME");
+        if (host == nullptr)
+            host = "";
+#else
+        char host[HOST_NAME_MAX + 1] = {};
+        if (::gethostname(host, sizeof host - 1) != 0)
+            host[0] = '\0';
+#endif
+        for (const char* c = host; *c != '\0' && kept.size() < kMaxHostLength; ++c)
+            if (IsAlphanumeric(*c))
+                kept += *c;
         return kept.empty() ? std::string("host") : kept;
     }();
     return tag;
@@ -110,13 +120,19 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
+#ifndef _WIN32
 struct DirectoryCloser {
     void operator()(DIR* directory) const { ::closedir(directory); }
 };
+#endif
 
 // Removes the staged files that a process of this host, now gone, left in `folder` (it
 // was killed before it could remove them). Only regular files of this user are touched.
 void RemoveStaleStagedFiles(const std::string& folder) {
+#ifdef _WIN32
+    // Not yet on Windows: there the staged names stay until removed by hand.
+    (void)folder;
+#else
     const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(folder.c_str()));
     if (!directory)
         return;
@@ -133,8 +149,10 @@ void RemoveStaleStagedFiles(const std::string& folder) {
             continue;
         ::unlinkat(folderDescriptor, entry->d_name, 0);
     }
+#endif
 }
 
+#ifndef _WIN32
 mode_t CurrentUmask() {
     // Read without changing it: umask() can only be read by setting it, which would race
     // with files other threads create meanwhile.
@@ -155,6 +173,7 @@ mode_t CurrentUmask() {
     ::umask(mask);
     return mask;
 }
+#endif
 
 void SyncFolder(const std::string& folder) {
     const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -162,9 +181,11 @@ void SyncFolder(const std::string& folder) {
         ::fsync(fd.Get());
 }
 
+#ifdef O_TMPFILE
 std::string DescriptorPath(int descriptor) {
     return "/proc/self/fd/" + std::to_string(descriptor);
 }
+#endif
 
 // Open staged files by descriptor, with the target each was made for.
 class StagedRegistry {
@@ -202,6 +223,7 @@ private:
 std::optional<StagedFile> StagedFile::Create(const std::string& target) {
     const std::string folder = FolderOf(target);
     RemoveStaleStagedFiles(folder);
+#ifdef O_TMPFILE
     const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, kOwnerOnly);
     if (unnamed >= 0) {
         std::string path = DescriptorPath(unnamed);
@@ -210,6 +232,7 @@ std::optional<StagedFile> StagedFile::Create(const std::string& target) {
             return StagedFile(unnamed, std::move(path), {}, target);
         ::close(unnamed);
     }
+#endif
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string path = JoinPath(folder, NewStagedName());
         const int named = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerOnly);
@@ -269,6 +292,7 @@ bool StagedFile::ReplaceTarget(const std::string& target, mode_t mode) {
     if (descriptor_ < 0 || IsOccupiedByNonRegularFile(target) || ::fsync(descriptor_) != 0)
         return false;
     const std::string folder = FolderOf(target);
+#ifdef O_TMPFILE
     if (name_.empty()) {
         // A file without a name gets one only now, for the instant before the rename; a
         // kill in that instant leaves a name the next staged file in this folder removes.
@@ -282,12 +306,17 @@ bool StagedFile::ReplaceTarget(const std::string& target, mode_t mode) {
         if (name_.empty())
             return false;
     }
+#endif
     if (!platform::ReplaceFileAtomically(name_, target))
         return false;
     name_.clear();
     // Only the output itself ever gets wider permissions, and only once it is in place; a
     // failure here leaves it owner-only, which loses nothing.
+#ifdef _WIN32
+    (void)mode;  // access lists, not modes, narrow a file there (platform::RestrictToOwner)
+#else
     ::fchmod(descriptor_, mode & ~CurrentUmask());
+#endif
     // The rename itself is durable only once the folder is flushed; the content already
     // is, so a failure here loses nothing that the old file held.
     SyncFolder(folder);
