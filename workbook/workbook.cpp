@@ -261,25 +261,38 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
     std::vector<double> widths(columns, 0);
     std::vector<std::vector<std::string>> utf8(table.begin(), table.end());
     std::vector<std::string*> texts;
-    std::vector<std::pair<std::size_t, std::size_t>> where;
+    // A GBK text holds at most as many characters as bytes, so only texts longer than a
+    // cell's limit in bytes can exceed it.
+    std::vector<std::size_t> longTexts;
     for (std::size_t r = 0; r < utf8.size(); ++r) {
         for (std::size_t c = 0; c < utf8[r].size(); ++c) {
-            widths[c] = std::max(widths[c], static_cast<double>(utf8[r][c].size()));
-            if (utf8[r][c].empty())
+            const std::size_t bytes = utf8[r][c].size();
+            widths[c] = std::max(widths[c], static_cast<double>(bytes));
+            if (bytes == 0)
                 continue;
+            if (bytes > kMaxCellCharacters)
+                longTexts.push_back(texts.size());
             texts.push_back(&utf8[r][c]);
-            where.emplace_back(r, c);
         }
     }
+    // Where the i-th text is, for messages only: looked up rather than kept for each cell.
+    const auto where = [&](std::size_t i) {
+        for (std::size_t r = 0; r < table.size(); ++r) {
+            for (std::size_t c = 0; c < table[r].size(); ++c) {
+                if (!table[r][c].empty() && i-- == 0)
+                    return CellReference(r, c);
+            }
+        }
+        return std::string();
+    };
     for (auto& width : widths)
         width = width == 0 ? kDefaultColumnWidth : std::min(width + 2, kMaxColumnWidth);
     if (auto bad = ConvertGbkTextsToUtf8(texts))
-        return Failure(WorkbookError::NotGbk, "the text is not valid GBK",
-                       CellReference(where[*bad].first, where[*bad].second));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i]->size() > kMaxCellCharacters && Utf16Length(*texts[i]) > kMaxCellCharacters)
+        return Failure(WorkbookError::NotGbk, "the text is not valid GBK", where(*bad));
+    for (std::size_t i : longTexts)
+        if (Utf16Length(*texts[i]) > kMaxCellCharacters)
             return Failure(WorkbookError::TooLarge, "a cell holds at most 32767 characters",
-                           CellReference(where[i].first, where[i].second));
+                           where(i));
 
     // Written beside the target and renamed over it only when complete; removed otherwise.
     std::optional<StagedFile> temporary =

@@ -87,6 +87,8 @@ std::string Utf16ToUtf8(std::u16string_view units);
 
 // UTF-8 to UTF-16 code units; nothing when the text is not valid UTF-8.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
+// The same into a buffer the caller reuses; false when utf8 is not valid UTF-8.
+bool Utf8ToUtf16(std::string_view utf8, std::u16string& out);
 
 // Little-endian byte writing into a growing buffer.
 class ByteWriter {
@@ -104,6 +106,12 @@ public:
         bytes_.insert(bytes_.end(), data, data + size);
     }
     void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    void Reserve(std::size_t size) { bytes_.reserve(size); }
+    // Room for count more bytes, to be filled through the answer before the next call.
+    std::uint8_t* Extend(std::size_t count) {
+        bytes_.resize(bytes_.size() + count);
+        return bytes_.data() + bytes_.size() - count;
+    }
     void PutU16At(std::size_t offset, std::uint16_t v) {
         bytes_[offset] = static_cast<std::uint8_t>(v);
         bytes_[offset + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -145,6 +153,9 @@ private:
 // The compound-file (OLE2) container: writing a single stream, reading one by name.
 bool WriteCompoundFile(const std::string& path, std::string_view streamName,
                        const std::vector<std::uint8_t>& stream);
+// The same, padding the given stream in place instead of copying it.
+bool WriteCompoundFile(const std::string& path, std::string_view streamName,
+                       std::vector<std::uint8_t>&& stream);
 std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(std::span<const std::uint8_t> file,
                                                                 std::u16string_view streamName);
 
