@@ -67,10 +67,29 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
+bool RecordTableModel::IsFieldColumn(int column) const {
+    // Neither the row number nor the error column is typed into.
+    return column > 0 && column < table_.ErrorColumn();
+}
+
 Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (commit_ && IsFieldColumn(index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool RecordTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !commit_ || !IsFieldColumn(index.column()) ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const std::optional<std::string> gbk = Utf8ToGbk(value.toString().toStdString());
+    if (!gbk)
+        return false;
+    // The table tells the view what changed through its observer calls.
+    return commit_(index.row(), index.column(), *gbk);
 }
 
 void RecordTableModel::Suspend() {

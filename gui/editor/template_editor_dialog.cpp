@@ -50,8 +50,11 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     grid_ = new controls::RecordGrid(this);
     grid_->setObjectName(QStringLiteral("RecordGrid"));
     model_ = std::make_unique<RecordTableModel>(editor_.Records());
+    model_->SetCellCommit([this](int row, int column, const std::string& text) {
+        return CommitCell(row, column, text);
+    });
     grid_->setModel(model_.get());
-    grid_->SetOwner(this);
+    grid_->SetUnencodableTextMessage(&TemplateEditorDialog::UnencodableTextMessage);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { RunContextMenu(grid_->viewport()->mapToGlobal(at)); });
@@ -100,8 +103,8 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
 
 TemplateEditorDialog::~TemplateEditorDialog() {
     // The grid goes with the window; it must not call back into a half-destroyed owner.
-    grid_->SetOwner(nullptr);
     grid_->setModel(nullptr);
+    model_->SetCellCommit(nullptr);
 }
 
 void TemplateEditorDialog::BuildMenus() {
@@ -336,16 +339,12 @@ void TemplateEditorDialog::ShowStatistics() {
         statistics_->setPlainText(text);
 }
 
-// --- the grid's questions ----------------------------------------------------
+// --- edits of a cell ---------------------------------------------------------
 
-bool TemplateEditorDialog::CellEditMayStart(int row, int column) {
-    return editor_.OnCellEditStart(row, column);
-}
-
-void TemplateEditorDialog::CellEditEnded(int row, int column, const std::string& text,
-                                         controls::CellEditEndKey /*key*/) {
-    editor_.OnCellEditCommit(row, column, text);
+bool TemplateEditorDialog::CommitCell(int row, int column, const std::string& text) {
+    const CellEditResult result = editor_.OnCellEditCommit(row, column, text);
     ShowStatistics();
+    return result != CellEditResult::Rejected;
 }
 
 QString TemplateEditorDialog::UnencodableTextMessage(const QString& characters) {
