@@ -515,7 +515,9 @@ private:
 
 std::int32_t StreamBody(Stream& s, const StreamSteps& steps, const des3_bitslice_schedule& cipher,
                         std::uint8_t* one_buffer, const CryptFileEngine& engine) {
-    if (engine.threads > 1 && s.input_size >= engine.threaded_from) {
+    const bool usable = engine.chunk_size >= 4 * kBlock && engine.chunk_size % kBlock == 0 &&
+                        engine.piece_size >= kBlock && engine.piece_size % kBlock == 0;
+    if (engine.threads > 1 && usable && s.input_size >= engine.threaded_from) {
         const std::size_t size = ThreadedStream::kSlots * ChunkCapacity(engine.chunk_size);
         WipedMemory memory(static_cast<std::uint8_t*>(std::malloc(size)), WipedBlock{size});
         // Without the memory or the threads, the one-thread engine does the same work.
