@@ -166,6 +166,8 @@ struct Chunk {
     bool last = false;
     // Opening: the XOR of the chunk's deciphered blocks.
     std::uint8_t deciphered_check[kBlock] = {};
+
+    ~Chunk() { SecureWipe(deciphered_check, sizeof(deciphered_check)); }
 };
 
 constexpr std::size_t ChunkCapacity(std::size_t read_size) {
@@ -326,8 +328,8 @@ constexpr StreamSteps kOpenSteps = {FillToOpen, true, FinishOpened, KESTRELVANE_
 constexpr StreamSteps kDecryptSteps = {FillToDecryptHeaderless, false, FinishDecryptedHeaderless,
                                        KESTRELVANE_E_WRITE_DECRYPT};
 
-// Ciphers bytes [from, from + length) of a chunk in place; answers the XOR of the
-// resulting blocks when asked to.
+// Ciphers length bytes in place; adds the XOR of the resulting blocks to sum_into when
+// asked to.
 void CipherPiece(const des3_bitslice_schedule& cipher, std::uint8_t* data, std::size_t length,
                  bool sum, std::uint8_t* sum_into) {
     des3_bitslice_ecb(cipher, data, data, length);
