@@ -1,5 +1,7 @@
 #include "gui/editor/template_editor_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -30,14 +32,6 @@ namespace brindlecot {
 namespace {
 
 namespace keys = catalogue::DialogModelDlg;
-
-QString FromGbk(std::string_view gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
-
-QString Text(CatalogueKey key) {
-    return FromGbk(LoadMessage(key));
-}
 
 }  // namespace
 
@@ -81,8 +75,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     errorCount_ = new QLabel(this);
     errorCount_->setObjectName(QStringLiteral("ErrorCount"));
 
-    addButton_ = new QPushButton(Text(keys::kAddButton), this);
-    deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
+    addButton_ = new QPushButton(CatalogueText(keys::kAddButton), this);
+    deleteButton_ = new QPushButton(CatalogueText(keys::kDeleteButton), this);
+    // The only button whose text the catalogue does not set: fixed in the window's resource.
     returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
     // Enter does nothing in this window: no button is pressed by it.
     for (QPushButton* button : {addButton_, deleteButton_, returnButton_}) {
@@ -109,19 +104,19 @@ TemplateEditorDialog::~TemplateEditorDialog() {
 
 void TemplateEditorDialog::BuildMenus() {
     menuBar_ = new QMenuBar(this);
-    operationsMenu_ = menuBar_->addMenu(Text(keys::kOperationsMenu));
-    importAction_ = operationsMenu_->addAction(Text(keys::kImportMenu));
-    exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
+    operationsMenu_ = menuBar_->addMenu(CatalogueText(keys::kOperationsMenu));
+    importAction_ = operationsMenu_->addAction(CatalogueText(keys::kImportMenu));
+    exportAction_ = operationsMenu_->addAction(CatalogueText(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
     operationsMenu_->addSeparator();
     // Rows copied from a spreadsheet. Inside an open edit box Ctrl+V stays the box's own.
-    pasteAction_ = operationsMenu_->addAction(Text(keys::kPasteRowsMenu));
+    pasteAction_ = operationsMenu_->addAction(CatalogueText(keys::kPasteRowsMenu));
     pasteAction_->setShortcut(QKeySequence::Paste);
     // For big batches: from one broken row to the next without scrolling through them.
-    nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
+    nextErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kNextErrorRowMenu));
     nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
-    previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
+    previousErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kPreviousErrorRowMenu));
     previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
     for (QAction* action : {pasteAction_, nextErrorAction_, previousErrorAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -132,8 +127,8 @@ void TemplateEditorDialog::BuildMenus() {
     connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
     contextMenu_ = new QMenu(this);
-    addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
-    deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+    addRowAction_ = contextMenu_->addAction(CatalogueText(keys::kAddRowMenu));
+    deleteRowsAction_ = contextMenu_->addAction(CatalogueText(keys::kDeleteRowsMenu));
     contextMenu_->addAction(pasteAction_);
 
     menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
@@ -406,7 +401,7 @@ void TemplateEditorDialog::PaintLabels(QPainter& painter) {
     const QRect label(grid_->x(), menuBar_->height(), width() - grid_->x(),
                       grid_->y() - 2 - menuBar_->height());
     painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-                     Text(keys::kRecordsLabel));
+                     CatalogueText(keys::kRecordsLabel));
 }
 
 std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,
