@@ -51,7 +51,10 @@ SheetReadResult ReadXlsxSheet(const std::string& path);
 // Writers receive the cells already in UTF-8 (rows may be ragged) and the column widths in
 // characters; they write to `path` directly (the caller handles the temporary name).
 struct SheetToWrite {
-    const std::vector<std::vector<std::string>>* rows = nullptr;  // UTF-8 texts
+    // The table as given: which cells are empty. Its texts are GBK.
+    const std::vector<std::vector<std::string>>* rows = nullptr;
+    // The UTF-8 text of every non-empty cell, row by row.
+    std::vector<const std::string*> texts;
     std::size_t columnCount = 0;
     std::vector<double> columnWidths;  // characters; one per column
 };

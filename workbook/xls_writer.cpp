@@ -253,16 +253,7 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     const auto& rows = *sheet.rows;
 
     // Shared strings in order of first use, and each non-empty cell's index.
-    std::size_t filled = 0;
-    for (const auto& row : rows)
-        for (const auto& text : row)
-            filled += text.empty() ? 0 : 1;
-    std::vector<const std::string*> cells;
-    cells.reserve(filled);
-    for (const auto& row : rows)
-        for (const auto& text : row)
-            if (!text.empty())
-                cells.push_back(&text);
+    const std::vector<const std::string*>& cells = sheet.texts;
     StringIndex indexOf(cells.size());
     std::vector<const std::string*> strings;
     std::vector<std::uint32_t> cellString(cells.size());
