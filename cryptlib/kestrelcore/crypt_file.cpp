@@ -24,6 +24,7 @@
 #include "cryptlib/kestrelcore/master_key.h"
 #include "cryptlib/kestrelcore/modes.h"
 #include "cryptlib/kestrelcore/thread_group.h"
+#include "cryptlib/platform/system_services.h"
 
 namespace kestrelvane {
 namespace {
@@ -645,13 +646,6 @@ bool AcceptAsInput(int fd) {
     return true;
 }
 
-bool SameFile(int a, int b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 }  // namespace
 
 CryptFileEngine DefaultCryptFileEngine() {
@@ -700,7 +694,7 @@ std::int32_t CryptFileWithEngine(const CryptFileEngine& engine, std::int32_t mod
         return KESTRELVANE_E_INPUT_SIZE;
     // Different spellings of one file (links, "./x"): appending to the file being read
     // would corrupt it.
-    if (SameFile(in.get(), out.get()))
+    if (SameOpenFile(in.get(), out.get()))
         return KESTRELVANE_E_SAME_FILE;
 
     s.stream.in = in.get();
