@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return kCliSuccess;
     }
+    if (line->version) {
+        std::cout << "brindlecot-cli " BRINDLECOT_VERSION "\n";
+        return kCliSuccess;
+    }
     error = CheckOperands(*line);
     if (!error.empty()) {
         std::cerr << "brindlecot-cli: " << error << "\nTry 'brindlecot-cli --help'.\n";
