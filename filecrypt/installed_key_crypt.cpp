@@ -14,7 +14,7 @@ std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPa
     // The library takes an absent key as "mix nothing in"; an empty one must not reach it.
     const unsigned char* keyBytes = key.Empty() ? nullptr : key.Data();
     return cryptFile(mode, keyBytes, key.Length(), inputPath.c_str(), outputPath.c_str(),
-                     kCryptPadCountByte);
+                     KESTRELVANE_PAD_COUNT);
 }
 
 }  // namespace brindlecot

@@ -1,5 +1,7 @@
 #include "gui/app/qt_user_interface.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include "base/gbk_text.h"
 #include "gui/app/file_filter.h"
 
@@ -14,10 +16,6 @@
 
 namespace brindlecot {
 namespace {
-
-QString FromGbk(const std::string& gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
 
 void WriteToStandardError(const std::string& caption, const std::string& text) {
     const std::string line = GbkToUtf8ForDisplay(caption) + ": " + GbkToUtf8ForDisplay(text) + "\n";

@@ -5,103 +5,19 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <QToolTip>
 
 #include <algorithm>
 
-#include "base/gbk_text.h"
+#include "gui/controls/cell_edit_delegate.h"
 
 namespace brindlecot::controls {
-namespace {
-
-// The characters of `text` that GBK cannot store, each once, in order.
-QString UnencodableCharacters(const QString& text) {
-    QString found;
-    for (const char32_t codePoint : text.toUcs4()) {
-        const QString character = QString::fromUcs4(&codePoint, 1);
-        if (!Utf8ToGbk(character.toStdString()) && !found.contains(character))
-            found += character;
-    }
-    return found;
-}
-
-}  // namespace
-
-// --- CellEdit -----------------------------------------------------------------
-
-CellEdit::CellEdit(RecordGrid& grid, int row, int column, const QString& text)
-    : QLineEdit(text, grid.viewport()), grid_(grid), row_(row), column_(column), accepted_(text) {
-    setObjectName(QStringLiteral("CellEdit"));
-    // The cell's text is the edit's starting point; anything typed or pasted that GBK
-    // cannot store is taken out again at once, so the text handed over is always whole.
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& edited) {
-        if (Utf8ToGbk(edited.toStdString())) {
-            accepted_ = edited;
-            return;
-        }
-        RefuseUnencodable(edited);
-    });
-}
-
-void CellEdit::RefuseUnencodable(const QString& edited) {
-    const int caret = std::max(0, cursorPosition() - int(edited.size() - accepted_.size()));
-    const QString characters = UnencodableCharacters(edited);
-    setText(accepted_);
-    setCursorPosition(std::min<int>(caret, int(accepted_.size())));
-    const QString message =
-        grid_.owner_ != nullptr ? grid_.owner_->UnencodableTextMessage(characters) : characters;
-    QToolTip::showText(mapToGlobal(QPoint(0, height())), message, this);
-}
-
-void CellEdit::End(CellEditEndKey key) {
-    if (ending_)
-        return;
-    ending_ = true;
-    grid_.FinishEdit(*this, key);
-}
-
-void CellEdit::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape belong to the edit, not to the window: they must neither press a
-    // default button nor close a dialog.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            End(CellEditEndKey::Enter);
-            return;
-        case Qt::Key_Escape:
-            event->accept();
-            End(CellEditEndKey::Escape);
-            return;
-        default:
-            QLineEdit::keyPressEvent(event);
-    }
-}
-
-bool CellEdit::event(QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape ||
-            key == Qt::Key_Delete) {
-            event->accept();
-            return true;
-        }
-    }
-    return QLineEdit::event(event);
-}
-
-void CellEdit::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
-    End(CellEditEndKey::Other);
-}
-
-// --- RecordGrid ---------------------------------------------------------------
 
 RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Edits open on a double-click only, and through BeginCellEdit.
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(true);
     setWordWrap(false);
@@ -110,21 +26,24 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->viewport()->installEventFilter(this);
+    delegate_ = new CellEditDelegate(this);
+    setItemDelegate(delegate_);
 }
 
 RecordGrid::~RecordGrid() {
     // An edit still open when the window goes ends without telling anyone.
-    owner_ = nullptr;
+    DropCellEdit();
 }
 
 void RecordGrid::setModel(QAbstractItemModel* newModel) {
+    DropCellEdit();
     if (model() != nullptr)
         disconnect(model(), nullptr, this, nullptr);
     QTableView::setModel(newModel);
     if (newModel != nullptr) {
         connect(newModel, &QAbstractItemModel::modelReset, this, &RecordGrid::ApplyColumnWidths);
-        // When rows come or go under an open edit, its text has no cell to go to any more:
-        // handed over, it would land in whichever record moved into the edited position.
+        // When rows come or go under an open edit, its text has no certain cell to go to
+        // any more: handed over, it could land in whichever record moved into its place.
         connect(newModel, &QAbstractItemModel::modelAboutToBeReset, this,
                 &RecordGrid::DropCellEdit);
         connect(newModel, &QAbstractItemModel::rowsAboutToBeRemoved, this,
@@ -145,8 +64,17 @@ void RecordGrid::ApplyColumnWidths() {
     }
 }
 
+void RecordGrid::SetUnencodableTextMessage(
+    std::function<QString(const QString& characters)> message) {
+    delegate_->SetUnencodableTextMessage(std::move(message));
+}
+
 QLineEdit* RecordGrid::CurrentEdit() const {
-    return current_.data();
+    return delegate_->CurrentEdit();
+}
+
+CellEditEndKey RecordGrid::LastEndKey() const {
+    return delegate_->LastEndKey();
 }
 
 QLineEdit* RecordGrid::BeginCellEdit(int row, int column) {
@@ -156,75 +84,29 @@ QLineEdit* RecordGrid::BeginCellEdit(int row, int column) {
         return nullptr;
     const QModelIndex cell = model()->index(row, column);
     scrollTo(cell, QAbstractItemView::EnsureVisible);
-    EndCellEdit();
-
-    QRect rect = visualRect(cell);
-    if (!rect.isValid())
+    EndCellEditFromEvent();
+    if (!visualRect(cell).isValid() || !edit(cell, QAbstractItemView::AllEditTriggers, nullptr))
         return nullptr;
-    rect.setRight(std::min(rect.right(), viewport()->rect().right()));
-    rect.adjust(0, -1, 0, 2);
-    const QString text = model()->data(cell, Qt::DisplayRole).toString();
-    if (owner_ != nullptr && !owner_->CellEditMayStart(row, column))
-        return nullptr;
-
-    auto* edit = new CellEdit(*this, row, column, text);
-    const QVariant alignment = model()->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole);
-    const Qt::Alignment horizontal =
-        alignment.isValid() ? Qt::Alignment(alignment.toInt()) & Qt::AlignHorizontal_Mask
-                            : Qt::AlignLeft;
-    edit->setAlignment(horizontal | Qt::AlignVCenter);
-    edit->setGeometry(rect);
-    current_ = edit;
-    edit->show();
-    edit->setFocus(Qt::OtherFocusReason);
-    edit->deselect();
-    edit->end(false);
-    return edit;
+    QLineEdit* box = CurrentEdit();
+    if (box != nullptr) {
+        // The cell's text is the starting point, with the caret after it.
+        box->deselect();
+        box->end(false);
+    }
+    return box;
 }
 
 void RecordGrid::EndCellEdit() {
-    if (current_ != nullptr)
-        current_->End(CellEditEndKey::Other);
+    delegate_->HandOverNow();
+    delegate_->End(CellEditEndKey::Other, true);
+}
+
+void RecordGrid::EndCellEditFromEvent() {
+    delegate_->End(CellEditEndKey::Other);
 }
 
 void RecordGrid::DropCellEdit() {
-    if (current_ != nullptr) {
-        dropping_ = true;
-        current_->End(CellEditEndKey::Other);
-        dropping_ = false;
-    }
-}
-
-void RecordGrid::FinishEdit(CellEdit& edit, CellEditEndKey key) {
-    const QString text = edit.text();
-    const int row = edit.Row();
-    const int column = edit.Column();
-    current_ = nullptr;
-    // The grid takes the focus back before the box goes, so that it does not wander to
-    // the next control of the window.
-    if (edit.hasFocus())
-        setFocus(Qt::OtherFocusReason);
-    edit.hide();
-    edit.deleteLater();
-    lastEndKey_ = key;
-
-    if (!dropping_ && model() != nullptr && model()->rowCount() > 0 && owner_ != nullptr) {
-        std::optional<std::string> gbk = Utf8ToGbk(text.toStdString());
-        if (gbk) {
-            // Handed over from the event loop: the owner may show a message box, change
-            // the rows or open another edit, none of which must happen inside the event
-            // that ended this one.
-            QMetaObject::invokeMethod(
-                this,
-                [this, row, column, value = std::move(*gbk), key] {
-                    if (owner_ != nullptr && model() != nullptr && row < model()->rowCount())
-                        owner_->CellEditEnded(row, column, value, key);
-                },
-                Qt::QueuedConnection);
-        }
-    }
-    if (model() != nullptr)
-        viewport()->update(visualRect(model()->index(row, column)));
+    delegate_->Drop();
 }
 
 // Focus changes only how the frame and the current cell are drawn, but Qt's own handlers
@@ -280,17 +162,17 @@ void RecordGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void RecordGrid::mousePressEvent(QMouseEvent* event) {
     if (!indexAt(event->position().toPoint()).isValid())
-        EndCellEdit();
+        EndCellEditFromEvent();
     QTableView::mousePressEvent(event);
 }
 
 void RecordGrid::wheelEvent(QWheelEvent* event) {
-    EndCellEdit();
+    EndCellEditFromEvent();
     QTableView::wheelEvent(event);
 }
 
 void RecordGrid::scrollContentsBy(int dx, int dy) {
-    EndCellEdit();
+    EndCellEditFromEvent();
     QTableView::scrollContentsBy(dx, dy);
 }
 
@@ -298,7 +180,7 @@ bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
     // A press on the header (a click on a heading or the start of dragging a divider)
     // ends the edit; the header then does what it does.
     if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress)
-        EndCellEdit();
+        EndCellEditFromEvent();
     return QTableView::eventFilter(watched, event);
 }
 

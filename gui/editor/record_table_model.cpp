@@ -1,5 +1,7 @@
 #include "gui/editor/record_table_model.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QColor>
 #include <QSize>
 
@@ -8,10 +10,6 @@
 
 namespace brindlecot {
 namespace {
-
-QString FromGbk(std::string_view gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
 
 QColor ToQColor(RowColour colour) {
     return QColor(colour.red, colour.green, colour.blue);
@@ -67,10 +65,29 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
+bool RecordTableModel::IsFieldColumn(int column) const {
+    // Neither the row number nor the error column is typed into.
+    return column > 0 && column < table_.ErrorColumn();
+}
+
 Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (commit_ && IsFieldColumn(index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool RecordTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !commit_ || !IsFieldColumn(index.column()) ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const std::optional<std::string> gbk = Utf8ToGbk(value.toString().toStdString());
+    if (!gbk)
+        return false;
+    // The table tells the view what changed through its observer calls.
+    return commit_(index.row(), index.column(), *gbk);
 }
 
 void RecordTableModel::Suspend() {

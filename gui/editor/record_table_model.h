@@ -2,6 +2,9 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+#include <string>
+
 #include "template/record_table.h"
 
 namespace brindlecot {
@@ -10,8 +13,8 @@ namespace brindlecot {
 // every answer is read from it when the view asks, and its observer calls become the
 // model's change signals. Texts are GBK in the table and UTF-8 here.
 //
-// Nothing is editable through the model; edits go through the template editor, which
-// checks them and writes the table.
+// The field columns are editable: setData hands the text to the commit function (the
+// editor's check-and-store path), which decides what the cell becomes.
 class RecordTableModel final : public QAbstractTableModel, private RecordTableObserver {
     Q_OBJECT
 
@@ -30,6 +33,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Hands an edited text (Qt::EditRole) of a field column to the commit function, in GBK.
+    // False when nobody commits, the text has no GBK form, or the commit refuses it.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // Decides an edited cell: true when the text was taken. Without one nothing is
+    // editable.
+    using CellCommit = std::function<bool(int row, int column, const std::string& gbkText)>;
+    void SetCellCommit(CellCommit commit) { commit_ = std::move(commit); }
 
     const RecordTable& Table() const { return table_; }
 
@@ -49,7 +60,10 @@ private:
     void Reset() override;
     void RowNumbersMoved(int first);
 
+    bool IsFieldColumn(int column) const;
+
     RecordTable& table_;
+    CellCommit commit_;
     bool suspended_ = false;
 };
 

@@ -1,5 +1,7 @@
 #include "gui/editor/template_editor_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -31,14 +33,6 @@ namespace {
 
 namespace keys = catalogue::DialogModelDlg;
 
-QString FromGbk(std::string_view gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
-
-QString Text(CatalogueKey key) {
-    return FromGbk(LoadMessage(key));
-}
-
 }  // namespace
 
 TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
@@ -50,8 +44,11 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     grid_ = new controls::RecordGrid(this);
     grid_->setObjectName(QStringLiteral("RecordGrid"));
     model_ = std::make_unique<RecordTableModel>(editor_.Records());
+    model_->SetCellCommit([this](int row, int column, const std::string& text) {
+        return CommitCell(row, column, text);
+    });
     grid_->setModel(model_.get());
-    grid_->SetOwner(this);
+    grid_->SetUnencodableTextMessage(&TemplateEditorDialog::UnencodableTextMessage);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { RunContextMenu(grid_->viewport()->mapToGlobal(at)); });
@@ -78,8 +75,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     errorCount_ = new QLabel(this);
     errorCount_->setObjectName(QStringLiteral("ErrorCount"));
 
-    addButton_ = new QPushButton(Text(keys::kAddButton), this);
-    deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
+    addButton_ = new QPushButton(CatalogueText(keys::kAddButton), this);
+    deleteButton_ = new QPushButton(CatalogueText(keys::kDeleteButton), this);
+    // The only button whose text the catalogue does not set: fixed in the window's resource.
     returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
     // Enter does nothing in this window: no button is pressed by it.
     for (QPushButton* button : {addButton_, deleteButton_, returnButton_}) {
@@ -100,25 +98,25 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
 
 TemplateEditorDialog::~TemplateEditorDialog() {
     // The grid goes with the window; it must not call back into a half-destroyed owner.
-    grid_->SetOwner(nullptr);
     grid_->setModel(nullptr);
+    model_->SetCellCommit(nullptr);
 }
 
 void TemplateEditorDialog::BuildMenus() {
     menuBar_ = new QMenuBar(this);
-    operationsMenu_ = menuBar_->addMenu(Text(keys::kOperationsMenu));
-    importAction_ = operationsMenu_->addAction(Text(keys::kImportMenu));
-    exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
+    operationsMenu_ = menuBar_->addMenu(CatalogueText(keys::kOperationsMenu));
+    importAction_ = operationsMenu_->addAction(CatalogueText(keys::kImportMenu));
+    exportAction_ = operationsMenu_->addAction(CatalogueText(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
     operationsMenu_->addSeparator();
     // Rows copied from a spreadsheet. Inside an open edit box Ctrl+V stays the box's own.
-    pasteAction_ = operationsMenu_->addAction(Text(keys::kPasteRowsMenu));
+    pasteAction_ = operationsMenu_->addAction(CatalogueText(keys::kPasteRowsMenu));
     pasteAction_->setShortcut(QKeySequence::Paste);
     // For big batches: from one broken row to the next without scrolling through them.
-    nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
+    nextErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kNextErrorRowMenu));
     nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
-    previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
+    previousErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kPreviousErrorRowMenu));
     previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
     for (QAction* action : {pasteAction_, nextErrorAction_, previousErrorAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -129,8 +127,8 @@ void TemplateEditorDialog::BuildMenus() {
     connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
     contextMenu_ = new QMenu(this);
-    addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
-    deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+    addRowAction_ = contextMenu_->addAction(CatalogueText(keys::kAddRowMenu));
+    deleteRowsAction_ = contextMenu_->addAction(CatalogueText(keys::kDeleteRowsMenu));
     contextMenu_->addAction(pasteAction_);
 
     menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
@@ -336,16 +334,12 @@ void TemplateEditorDialog::ShowStatistics() {
         statistics_->setPlainText(text);
 }
 
-// --- the grid's questions ----------------------------------------------------
+// --- edits of a cell ---------------------------------------------------------
 
-bool TemplateEditorDialog::CellEditMayStart(int row, int column) {
-    return editor_.OnCellEditStart(row, column);
-}
-
-void TemplateEditorDialog::CellEditEnded(int row, int column, const std::string& text,
-                                         controls::CellEditEndKey /*key*/) {
-    editor_.OnCellEditCommit(row, column, text);
+bool TemplateEditorDialog::CommitCell(int row, int column, const std::string& text) {
+    const CellEditResult result = editor_.OnCellEditCommit(row, column, text);
     ShowStatistics();
+    return result != CellEditResult::Rejected;
 }
 
 QString TemplateEditorDialog::UnencodableTextMessage(const QString& characters) {
@@ -407,7 +401,7 @@ void TemplateEditorDialog::PaintLabels(QPainter& painter) {
     const QRect label(grid_->x(), menuBar_->height(), width() - grid_->x(),
                       grid_->y() - 2 - menuBar_->height());
     painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-                     Text(keys::kRecordsLabel));
+                     CatalogueText(keys::kRecordsLabel));
 }
 
 std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,

@@ -30,7 +30,7 @@ class RecordTableModel;
 //
 // Modeless, owned by the template chooser: "返回", Escape and closing the window only ask
 // the owner (the close request); the owner then calls Close and destroys the window.
-class TemplateEditorDialog : public controls::SkinnedDialog, private controls::RecordGridOwner {
+class TemplateEditorDialog : public controls::SkinnedDialog {
     Q_OBJECT
 
 public:
@@ -95,10 +95,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    bool CellEditMayStart(int row, int column) override;
-    void CellEditEnded(int row, int column, const std::string& text,
-                       controls::CellEditEndKey key) override;
-    QString UnencodableTextMessage(const QString& characters) override;
+    bool CommitCell(int row, int column, const std::string& text);
+    static QString UnencodableTextMessage(const QString& characters);
 
     void BuildMenus();
     void PlaceFromResource();

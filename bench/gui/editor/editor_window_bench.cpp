@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 
@@ -212,7 +213,8 @@ void BM_CommittedEdit(benchmark::State& state) {
             break;
         }
         edit->setText(QString::number(amount++));
-        static_cast<controls::CellEdit*>(edit)->End(controls::CellEditEndKey::Enter);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &enter);
         // The end is handed over from the event loop, which then paints what changed.
         QApplication::processEvents();
     }

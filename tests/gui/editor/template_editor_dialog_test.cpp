@@ -189,6 +189,28 @@ private slots:
         QVERIFY(!editor.Table().IsErrorRow(0));
     }
 
+    // Clicking 删除 while typing ends the edit; its refusal must come before the delete
+    // question, not open on top of it once the question runs its own event loop.
+    void ACommandJudgesTheOpenEditBeforeItsOwnQuestion() {
+        EditorWindow editor;
+        QVERIFY(editor.Open(kNameAndAmount, 18));
+        QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+        const std::array<std::string, 2> cells{"a", "2.50"};
+        editor.Table().AppendRow(cells);
+        editor.DoubleClick(0, 2);
+        TypeText(editor.Grid()->CurrentEdit(), QStringLiteral("abc"));
+        editor.ui.answers.push_back(false);  // keep the row
+        QTest::mouseClick(editor.window->DeleteButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+
+        using Kind = testing::ScriptedUserInterface::Kind;
+        QCOMPARE(editor.ui.events.size(), std::size_t{2});
+        QVERIFY(editor.ui.events[0].kind == Kind::Message);
+        QVERIFY(editor.ui.events[1].kind == Kind::Question);
+        QCOMPARE(editor.Table().Cell(0, 2), std::string_view("2.50"));
+        QCOMPARE(editor.Table().RowCount(), 1);
+    }
+
     void AnEditThatPassesWhileAnotherCellIsBrokenRewritesTheErrorColumn() {
         EditorWindow editor;
         QVERIFY(editor.Open(kNameAndAmount, 18));
