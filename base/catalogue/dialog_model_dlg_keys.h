@@ -103,6 +103,10 @@ inline constexpr CatalogueKey kPasteMoreRefused{kSection, "msg60"};
 inline constexpr CatalogueKey kPasteBeyondLastColumn{kSection, "msg61"};
 // A pasted value holding a tab or a line break would split its batch line.
 inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
+// What screen readers call the statistics box and the preview line, which have no
+// label on screen.
+inline constexpr CatalogueKey kStatisticsBoxName{kSection, "msg70"};
+inline constexpr CatalogueKey kPreviewLineName{kSection, "msg71"};
 // Templates beyond the loader's limits: any token, the splitter, the statistics entries
 // and their labels, the number of fields, a field's name, default value, type and length.
 inline constexpr CatalogueKey kTemplateTokenTooLong{kSection, "msg90"};
