@@ -1,48 +1,13 @@
 #include "base/app_path.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <unistd.h>
+#include "base/platform/program_folders.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
-#include <system_error>
-#include <vector>
 
 namespace brindlecot {
 namespace {
 
-std::string ExecutableFolder() {
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return ".";
-    return executable.parent_path().string();
-}
-
 constexpr std::string_view kProgramFolderName = "brindlecot";
-
-std::string AbsoluteFromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/')
-        return {};
-    return value;
-}
-
-std::string HomeFolder() {
-    if (std::string home = AbsoluteFromEnvironment("HOME"); !home.empty())
-        return home;
-    // A session started without HOME (a service, sudo -i variants) still has an owner.
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/')
-        return {};
-    return found->pw_dir;
-}
 
 std::optional<std::string>& FolderOverride() {
     static std::optional<std::string> folder;
@@ -54,7 +19,7 @@ std::optional<std::string>& FolderOverride() {
 const std::string& AppFolder() {
     if (const auto& folder = FolderOverride())
         return *folder;
-    static const std::string executableFolder = ExecutableFolder();
+    static const std::string executableFolder = platform::ExecutableFolder();
     return executableFolder;
 }
 
@@ -72,18 +37,13 @@ std::string AppPath(std::string_view name) {
 }
 
 bool AppFolderWritable() {
-    // The effective ids decide what this process may create, as they do for open().
-    return ::faccessat(AT_FDCWD, AppFolder().c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    return platform::FolderWritable(AppFolder());
 }
 
 std::string UserConfigFolder() {
-    std::string base = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
-    if (base.empty()) {
-        const std::string home = HomeFolder();
-        if (home.empty())
-            return {};
-        base = home + "/.config";
-    }
+    const std::string base = platform::UserConfigBase();
+    if (base.empty())
+        return {};
     return base + "/" + std::string(kProgramFolderName);
 }
 

@@ -8,7 +8,7 @@ namespace brindlecot {
 // Every relative file name of the program (conf/..., language/..., driver/..., keyConf)
 // is resolved against the folder of the running executable, never the current directory.
 
-// The folder of the running executable (from /proc/self/exe), or the folder set with
+// The folder of the running executable (as the system reports it), or the folder set with
 // SetAppFolder.
 const std::string& AppFolder();
 

@@ -2,6 +2,7 @@
 
 #include "base/app_path.h"
 #include "base/file_content.h"
+#include "base/platform/file_identity.h"
 #include "base/trim.h"
 
 #include <sys/stat.h>
@@ -119,7 +120,7 @@ std::optional<FileSignature> SignatureOf(const std::string& path) {
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return FileSignature{info.st_dev, info.st_ino, info.st_size,
-                         info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec};
+                         platform::LatestModification(info)};
 }
 
 bool OldEnoughToTrust(const FileSignature& signature) {

@@ -1,5 +1,7 @@
 #include "base/scratch_file.h"
 
+#include "base/platform/file_identity.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,11 +31,7 @@ bool RemoveFileIfPresent(const std::string& path) {
 bool IsSameFile(const std::string& first, const std::string& second) {
     if (first == second)
         return true;
-    struct stat a {};
-    struct stat b {};
-    if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0)
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return platform::NameSameFile(first, second);
 }
 
 ScratchFile::ScratchFile(std::string path) : path_(std::move(path)) {

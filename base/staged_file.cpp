@@ -1,6 +1,7 @@
 #include "base/staged_file.h"
 
 #include "base/file_descriptor.h"
+#include "base/platform/file_identity.h"
 #include "base/scratch_file.h"
 
 #include <fcntl.h>
@@ -88,7 +89,7 @@ bool StagedFile::ReplaceTarget(const std::string& target) {
         return false;
     if (!SyncPath(path_, O_RDONLY))
         return false;
-    if (::rename(path_.c_str(), target.c_str()) != 0)
+    if (!platform::ReplaceFileAtomically(path_, target))
         return false;
     path_.clear();
     // The rename itself is durable only once the folder is flushed; the content already

@@ -10,6 +10,7 @@
 #include "base/crypto_binding.h"
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
+#include "base/platform/native_text.h"
 #include "base/scratch_file.h"
 #include "base/startup.h"
 #include "commands/record_export.h"
@@ -92,7 +93,7 @@ std::string Formats(bool xls, bool txt) {
 
 int RunList(std::ostream& out) {
     for (const std::string& name : ListTemplateNames(TemplateFolder()))
-        out << name << '\n';
+        out << platform::FileNameToUtf8(name) << '\n';
     return kCliSuccess;
 }
 

@@ -1,12 +1,12 @@
 #include "commands/template_listing.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "base/app_path.h"
 #include "base/gbk_text.h"
+#include "base/platform/folder_listing.h"
 
 namespace brindlecot {
 namespace {
@@ -42,15 +42,7 @@ bool TemplateNameLess(const std::string& left, const std::string& right) {
 
 std::vector<std::string> ListTemplateNames(const std::string& folder) {
     std::vector<std::pair<std::string, std::string>> keyed;
-    std::error_code error;
-    std::filesystem::directory_iterator entries(folder, error);
-    if (error)
-        return {};
-    for (const auto& entry : entries) {
-        std::error_code typeError;
-        if (!entry.is_regular_file(typeError))
-            continue;
-        const std::string fileName = entry.path().filename().string();
+    for (const std::string& fileName : platform::RegularFileNames(folder)) {
         const std::size_t dot = fileName.rfind('.');
         if (dot == std::string::npos || dot == 0 ||
             fileName.compare(dot, std::string::npos, ".cfg") != 0)

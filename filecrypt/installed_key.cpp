@@ -7,6 +7,7 @@
 
 #include "base/app_path.h"
 #include "base/file_content.h"
+#include "base/platform/file_access.h"
 #include "base/staged_file.h"
 #include "filecrypt/key_file_cipher.h"
 #include "filecrypt/secret_bytes.h"
@@ -111,7 +112,8 @@ KeyConfWrite WriteKeyConf(std::string_view keyText) {
     if (slash != std::string::npos && slash > 0 && !MakeOwnerOnlyFolders(path.substr(0, slash)))
         return KeyConfWrite::NotWritten;
     std::optional<StagedFile> staged = StagedFile::Create(path + ".", "", kOwnerOnly);
-    if (!staged || !staged->WriteAll(encrypted) || !staged->ReplaceTarget(path))
+    if (!staged || !platform::RestrictToOwner(staged->Path()) || !staged->WriteAll(encrypted) ||
+        !staged->ReplaceTarget(path))
         return KeyConfWrite::NotWritten;
     return KeyConfWrite::Written;
 }

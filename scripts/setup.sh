@@ -17,6 +17,9 @@ PACKAGES=(
   lintian appstream help2man man-db  # the Debian package, its metadata and manual page
   weston qt6-wayland  # GUI tests as native Wayland clients of a headless weston
   at-spi2-core python3-pyatspi  # scripts/accessibility_check.sh
+  # The Windows build and its tests under Wine (scripts/build_windows.sh, test_windows.sh);
+  # locales: the zh_CN definitions that Wine's Chinese code pages are built from.
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales
 )
 
 missing=()

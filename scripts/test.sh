@@ -21,6 +21,15 @@ if ! ctest --test-dir "$root/build" -N -R '\.wayland$' | grep -q 'Total Tests: [
 fi
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
+# The Windows build, its exports and imports, and its tests under Wine against the build above.
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v i686-w64-mingw32-g++-posix >/dev/null &&
+  { command -v wine64 >/dev/null || [[ -x /usr/lib/wine/wine64 ]]; }; then
+  BRINDLECOT_NO_SETUP=1 "$root/scripts/build_windows.sh"
+  "$root/scripts/test_windows.sh" "$root/build/stage"
+else
+  echo "Skipping the Windows build and its Wine tests: mingw-w64 (g++-mingw-w64-*-posix) or wine64 is not installed (scripts/setup.sh installs them)."
+fi
+
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

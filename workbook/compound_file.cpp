@@ -375,8 +375,8 @@ std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(std::span<const 
         return std::nullopt;
     std::vector<std::uint8_t> bytes;
     for (std::uint32_t s : *chain)
-        bytes.insert(bytes.end(), miniStream->begin() + std::ptrdiff_t{s} * 64,
-                     miniStream->begin() + (std::ptrdiff_t{s} + 1) * 64);
+        bytes.insert(bytes.end(), miniStream->begin() + static_cast<std::ptrdiff_t>(s) * 64,
+                     miniStream->begin() + (static_cast<std::ptrdiff_t>(s) + 1) * 64);
     bytes.resize(found->second);
     return bytes;
 }

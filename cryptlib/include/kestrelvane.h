@@ -1,6 +1,6 @@
 /*
  * kestrelvane.h -- public interface of the Kestrelvane cryptographic library
- * (driver/libKestrelvane.so).
+ * (driver/libKestrelvane.so; driver\Kestrelvane.dll on Windows).
  *
  * Seven C functions: whole-file sealing (CryptFile), in-memory data encryption
  * (DesCrypt1, DesCrypt2), key wrapping and generation (CryptKey), message
@@ -33,7 +33,10 @@
 
 #include <stdint.h>  // NOLINT(modernize-deprecated-headers): C callers include this too
 
-#if defined(KESTRELVANE_BUILDING)
+/* On Windows the module-definition file exports the seven functions (undecorated names,
+ * ordinals 1 to 7 in the order below) and they use __cdecl, the C default: the caller
+ * removes the arguments, as for every C function that states no convention. */
+#if defined(KESTRELVANE_BUILDING) && !defined(_WIN32)
 #define KESTRELVANE_API __attribute__((visibility("default")))
 #else
 #define KESTRELVANE_API

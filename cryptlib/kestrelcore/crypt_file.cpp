@@ -18,6 +18,7 @@
 #include "cryptlib/include/kestrelvane.h"
 #include "cryptlib/kestrelcore/master_key.h"
 #include "cryptlib/kestrelcore/modes.h"
+#include "cryptlib/platform/system_services.h"
 
 namespace kestrelvane {
 namespace {
@@ -375,13 +376,6 @@ bool AcceptAsInput(int fd) {
     return true;
 }
 
-bool SameFile(int a, int b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 }  // namespace
 }  // namespace kestrelvane
 
@@ -420,7 +414,7 @@ extern "C" KESTRELVANE_API int32_t CryptFile(int32_t mode, const unsigned char* 
         return KESTRELVANE_E_INPUT_SIZE;
     // Different spellings of one file (links, "./x"): appending to the file being read
     // would corrupt it.
-    if (SameFile(in.get(), out.get()))
+    if (SameOpenFile(in.get(), out.get()))
         return KESTRELVANE_E_SAME_FILE;
 
     s.in = in.get();

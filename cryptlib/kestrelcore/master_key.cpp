@@ -1,33 +1,17 @@
 #include "cryptlib/kestrelcore/master_key.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "cryptlib/base64/base64.h"
 #include "cryptlib/config/config.h"
 #include "cryptlib/include/kestrelvane.h"
+#include "cryptlib/platform/system_services.h"
 
 namespace kestrelvane {
 namespace {
 
 bool HasOddParity(std::uint8_t byte) {
     return __builtin_parity(byte) == 1;
-}
-
-bool FillFromSystem(std::uint8_t* buffer, std::size_t length) {
-    std::size_t filled = 0;
-    while (filled < length) {
-        const ssize_t got = getrandom(buffer + filled, length - filled, 0);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 }  // namespace
@@ -37,7 +21,7 @@ std::int32_t RAND_seed(std::uint8_t* buffer, std::int32_t length) {
         return 0;
     // The bytes come from the kernel's generator: a clock-seeded rand() would make session
     // keys guessable and repeat them for seals started in the same second.
-    if (!FillFromSystem(buffer, static_cast<std::size_t>(length))) {
+    if (!FillFromSystemRandom(buffer, static_cast<std::size_t>(length))) {
         SecureWipe(buffer, static_cast<std::size_t>(length));
         return KESTRELVANE_E_NO_RANDOM;
     }
