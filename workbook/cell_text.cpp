@@ -347,6 +347,13 @@ std::string Utf16ToUtf8(std::u16string_view units) {
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
+    if (!Utf8ToUtf16(utf8, out))
+        return std::nullopt;
+    return out;
+}
+
+bool Utf8ToUtf16(std::string_view utf8, std::u16string& out) {
+    out.clear();
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -366,19 +373,19 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
             length = 4;
             code = lead & 0x07;
         } else {
-            return std::nullopt;
+            return false;
         }
         if (i + length > utf8.size())
-            return std::nullopt;
+            return false;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + k]);
             if ((next & 0xC0) != 0x80)
-                return std::nullopt;
+                return false;
             code = (code << 6) | (next & 0x3F);
         }
         static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
         if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return std::nullopt;
+            return false;
         if (code >= 0x10000) {
             code -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
@@ -388,7 +395,7 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
         }
         i += length;
     }
-    return out;
+    return true;
 }
 
 }  // namespace brindlecot::workbook_detail

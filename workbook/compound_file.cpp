@@ -48,9 +48,13 @@ struct FileCloser {
 
 bool WriteCompoundFile(const std::string& path, std::string_view streamName,
                        const std::vector<std::uint8_t>& data) {
+    return WriteCompoundFile(path, streamName, std::vector<std::uint8_t>(data));
+}
+
+bool WriteCompoundFile(const std::string& path, std::string_view streamName,
+                       std::vector<std::uint8_t>&& stream) {
     // Streams below the cutoff would belong in the mini stream; padding the stream up to
     // the cutoff keeps one kind of storage. Readers stop at the workbook's EOF record.
-    std::vector<std::uint8_t> stream = data;
     if (stream.size() < kMiniStreamCutoff)
         stream.resize(kMiniStreamCutoff, 0);
     if (stream.size() > 0xFFFFFE00u)
@@ -116,6 +120,7 @@ bool WriteCompoundFile(const std::string& path, std::string_view streamName,
     DirectoryEntry(directory, u"", 0, kNoStream, 0, 0);
 
     ByteWriter tail;  // directory, FAT and DIFAT sectors
+    tail.Reserve(directory.size() + fat.size() * 4 + std::size_t{difatSectors} * kSectorSize);
     tail.Bytes(directory.bytes().data(), directory.size());
     for (std::uint32_t entry : fat)
         tail.U32(entry);

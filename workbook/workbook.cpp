@@ -246,34 +246,68 @@ WorkbookStatus WriteWorkbook(const std::string& path, const TextTable& table) {
     // Widths from GBK byte lengths: a GBK character takes two bytes exactly where it is
     // drawn two columns wide, so bytes measure the text's width in characters.
     std::vector<double> widths(columns, 0);
-    std::vector<std::vector<std::string>> utf8(table.begin(), table.end());
-    std::vector<std::string*> texts;
-    std::vector<std::pair<std::size_t, std::size_t>> where;
-    for (std::size_t r = 0; r < utf8.size(); ++r) {
-        for (std::size_t c = 0; c < utf8[r].size(); ++c) {
-            widths[c] = std::max(widths[c], static_cast<double>(utf8[r][c].size()));
-            if (utf8[r][c].empty())
+    // ASCII texts are their own UTF-8 form; only the others are copied and converted.
+    std::size_t filled = 0;
+    for (const auto& row : table)
+        for (const auto& text : row)
+            filled += text.empty() ? 0 : 1;
+    std::vector<const std::string*> texts;
+    texts.reserve(filled);
+    std::vector<std::string> converted;
+    converted.reserve(filled);
+    std::vector<std::size_t> convertedText;  // index in texts of each converted copy
+    // A GBK text holds at most as many characters as bytes, so only texts longer than a
+    // cell's limit in bytes can exceed it.
+    std::vector<std::size_t> longTexts;
+    for (const auto& row : table) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string& text = row[c];
+            widths[c] = std::max(widths[c], static_cast<double>(text.size()));
+            if (text.empty())
                 continue;
-            texts.push_back(&utf8[r][c]);
-            where.emplace_back(r, c);
+            if (text.size() > kMaxCellCharacters)
+                longTexts.push_back(texts.size());
+            const bool ascii = std::all_of(text.begin(), text.end(), [](char b) {
+                return static_cast<unsigned char>(b) < 0x80;
+            });
+            if (ascii) {
+                texts.push_back(&text);
+            } else {
+                convertedText.push_back(texts.size());
+                texts.push_back(&converted.emplace_back(text));
+            }
         }
     }
+    // Where the i-th text is, for messages only: looked up rather than kept for each cell.
+    const auto where = [&](std::size_t i) {
+        for (std::size_t r = 0; r < table.size(); ++r) {
+            for (std::size_t c = 0; c < table[r].size(); ++c) {
+                if (!table[r][c].empty() && i-- == 0)
+                    return CellReference(r, c);
+            }
+        }
+        return std::string();
+    };
     for (auto& width : widths)
         width = width == 0 ? kDefaultColumnWidth : std::min(width + 2, kMaxColumnWidth);
-    if (auto bad = ConvertGbkTextsToUtf8(texts))
+    std::vector<std::string*> toConvert;
+    toConvert.reserve(converted.size());
+    for (std::string& text : converted)
+        toConvert.push_back(&text);
+    if (auto bad = ConvertGbkTextsToUtf8(toConvert))
         return Failure(WorkbookError::NotGbk, "the text is not valid GBK",
-                       CellReference(where[*bad].first, where[*bad].second));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i]->size() > kMaxCellCharacters && Utf16Length(*texts[i]) > kMaxCellCharacters)
+                       where(convertedText[*bad]));
+    for (std::size_t i : longTexts)
+        if (Utf16Length(*texts[i]) > kMaxCellCharacters)
             return Failure(WorkbookError::TooLarge, "a cell holds at most 32767 characters",
-                           CellReference(where[i].first, where[i].second));
+                           where(i));
 
     // Written beside the target and renamed over it only when complete; removed otherwise.
     std::optional<StagedFile> temporary =
         StagedFile::Create(path + ".partial-", "", kWorkbookFileMode);
     if (!temporary)
         return Failure(WorkbookError::CannotWrite, "cannot create a file beside the workbook");
-    SheetToWrite sheet{&utf8, columns, std::move(widths)};
+    SheetToWrite sheet{&table, std::move(texts), columns, std::move(widths)};
     WorkbookStatus status =
         xls ? WriteXlsFile(temporary->Path(), sheet) : WriteXlsxFile(temporary->Path(), sheet);
     if (!status.ok())

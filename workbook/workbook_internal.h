@@ -51,7 +51,10 @@ SheetReadResult ReadXlsxSheet(const std::string& path);
 // Writers receive the cells already in UTF-8 (rows may be ragged) and the column widths in
 // characters; they write to `path` directly (the caller handles the temporary name).
 struct SheetToWrite {
-    const std::vector<std::vector<std::string>>* rows = nullptr;  // UTF-8 texts
+    // The table as given: which cells are empty. Its texts are GBK.
+    const std::vector<std::vector<std::string>>* rows = nullptr;
+    // The UTF-8 text of every non-empty cell, row by row.
+    std::vector<const std::string*> texts;
     std::size_t columnCount = 0;
     std::vector<double> columnWidths;  // characters; one per column
 };
@@ -87,6 +90,8 @@ std::string Utf16ToUtf8(std::u16string_view units);
 
 // UTF-8 to UTF-16 code units; nothing when the text is not valid UTF-8.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
+// The same into a buffer the caller reuses; false when utf8 is not valid UTF-8.
+bool Utf8ToUtf16(std::string_view utf8, std::u16string& out);
 
 // Little-endian byte writing into a growing buffer.
 class ByteWriter {
@@ -104,6 +109,12 @@ public:
         bytes_.insert(bytes_.end(), data, data + size);
     }
     void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    void Reserve(std::size_t size) { bytes_.reserve(size); }
+    // Room for count more bytes, to be filled through the answer before the next call.
+    std::uint8_t* Extend(std::size_t count) {
+        bytes_.resize(bytes_.size() + count);
+        return bytes_.data() + bytes_.size() - count;
+    }
     void PutU16At(std::size_t offset, std::uint16_t v) {
         bytes_[offset] = static_cast<std::uint8_t>(v);
         bytes_[offset + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -145,6 +156,9 @@ private:
 // The compound-file (OLE2) container: writing a single stream, reading one by name.
 bool WriteCompoundFile(const std::string& path, std::string_view streamName,
                        const std::vector<std::uint8_t>& stream);
+// The same, padding the given stream in place instead of copying it.
+bool WriteCompoundFile(const std::string& path, std::string_view streamName,
+                       std::vector<std::uint8_t>&& stream);
 std::optional<std::vector<std::uint8_t>> ReadCompoundFileStream(std::span<const std::uint8_t> file,
                                                                 std::u16string_view streamName);
 

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "workbook/workbook_internal.h"
 
@@ -105,8 +108,10 @@ void Xf(RecordWriter& w, std::uint16_t format, bool style, std::uint8_t usedAttr
     w.End();
 }
 
-// Finds the shared-string index of a text. A flat open-addressing table: with hundreds of
-// thousands of distinct texts, a node-based map spends most of the write in cache misses.
+// Finds the shared-string index of a text. A flat open-addressing table of 8-byte slots
+// (a tag from the hash and the index): with hundreds of thousands of distinct texts almost
+// every lookup misses the cache, so the slots are kept small and the caller prefetches a
+// few cells ahead.
 class StringIndex {
 public:
     explicit StringIndex(std::size_t expected) {
@@ -116,34 +121,51 @@ public:
         slots_.assign(capacity, Slot{});
     }
 
-    // The index of `text`, and whether it was added now with `next`.
-    std::pair<std::uint32_t, bool> Insert(const std::string& text, std::uint32_t next) {
-        const std::size_t hash = std::hash<std::string_view>{}(text);
+    static std::size_t Hash(const std::string& text) { return std::hash<std::string_view>{}(text); }
+    void Prefetch(std::size_t hash) const {
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    }
+
+    // The index of `text` among `strings`, adding it at the end when it is new.
+    std::uint32_t Insert(const std::string& text, std::size_t hash,
+                         std::vector<const std::string*>& strings) {
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
         for (std::size_t at = hash & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[at];
-            if (!slot.text) {
-                slot = Slot{hash, &text, next};
-                return {next, true};
+            if (slot.index_after == 0) {
+                strings.push_back(&text);
+                slot = Slot{tag, static_cast<std::uint32_t>(strings.size())};
+                return slot.index_after - 1;
             }
-            if (slot.hash == hash && *slot.text == text)
-                return {slot.index, false};
+            if (slot.tag == tag && *strings[slot.index_after - 1] == text)
+                return slot.index_after - 1;
         }
     }
 
 private:
     struct Slot {
-        std::size_t hash = 0;
-        const std::string* text = nullptr;
-        std::uint32_t index = 0;
+        std::uint32_t tag = 0;
+        std::uint32_t index_after = 0;  // the string's index + 1; 0 marks a free slot
     };
     std::vector<Slot> slots_;
 };
 
+// Bytes of the shared-string records, at most: every string's header and characters in
+// their widest form, a CONTINUE header and repeated flags byte per record boundary.
+std::size_t SharedStringsBound(const std::vector<const std::string*>& strings) {
+    std::size_t bytes = 8;
+    for (const std::string* text : strings)
+        bytes += 3 + 2 * text->size();
+    return bytes + (bytes / kMaxRecordData + 1) * 8 + 4 + (strings.size() / 8 + 2) * 8;
+}
+
 // The shared-string table. A string never starts without its whole header (count and
 // flags) and first character in the same record; when its characters run over into a
 // CONTINUE record, that record repeats the flags byte before the rest of the characters.
-void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings,
-                   std::uint32_t totalCells) {
+// Answers the index of a string that is not valid UTF-8, or nothing.
+std::optional<std::size_t> SharedStrings(RecordWriter& w,
+                                         const std::vector<const std::string*>& strings,
+                                         std::uint32_t totalCells) {
     const std::uint32_t unique = static_cast<std::uint32_t>(strings.size());
     const std::uint32_t perBucket = std::max<std::uint32_t>(8, (unique + 127) / 128);
     struct Bucket {
@@ -155,33 +177,47 @@ void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings,
     w.Begin(kSst);
     w.out().U32(totalCells);
     w.out().U32(unique);
+    std::u16string s;  // one buffer for the characters of every string beyond ASCII
     for (std::uint32_t i = 0; i < unique; ++i) {
-        const std::u16string& s = strings[i];
-        const bool wide = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
+        const std::string& text = *strings[i];
+        // Account numbers, amounts and dates are ASCII: their bytes are their characters.
+        const bool ascii = std::all_of(text.begin(), text.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (!ascii && !Utf8ToUtf16(text, s))
+            return i;
+        const std::size_t length = ascii ? text.size() : s.size();
+        const bool wide =
+            !ascii && std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
         const std::size_t unit = wide ? 2 : 1;
-        if (w.Room() < 3 + (s.empty() ? 0 : unit)) {
+        if (w.Room() < 3 + (length == 0 ? 0 : unit)) {
             w.End();
             w.Begin(kContinue);
         }
         if (i % perBucket == 0)
             buckets.push_back({static_cast<std::uint32_t>(w.out().size()),
                                static_cast<std::uint16_t>(w.OffsetInRecord())});
-        w.out().U16(static_cast<std::uint16_t>(s.size()));
+        w.out().U16(static_cast<std::uint16_t>(length));
         w.out().U8(wide ? 1 : 0);
         std::size_t done = 0;
-        while (done < s.size()) {
-            std::size_t fit = std::min(s.size() - done, w.Room() / unit);
+        while (done < length) {
+            std::size_t fit = std::min(length - done, w.Room() / unit);
             if (fit == 0) {
                 w.End();
                 w.Begin(kContinue);
                 w.out().U8(wide ? 1 : 0);
                 continue;
             }
-            for (std::size_t k = 0; k < fit; ++k) {
-                if (wide)
-                    w.out().U16(s[done + k]);
-                else
-                    w.out().U8(static_cast<std::uint8_t>(s[done + k]));
+            std::uint8_t* to = w.out().Extend(fit * unit);
+            if (ascii) {
+                std::memcpy(to, text.data() + done, fit);
+            } else if (wide) {
+                for (std::size_t k = 0; k < fit; ++k) {
+                    to[2 * k] = static_cast<std::uint8_t>(s[done + k]);
+                    to[2 * k + 1] = static_cast<std::uint8_t>(s[done + k] >> 8);
+                }
+            } else {
+                for (std::size_t k = 0; k < fit; ++k)
+                    to[k] = static_cast<std::uint8_t>(s[done + k]);
             }
             done += fit;
         }
@@ -196,6 +232,19 @@ void SharedStrings(RecordWriter& w, const std::vector<std::u16string>& strings,
         w.out().U16(0);
     }
     w.End();
+    return std::nullopt;
+}
+
+// Where the count-th non-empty cell is, for messages.
+std::string NonEmptyCellReference(const std::vector<std::vector<std::string>>& rows,
+                                  std::size_t count) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            if (!rows[r][c].empty() && count-- == 0)
+                return CellReference(r, c);
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -204,32 +253,36 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     const auto& rows = *sheet.rows;
 
     // Shared strings in order of first use, and each non-empty cell's index.
-    std::size_t filled = 0;
-    for (const auto& row : rows)
-        for (const auto& text : row)
-            filled += text.empty() ? 0 : 1;
-    StringIndex indexOf(filled);
-    std::vector<std::u16string> strings;
-    std::vector<std::uint32_t> cellString;
-    cellString.reserve(filled);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            const std::string& text = rows[r][c];
-            if (text.empty())
-                continue;
-            auto [index, added] = indexOf.Insert(text, static_cast<std::uint32_t>(strings.size()));
-            if (added) {
-                auto units = Utf8ToUtf16(text);
-                if (!units)
-                    return Failure(WorkbookError::NotGbk, "text cannot be encoded",
-                                   CellReference(r, c));
-                strings.push_back(std::move(*units));
-            }
-            cellString.push_back(index);
+    const std::vector<const std::string*>& cells = sheet.texts;
+    StringIndex indexOf(cells.size());
+    std::vector<const std::string*> strings;
+    std::vector<std::uint32_t> cellString(cells.size());
+    std::vector<std::uint32_t> firstCell;  // of each string, for messages
+    constexpr std::size_t kAhead = 16;
+    std::size_t ahead[kAhead];
+    for (std::size_t i = 0; i < std::min(kAhead, cells.size()); ++i) {
+        ahead[i] = StringIndex::Hash(*cells[i]);
+        indexOf.Prefetch(ahead[i]);
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::size_t hash = ahead[i % kAhead];
+        if (i + kAhead < cells.size()) {
+            ahead[i % kAhead] = StringIndex::Hash(*cells[i + kAhead]);
+            indexOf.Prefetch(ahead[i % kAhead]);
         }
+        const std::size_t known = strings.size();
+        cellString[i] = indexOf.Insert(*cells[i], hash, strings);
+        if (strings.size() != known)
+            firstCell.push_back(static_cast<std::uint32_t>(i));
     }
 
     RecordWriter w;
+    // Globals, shared strings, then per column one COLINFO and per cell one LABELSST, and
+    // the padding to whole sectors that the compound file adds in place.
+    constexpr std::size_t kFixedRecords = 4096;
+    constexpr std::size_t kSectorPadding = 512;
+    w.out().Reserve(kFixedRecords + SharedStringsBound(strings) + 16 * sheet.columnCount +
+                    14 * cells.size() + kSectorPadding);
     Bof(w, 0x0005);
     SimpleRecord(w, kCodePage, {1200});  // strings are UTF-16
     SimpleRecord(w, kWindow1, {0, 0, 0x4000, 0x2000, 0x0038, 0, 0, 1, 0x0258});
@@ -252,7 +305,9 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
     w.out().U8(0);
     w.out().Bytes(reinterpret_cast<const std::uint8_t*>(kSheetName), sizeof kSheetName - 1);
     w.End();
-    SharedStrings(w, strings, static_cast<std::uint32_t>(cellString.size()));
+    if (auto bad = SharedStrings(w, strings, static_cast<std::uint32_t>(cellString.size())))
+        return Failure(WorkbookError::NotGbk, "text cannot be encoded",
+                       NonEmptyCellReference(rows, firstCell[*bad]));
     SimpleRecord(w, kEof, {});
 
     w.out().PutU32At(sheetOffsetAt, static_cast<std::uint32_t>(w.out().size()));
@@ -278,18 +333,27 @@ WorkbookStatus WriteXlsFile(const std::string& path, const SheetToWrite& sheet) 
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             if (rows[r][c].empty())
                 continue;
-            w.Begin(kLabelSst);
-            w.out().U16(static_cast<std::uint16_t>(r));
-            w.out().U16(static_cast<std::uint16_t>(c));
-            w.out().U16(kTextXf);
-            w.out().U32(cellString[next++]);
-            w.End();
+            // LABELSST: row, column, XF, string index; written whole, 655,350 times in a
+            // full sheet.
+            const std::uint32_t index = cellString[next++];
+            const std::uint16_t fields[] = {kLabelSst,
+                                            10,
+                                            static_cast<std::uint16_t>(r),
+                                            static_cast<std::uint16_t>(c),
+                                            kTextXf,
+                                            static_cast<std::uint16_t>(index),
+                                            static_cast<std::uint16_t>(index >> 16)};
+            std::uint8_t* to = w.out().Extend(sizeof fields);
+            for (std::uint16_t field : fields) {
+                *to++ = static_cast<std::uint8_t>(field);
+                *to++ = static_cast<std::uint8_t>(field >> 8);
+            }
         }
     }
     SimpleRecord(w, kWindow2, {0x06B6, 0, 0, 0x40, 0, 0, 0, 0, 0});
     SimpleRecord(w, kEof, {});
 
-    if (!WriteCompoundFile(path, "Workbook", w.out().bytes()))
+    if (!WriteCompoundFile(path, "Workbook", std::move(w.out().bytes())))
         return Failure(WorkbookError::CannotWrite, "cannot write the workbook file");
     return {};
 }

@@ -35,12 +35,13 @@ WorkbookStatus WriteXlsxFile(const std::string& path, const SheetToWrite& sheet)
         fine = worksheet_set_column(worksheet, column, column, width, text) == LXW_NO_ERROR;
     }
     const auto& rows = *sheet.rows;
+    std::size_t next = 0;
     for (std::size_t r = 0; fine && r < rows.size(); ++r) {
         for (std::size_t c = 0; fine && c < rows[r].size(); ++c) {
             if (rows[r][c].empty())
                 continue;
             fine = worksheet_write_string(worksheet, static_cast<lxw_row_t>(r),
-                                          static_cast<lxw_col_t>(c), rows[r][c].c_str(),
+                                          static_cast<lxw_col_t>(c), sheet.texts[next++]->c_str(),
                                           text) == LXW_NO_ERROR;
         }
     }

@@ -1,10 +1,11 @@
 // Runs one CryptFile call on real files, for measurements from outside the process (peak
 // memory with /usr/bin/time -v, for example):
 //
-//   crypt_file_run seal|open INPUT OUTPUT [portable|avx2|avx512]
+//   crypt_file_run seal|open INPUT OUTPUT [portable|avx2|avx512|one-thread]...
 //
 // Sealing and opening use the installed-key modes with a fixed test key. The optional
-// last argument forces one variant of the bitsliced cipher.
+// arguments force one variant of the bitsliced cipher, or the one-thread engine instead
+// of the default one that uses every core.
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "cryptlib/des/des_bitslice.h"
 #include "cryptlib/include/kestrelvane.h"
+#include "cryptlib/kestrelcore/crypt_file_engine.h"
 
 namespace {
 
@@ -33,24 +35,32 @@ bool ChooseVariant(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 5 ||
-        (std::strcmp(argv[1], "seal") != 0 && std::strcmp(argv[1], "open") != 0)) {
-        std::fprintf(stderr, "usage: %s seal|open INPUT OUTPUT [portable|avx2|avx512]\n", argv[0]);
+    if (argc < 4 || (std::strcmp(argv[1], "seal") != 0 && std::strcmp(argv[1], "open") != 0)) {
+        std::fprintf(stderr,
+                     "usage: %s seal|open INPUT OUTPUT [portable|avx2|avx512|one-thread]...\n",
+                     argv[0]);
         return 2;
     }
-    if (argc == 5 && !ChooseVariant(argv[4])) {
-        std::fprintf(stderr, "this processor cannot run the variant %s\n", argv[4]);
-        return 2;
+    kestrelvane::CryptFileEngine engine = kestrelvane::DefaultCryptFileEngine();
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "one-thread") == 0) {
+            engine = kestrelvane::CryptFileEngine{};
+        } else if (!ChooseVariant(argv[i])) {
+            std::fprintf(stderr, "this processor cannot run the variant %s\n", argv[i]);
+            return 2;
+        }
     }
     const unsigned char key[8] = {'1', 'A', '2', 'B', '3', 'C', '4', 'D'};
     const bool seal = std::strcmp(argv[1], "seal") == 0;
     timespec start{};
     timespec end{};
     clock_gettime(CLOCK_MONOTONIC, &start);
-    const int result = CryptFile(seal ? 2 : 3, key, 8, argv[2], argv[3], 1);
+    const int result =
+        kestrelvane::CryptFileWithEngine(engine, seal ? 2 : 3, key, 8, argv[2], argv[3], 1);
     clock_gettime(CLOCK_MONOTONIC, &end);
     const double seconds = static_cast<double>(end.tv_sec - start.tv_sec) +
                            static_cast<double>(end.tv_nsec - start.tv_nsec) * 1e-9;
-    std::printf("CryptFile %s: result %d, %.3f s\n", argv[1], result, seconds);
+    std::printf("CryptFile %s (%u threads): result %d, %.3f s\n", argv[1], engine.threads, result,
+                seconds);
     return result == 0 ? 0 : 1;
 }

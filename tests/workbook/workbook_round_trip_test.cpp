@@ -138,6 +138,8 @@ TEST_P(RoundTrip, TextThatIsNotGbkIsRefusedNamingTheCellAndTheOldFileStays) {
     const WorkbookStatus status = WriteWorkbook(path, {{"a", "b"}, {"c", "d"}, {"e", "\x81"}});
     EXPECT_EQ(status.error, WorkbookError::NotGbk);
     EXPECT_EQ(status.cell, "B3");
+    // Empty cells are stepped over when the cell is named.
+    EXPECT_EQ(WriteWorkbook(path, {{"a", ""}, {"", "b", "\x81"}}).cell, "C2");
     TextTable back;
     ASSERT_TRUE(ReadWorkbook(path, back).ok());
     EXPECT_EQ(back, (TextTable{{"old"}}));

@@ -1,0 +1,35 @@
+#pragma once
+
+// How CryptFile moves a file through the cipher. The bytes written do not depend on it:
+// every engine reads, pads, checks and writes the same format; only the work is spread
+// differently.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrelvane {
+
+struct CryptFileEngine {
+    // Threads that cipher; with one, everything runs on the calling thread through one
+    // small buffer. With more, a reading thread, the cipher threads and the calling thread
+    // (writing) work on different chunks at once.
+    unsigned threads = 1;
+    // Bytes asked for by one read of the threaded engine; a multiple of 8, at least 32.
+    std::size_t chunk_size = 0;
+    // Bytes one cipher thread takes at a time; a multiple of 8.
+    std::size_t piece_size = 0;
+    // Inputs smaller than this stay on the calling thread: starting threads costs more
+    // than they save.
+    std::uint64_t threaded_from = 0;
+};
+
+// The engine CryptFile uses: every core of the machine, up to a sensible cap.
+CryptFileEngine DefaultCryptFileEngine();
+
+// CryptFile with a chosen engine, for tests and measurements.
+std::int32_t CryptFileWithEngine(const CryptFileEngine& engine, std::int32_t mode,
+                                 const std::uint8_t* key, std::int32_t key_length,
+                                 const char* input_path, const char* output_path,
+                                 std::int32_t pad_mode);
+
+}  // namespace kestrelvane
