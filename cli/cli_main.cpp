@@ -21,6 +21,10 @@ int RunCli(const std::vector<std::string>& arguments) {
         std::cout << UsageText();
         return kCliSuccess;
     }
+    if (line->version) {
+        std::cout << "brindlecot-cli " BRINDLECOT_VERSION "\n";
+        return kCliSuccess;
+    }
     error = CheckOperands(*line);
     if (!error.empty()) {
         std::cerr << "brindlecot-cli: " << error << "\nTry 'brindlecot-cli --help'.\n";

@@ -35,6 +35,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             line.force = true;
         } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             line.help = true;
+        } else if (!optionsEnded && argument == "--version") {
+            line.version = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             error = "unknown option " + argument;
             return std::nullopt;
@@ -42,7 +44,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             words.push_back(argument);
         }
     }
-    if (line.help)
+    if (line.help || line.version)
         return line;
     if (words.empty()) {
         error = "no command given";
@@ -104,6 +106,7 @@ Options:
                at OUTPUT is never replaced, with or without --force.
                For install-key: replace the installed key.
   -h, --help   Print this help.
+  --version    Print the version.
 
 Messages are the program's catalogue texts (language/config.ini chooses the catalogue),
 printed on standard error in UTF-8.

@@ -15,6 +15,7 @@ struct CommandLine {
     std::vector<std::string> operands;
     bool force = false;
     bool help = false;
+    bool version = false;
 };
 
 // Options may stand anywhere; "--" ends them. On a usage error `error` says why.

@@ -14,6 +14,9 @@ PACKAGES=(
   libssl-dev openssl
   xvfb xauth libxcb1-dev
   dpkg-dev desktop-file-utils
+  lintian appstream help2man man-db  # the Debian package, its metadata and manual page
+  weston qt6-wayland  # GUI tests as native Wayland clients of a headless weston
+  at-spi2-core python3-pyatspi  # scripts/accessibility_check.sh
   # The Windows build and its tests under Wine (scripts/build_windows.sh, test_windows.sh);
   # locales: the zh_CN definitions that Wine's Chinese code pages are built from.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales

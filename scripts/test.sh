@@ -15,6 +15,10 @@ if ! ctest --test-dir "$root/build" -N -R '\.xvfb$' | grep -q 'Total Tests: [1-9
   echo "No GUI tests under Xvfb: is xvfb-run installed (scripts/setup.sh)?" >&2
   exit 1
 fi
+if ! ctest --test-dir "$root/build" -N -R '\.wayland$' | grep -q 'Total Tests: [1-9]'; then
+  echo "No GUI tests on Wayland: is weston installed (scripts/setup.sh)?" >&2
+  exit 1
+fi
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
 # The Windows build, its exports and imports, and its tests under Wine against the build above.

@@ -107,6 +107,10 @@ inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
 inline constexpr CatalogueKey kLoneCarriageReturn{kSection, "msg63"};
 // A template definition file that is not GBK text; the number of its first such line.
 inline constexpr CatalogueKey kTemplateNotGbk{kSection, "msg64"};
+// What screen readers call the statistics box and the preview line, which have no
+// label on screen.
+inline constexpr CatalogueKey kStatisticsBoxName{kSection, "msg70"};
+inline constexpr CatalogueKey kPreviewLineName{kSection, "msg71"};
 // Templates beyond the loader's limits: any token, the splitter, the statistics entries
 // and their labels, the number of fields, a field's name, default value, type and length.
 inline constexpr CatalogueKey kTemplateTokenTooLong{kSection, "msg90"};

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
         if (!brindlecot::DisplayAvailable())
             return false;
         application.emplace(argc, argv);
+        // Wayland compositors match a window to its menu entry and icon by this name.
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.brindlecot.brindlecot"));
         brindlecot::InstallQtTranslations(*application);
         QApplication::setFont(brindlecot::controls::DialogFont());
         QApplication::setWindowIcon(brindlecot::resources::ApplicationIcon());

@@ -56,6 +56,12 @@ TemplateChooserDialog::TemplateChooserDialog(TemplateEditorOpener opener, UserIn
     setWindowTitle(FromGbk(caption_));
     ok_->setText(CatalogueText(texts::kOkButton));
     return_->setText(CatalogueText(texts::kReturnButton));
+    // The list's label is painted: screen readers get it as the list's name, and, since
+    // on Linux a drop-down's name is the chosen item, as its description too.
+    const QString listLabel = CatalogueText(texts::kListLabel);
+    list_->setAccessibleName(listLabel);
+    list_->setAccessibleDescription(listLabel);
+    list_->view()->setAccessibleName(listLabel);
     connect(ok_, &QPushButton::clicked, this, &TemplateChooserDialog::OpenChosen);
     connect(return_, &QPushButton::clicked, this, &TemplateChooserDialog::reject);
 

@@ -33,6 +33,9 @@ public:
     const QImage& Strip() const { return strip_; }
 
 protected:
+    // Gives the dialog's buttons a visible focus mark.
+    bool event(QEvent* event) override;
+
     // Draws the background and then the labels. Qt paints every widget into an
     // off-screen back buffer first, so the labels never flicker over a fresh background.
     void paintEvent(QPaintEvent* event) override;

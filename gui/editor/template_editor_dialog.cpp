@@ -33,6 +33,28 @@ namespace {
 
 namespace keys = catalogue::DialogModelDlg;
 
+// Screen readers name a control by its label; the grid's label is painted and the
+// statistics box and the preview line have none.
+void NameForScreenReaders(QWidget& grid, QWidget& statistics, QWidget& preview) {
+    grid.setAccessibleName(CatalogueText(keys::kRecordsLabel));
+    statistics.setAccessibleName(CatalogueText(keys::kStatisticsBoxName));
+    preview.setAccessibleName(CatalogueText(keys::kPreviewLineName));
+}
+
+// Tab follows the laid-out window: the grid, the statistics, then the row of buttons from
+// the left. In the grid the arrow keys move between cells and Tab leaves it, as in a
+// list view; otherwise Tab would go round the cells and never reach a button. The
+// statistics show a caret when they have the focus, and can be selected and copied.
+void OrderForKeyboard(QTableView& grid, QPlainTextEdit& statistics, QWidget& returnButton,
+                      QWidget& addButton, QWidget& deleteButton) {
+    grid.setTabKeyNavigation(false);
+    statistics.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QWidget::setTabOrder(&grid, &statistics);
+    QWidget::setTabOrder(&statistics, &returnButton);
+    QWidget::setTabOrder(&returnButton, &addButton);
+    QWidget::setTabOrder(&addButton, &deleteButton);
+}
+
 }  // namespace
 
 TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
@@ -89,6 +111,8 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     connect(returnButton_, &QPushButton::clicked, this, &TemplateEditorDialog::reject);
 
     BuildMenus();
+    NameForScreenReaders(*grid_, *statistics_, *preview_);
+    OrderForKeyboard(*grid_, *statistics_, *returnButton_, *addButton_, *deleteButton_);
     editor_.SetFocusRecordsRequest([this] { grid_->setFocus(Qt::OtherFocusReason); });
     PlaceFromResource();
 

@@ -47,6 +47,8 @@ KeyDialog::KeyDialog(UserInterface& ui, QWidget* parent)
     ok_->setText(CatalogueText(texts::kOkButton));
     cancel_->setText(CatalogueText(texts::kCancelButton));
     setWindowIcon(resources::ApplicationIcon());
+    // The prompt is painted, not a label: screen readers get it as the box's name.
+    edit_->setAccessibleName(prompt_);
     // Enter in the edit box presses OK, as in any dialog.
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &KeyDialog::CheckEntry);

@@ -93,6 +93,12 @@ SingleFileDialog::SingleFileDialog(UserInterface& ui, QWidget* parent)
     decrypt_->setText(CatalogueText(texts::kDecryptButton));
     return_->setText(CatalogueText(texts::kReturnButton));
     setWindowIcon(resources::ApplicationIcon());
+    // The labels are painted: screen readers get them as the boxes' names, and as what
+    // tells the two browse buttons apart.
+    inputEdit_->setAccessibleName(inputLabel_);
+    outputEdit_->setAccessibleName(outputLabel_);
+    inputBrowse_->setAccessibleDescription(inputLabel_);
+    outputBrowse_->setAccessibleDescription(outputLabel_);
 
     task_->SetControlsToDisable({inputBrowse_, outputBrowse_, encrypt_, decrypt_, return_});
     connect(inputBrowse_, &QPushButton::clicked, this, &SingleFileDialog::BrowseInput);

@@ -56,6 +56,7 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 60, 61, "d");
     add("DialogModelDlg", 62, 62);
     add("DialogModelDlg", 63, 64, "d");
+    add("DialogModelDlg", 70, 71);
     add("DialogModelDlg", 90, 94);
     add("DialogModelDlg", 95, 98, "s");
     add("DialogOperSelect", 1, 7);

@@ -125,9 +125,13 @@ TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatuses) {
     EXPECT_EQ(run.status, 0);
     for (const char* word :
          {"list", "check TEMPLATE", "install-key KEY", "export TEMPLATE INPUT OUTPUT",
-          "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "Exit status"}) {
+          "seal INPUT OUTPUT", "open INPUT OUTPUT", "--force", "--version", "Exit status"}) {
         EXPECT_TRUE(Contains(run.out, word)) << word;
     }
+    // The project's version, as the package and the manual page carry it.
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "brindlecot-cli " BRINDLECOT_VERSION "\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing) {

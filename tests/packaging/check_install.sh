@@ -14,7 +14,7 @@ for file in Brindlecot brindlecot-cli driver/libKestrelvane.so language/config.i
             language/msgSimChi.ini language/msgTraChi.ini conf/filecrypt.config; do
   [[ -f "$prefix/$file" ]] || fail "$file is not installed"
 done
-entry="$prefix/share/applications/brindlecot.desktop"
+entry="$prefix/share/applications/org.brindlecot.brindlecot.desktop"
 [[ -f "$entry" ]] || fail "no menu entry"
 grep -qxF "Exec=\"$prefix/Brindlecot\"" "$entry" || fail "Exec does not name $prefix/Brindlecot: $(grep ^Exec "$entry")"
 grep -qxF "TryExec=$prefix/Brindlecot" "$entry" || fail "TryExec does not name the program"
@@ -31,4 +31,10 @@ for size in 16 32 48 64 128 256; do
   [[ "$width" == "$size" && "$height" == "$size" ]] || fail "the ${size}x${size} icon is ${width}x${height}"
 done
 [[ -f "$prefix/share/icons/hicolor/scalable/apps/brindlecot.svg" ]] || fail "no scalable icon"
+metainfo="$prefix/share/metainfo/org.brindlecot.brindlecot.metainfo.xml"
+[[ -f "$metainfo" ]] || fail "no AppStream metadata"
+# Software centres join the metadata to the menu entry by its file name.
+grep -qF "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "$metainfo" ||
+  fail "the metadata's launchable is not $(basename "$entry")"
+appstreamcli validate --no-net --pedantic "$metainfo" >/dev/null || fail "the AppStream metadata is not valid"
 echo "install layout: complete"

@@ -1,10 +1,18 @@
 // Renders every registered dialog in both catalogues to PNG files, for people to look at:
 // brindlecot_screenshots OUTPUT_FOLDER. Run it on a real display (scripts/screenshots.sh
 // uses Xvfb) so that fonts and styles are the ones a clerk sees.
+//
+// brindlecot_screenshots --show-all instead shows every registered window at once, in the
+// simplified catalogue, with the editor's context menu open, and runs until it is ended:
+// scripts/accessibility_check.sh reads them through the accessibility bus.
+// brindlecot_screenshots --check-keyboard shows each window in turn and fails on what a
+// person without a mouse would meet (tests/gui/app/keyboard_check.h).
 #include "base/app_path.h"
 #include "base/message_catalogue.h"
 #include "filecrypt/key_file_cipher.h"
 #include "gui/controls/dialog_units.h"
+#include "gui/editor/template_editor_dialog.h"
+#include "tests/gui/app/keyboard_check.h"
 #include "tests/support/screenshot_registry.h"
 #include "tests/support/test_files.h"
 
@@ -13,12 +21,15 @@
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QTest>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace {
 
@@ -80,13 +91,61 @@ bool Render(const Screenshot& screenshot, const Catalogue& catalogue, const QDir
     return saved;
 }
 
+// Pictures of a moment (a menu drawn over its window) are no windows of their own.
+bool IsPicture(const QWidget& widget) {
+    return qobject_cast<const QLabel*>(&widget) != nullptr;
+}
+
+int CheckKeyboard(const std::vector<Screenshot>& screenshots) {
+    int faults = 0;
+    for (const Screenshot& screenshot : screenshots) {
+        std::unique_ptr<QWidget> window = screenshot.make();
+        if (!window || IsPicture(*window))
+            continue;
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            std::fprintf(stderr, "%s: the window did not become active\n", screenshot.name.c_str());
+        for (const QString& fault : brindlecot::testing::KeyboardFaults(*window)) {
+            std::printf("%s: %s\n", screenshot.name.c_str(), qPrintable(fault));
+            ++faults;
+        }
+        window->close();
+    }
+    std::printf("%d keyboard faults in %zu windows\n", faults, screenshots.size());
+    return faults == 0 ? 0 : 1;
+}
+
+int ShowAll(const std::vector<Screenshot>& screenshots) {
+    std::vector<std::unique_ptr<QWidget>> windows;
+    QMenu* popup = nullptr;
+    for (const Screenshot& screenshot : screenshots) {
+        std::unique_ptr<QWidget> window = screenshot.make();
+        if (!window || IsPicture(*window))
+            continue;
+        if (auto* editor = qobject_cast<brindlecot::TemplateEditorDialog*>(window.get()))
+            popup = editor->ContextMenu();
+        window->show();
+        windows.push_back(std::move(window));
+    }
+    if (popup != nullptr)
+        popup->popup(popup->parentWidget()->geometry().center());
+    std::printf("%zu\n", windows.size());
+    std::fflush(stdout);
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setFont(brindlecot::controls::DialogFont());
-    const QDir out(QString::fromLocal8Bit(argc > 1 ? argv[1] : "screenshots"));
-    if (!out.mkpath(QStringLiteral("."))) {
+    const std::string_view mode = argc > 1 ? argv[1] : "";
+    const bool showAll = mode == "--show-all";
+    const bool checkKeyboard = mode == "--check-keyboard";
+    const QDir out(
+        QString::fromLocal8Bit(argc > 1 && !showAll && !checkKeyboard ? argv[1] : "screenshots"));
+    if (!showAll && !checkKeyboard && !out.mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
         return 1;
     }
@@ -102,6 +161,12 @@ int main(int argc, char** argv) {
     std::filesystem::copy(BRINDLECOT_SOURCE_DIR "/dist", folder.path(),
                           std::filesystem::copy_options::recursive);
     brindlecot::PrepareKeyFileCipher();
+    if (showAll || checkKeyboard) {
+        folder.Write("language/config.ini", "[language]\nmode=0\n");
+        brindlecot::SetAppFolder(folder.path().string());
+        brindlecot::SelectMessageCatalogue();
+        return showAll ? ShowAll(screenshots) : CheckKeyboard(screenshots);
+    }
     bool ok = true;
     for (const Catalogue catalogue : {Catalogue{0, "simplified"}, Catalogue{1, "traditional"}}) {
         folder.Write("language/config.ini",

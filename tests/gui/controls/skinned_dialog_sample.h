@@ -21,6 +21,7 @@ public:
         cancel = new QPushButton(QStringLiteral("Cancel"), this);
         PlaceInDialogUnits(cancel, 132, 41, 40, 15);
         setWindowTitle(QStringLiteral("SkinnedDialog"));
+        edit->setAccessibleName(QString::fromLatin1(kLabel));
     }
 
     QLineEdit* edit;
