@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -76,15 +78,38 @@ bool AppFolderWritable() {
     return ::faccessat(AT_FDCWD, AppFolder().c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-std::string UserConfigFolder() {
-    std::string base = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
+namespace {
+
+std::string UserFolder(const char* variable, const char* underHome) {
+    std::string base = AbsoluteFromEnvironment(variable);
     if (base.empty()) {
         const std::string home = HomeFolder();
         if (home.empty())
             return {};
-        base = home + "/.config";
+        base = home + underHome;
     }
     return base + "/" + std::string(kProgramFolderName);
+}
+
+}  // namespace
+
+std::string UserConfigFolder() {
+    return UserFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string UserStateFolder() {
+    return UserFolder("XDG_STATE_HOME", "/.local/state");
+}
+
+bool MakeOwnerOnlyFolders(const std::string& folder) {
+    constexpr mode_t kOwnerOnlyFolder = 0700;
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (::mkdir(prefix.c_str(), kOwnerOnlyFolder) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
 }
 
 }  // namespace brindlecot

@@ -18,6 +18,12 @@ public:
     // A Yes/No question with the question icon; true only for Yes.
     virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
 
+    // The same for a question whose Yes throws work away: No is the default answer, so
+    // that Enter keeps the work.
+    virtual bool AskYesNoDefaultNo(const std::string& caption, const std::string& text) {
+        return AskYesNo(caption, text);
+    }
+
     // An open-file dialog (the file must exist). `filter` is in the catalogue's form,
     // for example "Excel Files(*.xls)|*.xls||". Empty result: the person cancelled.
     virtual std::optional<std::string> ChooseFileToOpen(const std::string& filter) = 0;

@@ -139,7 +139,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     }
     RecordTable& records = editor.Records();
     RecordTable::BulkChange bulk(records);
-    records.ClearRows();
+    editor.ClearRowsForReplacement();
     std::optional<ReadableFile> file = ReadableFile::Open(path);
     if (!file) {
         ShowUnreadable(editor);
@@ -193,7 +193,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
 bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
     RecordTable& records = editor.Records();
     RecordTable::BulkChange bulk(records);
-    records.ClearRows();
+    editor.ClearRowsForReplacement();
     const TextRow header = table.empty() ? TextRow{} : table.front();
     std::vector<std::pair<std::size_t, int>> mapped;
     if (!MapWorkbookHeader(editor, header, mapped))
@@ -301,7 +301,7 @@ ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chose
             return ImportOutcome::Failed;
         }
         if (!FillFromWorkbook(editor, table)) {
-            editor.Records().ClearRows();
+            editor.ClearRowsForReplacement();
             outcome = ImportOutcome::Failed;
         }
     } else if (definition.inTxt) {
@@ -310,7 +310,7 @@ ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chose
         const TextImportResult read =
             ImportTextFile(editor, readPath, definition.typeLens, splitter);
         if (!read.read) {
-            editor.Records().ClearRows();
+            editor.ClearRowsForReplacement();
             return ImportOutcome::Failed;
         }
         if (!read.complete)

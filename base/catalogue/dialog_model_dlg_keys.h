@@ -102,5 +102,19 @@ inline constexpr CatalogueKey kPasteMoreRefused{kSection, "msg60"};
 inline constexpr CatalogueKey kPasteBeyondLastColumn{kSection, "msg61"};
 // A pasted value holding a tab or a line break would split its batch line.
 inline constexpr CatalogueKey kPastedValueBreaksLine{kSection, "msg62"};
+// Menu items that take back the last change of the records and make it again.
+inline constexpr CatalogueKey kUndoMenu{kSection, "msg63"};
+inline constexpr CatalogueKey kRedoMenu{kSection, "msg64"};
+// Leaving the editor (or the chooser) while it holds rows not exported since their last
+// change: the number of rows. Answered No by default: the clerk stays.
+inline constexpr CatalogueKey kDiscardUnexportedRows{kSection, "msg65"};
+// An import would replace rows not exported: the number of rows.
+inline constexpr CatalogueKey kImportOverUnexportedRows{kSection, "msg66"};
+// A draft of this template was found: the number of rows and when it was kept.
+inline constexpr CatalogueKey kRestoreDraft{kSection, "msg67"};
+// A draft that does not open (another key, a damaged file): where it was set aside.
+inline constexpr CatalogueKey kDraftUnreadable{kSection, "msg68"};
+// The draft could not be written (no key, no space): once per window.
+inline constexpr CatalogueKey kDraftNotWritten{kSection, "msg69"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

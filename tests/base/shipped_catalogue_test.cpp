@@ -54,7 +54,11 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 58, 58, "d");
     add("DialogModelDlg", 59, 59, "dss");
     add("DialogModelDlg", 60, 61, "d");
-    add("DialogModelDlg", 62, 62);
+    add("DialogModelDlg", 62, 64);
+    add("DialogModelDlg", 65, 66, "d");
+    add("DialogModelDlg", 67, 67, "ds");
+    add("DialogModelDlg", 68, 68, "s");
+    add("DialogModelDlg", 69, 69);
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);
