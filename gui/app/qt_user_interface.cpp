@@ -72,13 +72,21 @@ void QtUserInterface::ShowMessage(const std::string& caption, const std::string&
 }
 
 bool QtUserInterface::AskYesNo(const std::string& caption, const std::string& text) {
+    return Ask(caption, text, true);
+}
+
+bool QtUserInterface::AskYesNoDefaultNo(const std::string& caption, const std::string& text) {
+    return Ask(caption, text, false);
+}
+
+bool QtUserInterface::Ask(const std::string& caption, const std::string& text, bool defaultYes) {
     if (!PersonCanAnswer()) {
         WriteToStandardError(caption, text);
         return false;
     }
     QMessageBox box(QMessageBox::Question, FromGbk(caption), FromGbk(text),
                     QMessageBox::Yes | QMessageBox::No, owner_);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -32,6 +32,7 @@ public:
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
+    bool AskYesNoDefaultNo(const std::string& caption, const std::string& text) override;
     std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
     std::optional<std::string> ChooseFileToSave(const std::string& filter) override;
 
@@ -39,6 +40,8 @@ public:
     static bool PersonCanAnswer();
 
 private:
+    bool Ask(const std::string& caption, const std::string& text, bool defaultYes);
+
     QPointer<QWidget> owner_;
     SaveDialog saveDialog_;
 };

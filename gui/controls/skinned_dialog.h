@@ -32,6 +32,10 @@ public:
     // the dialog is then painted in the plain window colour).
     const QImage& Strip() const { return strip_; }
 
+    // Asked before the window is closed by its owner (a chooser closing with the window it
+    // opened): false keeps it open. A window holding unsaved work asks the person here.
+    virtual bool ConfirmLeave() { return true; }
+
 protected:
     // Draws the background and then the labels. Qt paints every widget into an
     // off-screen back buffer first, so the labels never flicker over a fresh background.
