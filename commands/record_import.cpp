@@ -269,7 +269,7 @@ std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcom
     } else if (definition.inTxt) {
         filter = LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
     }
-    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter);
+    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter, FilePurpose::Import);
     if (!chosen || chosen->empty()) {
         ended = ImportOutcome::Cancelled;
         return std::nullopt;
