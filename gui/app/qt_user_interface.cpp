@@ -76,6 +76,15 @@ std::optional<std::string> ChosenPath(QFileDialog& dialog, FilePurpose purpose) 
 
 }  // namespace
 
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const std::string& caption,
+                                             const std::string& text, bool defaultYes) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, FromGbk(caption), FromGbk(text),
+                                             QMessageBox::Yes | QMessageBox::No, owner);
+    box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
 QString RememberedFolder(FilePurpose purpose) {
     const QString file = FoldersFile();
     if (file.isEmpty())
@@ -131,11 +140,7 @@ bool QtUserInterface::Ask(const std::string& caption, const std::string& text, b
         WriteToStandardError(caption, text);
         return false;
     }
-    QMessageBox box(QMessageBox::Question, FromGbk(caption), FromGbk(text),
-                    QMessageBox::Yes | QMessageBox::No, owner_);
-    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return MakeQuestionBox(owner_, caption, text, defaultYes)->exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& filter,

@@ -3,9 +3,12 @@
 #include "base/user_interface.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 namespace brindlecot {
 
@@ -48,6 +51,10 @@ private:
     QPointer<QWidget> owner_;
     SaveDialog saveDialog_;
 };
+
+// The box of AskYesNo (Yes the default) and AskYesNoDefaultNo, over `owner`.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const std::string& caption,
+                                             const std::string& text, bool defaultYes);
 
 // The folder a file was last chosen in for `purpose`, in any earlier session; empty when
 // none is known or it no longer exists. Kept in UserConfigFolder()/folders.ini, never
