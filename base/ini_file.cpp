@@ -2,6 +2,7 @@
 
 #include "base/app_path.h"
 #include "base/file_content.h"
+#include "base/trim.h"
 
 #include <sys/stat.h>
 
@@ -27,21 +28,12 @@ size_t CharacterWidth(std::string_view text, size_t at) {
     return IsGbkLeadByte(text[at]) && at + 1 < text.size() ? 2 : 1;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
+// Blanks around names and values; a line's end has been cut off already.
+constexpr std::string_view kIniBlanks = " \t\r\v\f";
 
 // The form under which names are compared: trimmed, ASCII letters lower-cased.
 std::string FoldName(std::string_view name) {
-    name = Trim(name);
+    name = Trim(name, kIniBlanks);
     std::string folded{name};
     for (size_t i = 0; i < folded.size();) {
         const size_t width = CharacterWidth(folded, i);
@@ -82,7 +74,7 @@ ParsedIni Parse(std::string_view content) {
     Section* current = nullptr;  // null outside a section, or in a repeated one
     while (!content.empty()) {
         const size_t end = content.find('\n');
-        const std::string_view line = Trim(content.substr(0, end));
+        const std::string_view line = Trim(content.substr(0, end), kIniBlanks);
         content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
         if (line.empty() || line.front() == ';')
             continue;
@@ -99,7 +91,7 @@ ParsedIni Parse(std::string_view content) {
         const size_t equals = FindCharacter(line, '=');
         const std::string_view value =
             equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
-        current->try_emplace(FoldName(line.substr(0, equals)), Unquote(Trim(value)));
+        current->try_emplace(FoldName(line.substr(0, equals)), Unquote(Trim(value, kIniBlanks)));
     }
     return parsed;
 }

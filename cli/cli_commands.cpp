@@ -33,24 +33,19 @@ struct TemplateChoice {
     std::string caption;  // GBK, as the editor's caption
 };
 
-bool EndsWith(const std::string& text, std::string_view tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // A name as the chooser lists it (conf/NAME.cfg beside the executable) or a path to a
 // definition file. A missing one gets the chooser's own message.
 std::optional<TemplateChoice> ResolveTemplate(const std::string& argument, UserInterface& ui) {
     TemplateChoice choice;
     std::string title = argument;
     if (argument.find('/') != std::string::npos ||
-        (EndsWith(argument, ".cfg") && FileExists(argument))) {
+        (argument.ends_with(".cfg") && FileExists(argument))) {
         choice.path = argument;
         title = argument.substr(argument.rfind('/') + 1);
-        if (EndsWith(title, ".cfg"))
+        if (title.ends_with(".cfg"))
             title.resize(title.size() - 4);
     } else {
-        choice.path = AppPath("conf/" + argument + ".cfg");
+        choice.path = TemplatePath(argument);
     }
     if (!FileExists(choice.path)) {
         ui.ShowMessage(LoadMessage(catalogue::DialogOperSelect::kTitle),
@@ -96,7 +91,7 @@ std::string Formats(bool xls, bool txt) {
 }
 
 int RunList(std::ostream& out) {
-    for (const std::string& name : ListTemplateNames(AppPath("conf")))
+    for (const std::string& name : ListTemplateNames(TemplateFolder()))
         out << name << '\n';
     return kCliSuccess;
 }

@@ -50,8 +50,8 @@ bool WriteWorkbookFile(const std::string& path, const TextTable& table, UserInte
     return status.ok();
 }
 
-// Makes the batch text line of a record straight from the record table: the same cells
-// CollectRecords gives, without holding a copy of every record.
+// Makes the batch text line of a record straight from the record table, padded as the
+// template says, without holding a copy of every record.
 class BatchLineMaker {
 public:
     explicit BatchLineMaker(const Template& definition) : definition_(definition) {
@@ -115,7 +115,7 @@ bool WriteRecordsAsBatchText(const std::string& path, const Template& definition
 bool WritePlainFile(OutputFormat format, const std::string& path, const Template& definition,
                     const RecordTable& records, UserInterface& ui, CommandProgress& progress) {
     if (format == OutputFormat::Workbook)
-        return WriteWorkbookFile(path, CollectRecords(definition, records, true), ui);
+        return WriteWorkbookFile(path, CollectWorkbookRecords(definition, records), ui);
     return WriteRecordsAsBatchText(path, definition, records, progress);
 }
 
@@ -127,7 +127,7 @@ bool WriteStagedOutput(OutputFormat format, const std::string& target, const Tem
     if (format == OutputFormat::Workbook &&
         (EndsWithNoCase(target, ".xls") || EndsWithNoCase(target, ".xlsx"))) {
         // The bridge stages and renames itself.
-        return WriteWorkbookFile(target, CollectRecords(definition, records, true), ui);
+        return WriteWorkbookFile(target, CollectWorkbookRecords(definition, records), ui);
     }
     std::optional<StagedFile> staged = StagedFile::Create(
         target + kStagedInfix, format == OutputFormat::Workbook ? ".xls" : "", kOutputMode);
@@ -206,31 +206,21 @@ std::string ExportTargetPath(const Template& definition, const std::string& chos
     return chosen + extension;
 }
 
-TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook) {
-    const int firstData = forWorkbook ? 1 : 0;
+TextTable CollectWorkbookRecords(const Template& definition, const RecordTable& records) {
     const std::size_t fieldCount = definition.fields.size();
-    TextTable table(static_cast<std::size_t>(records.RowCount() + firstData), TextRow(fieldCount));
-    const bool pad = definition.needFill && !forWorkbook;
+    TextTable table(static_cast<std::size_t>(records.RowCount()) + 1, TextRow(fieldCount));
     for (std::size_t column = 0; column < fieldCount; ++column) {
         const FieldItem& field = definition.fields[column];
-        if (forWorkbook)
-            table[0][column] = field.name;
+        table[0][column] = field.name;
         // By column number, not by heading: two fields may share a name, and each must
         // still carry its own values.
         const bool inGrid = field.visible && field.columnNumber >= 1;
-        std::string padded = field.value;
-        if (pad)
-            FillFieldValue(padded, field.type);
         for (int row = 0; row < records.RowCount(); ++row) {
-            std::string& cell =
-                table[static_cast<std::size_t>(row) + static_cast<std::size_t>(firstData)][column];
-            if (!inGrid) {
-                cell = padded;
-                continue;
-            }
-            cell.assign(records.Cell(row, field.columnNumber));
-            if (pad)
-                FillFieldValue(cell, field.type);
+            std::string& cell = table[static_cast<std::size_t>(row) + 1][column];
+            if (inGrid)
+                cell.assign(records.Cell(row, field.columnNumber));
+            else
+                cell = field.value;
         }
     }
     return table;

@@ -28,10 +28,10 @@ std::string ExportExtension(const Template& definition);
 // it ("out" -> "out.txt", "a.txt.bak" stays).
 std::string ExportTargetPath(const Template& definition, const std::string& chosen);
 
-// One row per record (after a header row of all field names for a workbook), one column
-// per field of the template in index order, invisible fields included with their template
-// value. Text output pads every value by its type when the template sets needFill.
-TextTable CollectRecords(const Template& definition, const RecordTable& records, bool forWorkbook);
+// What a workbook export writes: a header row of all field names, then one row per
+// record, one column per field of the template in index order, invisible fields included
+// with their template value. Workbook values are never padded.
+TextTable CollectWorkbookRecords(const Template& definition, const RecordTable& records);
 
 // The line the batch text export writes for record `row`, without its CR LF (padded as
 // the template says; nothing for a row out of range). For a preview of the output.

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/app_path.h"
 #include "base/gbk_text.h"
 
 namespace brindlecot {
@@ -22,6 +23,14 @@ std::string SortKey(const std::string& name) {
 }
 
 }  // namespace
+
+std::string TemplateFolder() {
+    return AppPath("conf/");
+}
+
+std::string TemplatePath(const std::string& name) {
+    return TemplateFolder() + name + ".cfg";
+}
 
 bool TemplateNameLess(const std::string& left, const std::string& right) {
     const std::string leftKey = SortKey(left);

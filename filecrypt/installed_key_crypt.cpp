@@ -18,7 +18,7 @@ std::int32_t CryptWithKey(std::int32_t mode, std::string_view key, const std::st
     const auto* keyBytes =
         key.empty() ? nullptr : reinterpret_cast<const unsigned char*>(key.data());
     return cryptFile(mode, keyBytes, static_cast<std::int32_t>(key.size()), inputPath.c_str(),
-                     outputPath.c_str(), kCryptPadCountByte);
+                     outputPath.c_str(), KESTRELVANE_PAD_COUNT);
 }
 
 std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,

@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "cryptlib/include/kestrelvane.h"
+
 namespace brindlecot {
 
-// CryptFile modes the program uses, always with padMode 1 and the installed key.
-inline constexpr std::int32_t kCryptModeSeal = 2;
-inline constexpr std::int32_t kCryptModeOpen = 3;
-// Count-byte padding, the only pad mode the program uses.
-inline constexpr std::int32_t kCryptPadCountByte = 1;
+// CryptFile modes the program uses, always with count-byte padding and the installed key.
+inline constexpr std::int32_t kCryptModeSeal = KESTRELVANE_MODE_SEAL;
+inline constexpr std::int32_t kCryptModeOpen = KESTRELVANE_MODE_OPEN;
 
 // Answered when the library is not bound, so no call could be made.
 inline constexpr std::int32_t kCryptLibraryMissing = -1000;

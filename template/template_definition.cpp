@@ -55,15 +55,6 @@ TemplateLoadError CatalogueError(CatalogueKey key,
     return error;
 }
 
-// The refusals beyond the limits have no catalogue key; their texts are fixed here.
-TemplateLoadError LimitError(std::string_view utf8Format,
-                             std::vector<TemplateLoadError::Argument> arguments = {}) {
-    TemplateLoadError error;
-    error.limitText = Utf8ToGbk(utf8Format).value_or(std::string());
-    error.arguments = std::move(arguments);
-    return error;
-}
-
 // The file as a stream of blank-separated tokens. A token beyond the limit is an error at
 // the moment it is read, so text the loader never reaches does not matter.
 class TokenReader {
@@ -91,7 +82,7 @@ private:
 };
 
 TemplateLoadError TokenTooLongError() {
-    return LimitError("模板文件有误：其中一项超过 2047 字节，无法载入。请联系管理员修正模板。");
+    return CatalogueError(catalogue::DialogModelDlg::kTemplateTokenTooLong);
 }
 
 class DefinitionReader {
@@ -184,8 +175,7 @@ private:
             std::string splitter;
             ExtractBetween(*splite, '"', '"', splitter);
             if (splitter.size() > kMaxSplitter) {
-                return LimitError(
-                    "模板文件有误：splite 分隔符超过 9 字节，无法载入。请联系管理员修正模板。");
+                return CatalogueError(catalogue::DialogModelDlg::kTemplateSplitterTooLong);
             }
             definition_.splitter = splitter;
             definition_.hasSplitter = !splitter.empty();
@@ -202,13 +192,10 @@ private:
                 case StatisticsParseError::Malformed:
                     return CatalogueError(catalogue::DialogModelDlg::kStatisticsMissing);
                 case StatisticsParseError::TooManyEntries:
-                    return LimitError(
-                        "模板文件有误：statistics 统计项超过 100 "
-                        "个，无法载入。请联系管理员修正模板。");
+                    return CatalogueError(catalogue::DialogModelDlg::kTemplateTooManyStatistics);
                 case StatisticsParseError::LabelTooLong:
-                    return LimitError(
-                        "模板文件有误：statistics 统计项的说明文字超过 99 "
-                        "字节，无法载入。请联系管理员修正模板。");
+                    return CatalogueError(
+                        catalogue::DialogModelDlg::kTemplateStatisticsLabelTooLong);
             }
         }
         return std::nullopt;
@@ -229,8 +216,7 @@ private:
             if (FindFieldByIndex(definition_, field.index) != nullptr)
                 return DuplicateIndex(field);
             if (definition_.fields.size() >= kMaxTemplateFields) {
-                return LimitError(
-                    "模板文件有误：字段超过 1024 个，无法载入。请联系管理员修正模板。");
+                return CatalogueError(catalogue::DialogModelDlg::kTemplateTooManyFields);
             }
             AddField(definition_, field);
         }
@@ -246,9 +232,8 @@ private:
         if (field.name.empty())
             return CatalogueError(catalogue::DialogModelDlg::kFieldWithoutName, {nameToken});
         if (field.name.size() > kMaxFieldName) {
-            return LimitError(
-                "模板文件有误：字段名“%s”超过 99 字节，无法载入。请联系管理员修正模板。",
-                {Shortened(field.name)});
+            return CatalogueError(catalogue::DialogModelDlg::kTemplateFieldNameTooLong,
+                                  {Shortened(field.name)});
         }
         auto missing = [&](CatalogueKey key, const char* entryKey) {
             return tokens_.TokenTooLong()
@@ -265,9 +250,8 @@ private:
         if (!value)
             return missing(catalogue::DialogModelDlg::kFieldWithoutValue, "value");
         if (value->size() > kMaxFieldValue) {
-            return LimitError(
-                "模板文件有误：字段“%s”的默认值超过 1023 字节，无法载入。请联系管理员修正模板。",
-                {field.name});
+            return CatalogueError(catalogue::DialogModelDlg::kTemplateFieldValueTooLong,
+                                  {field.name});
         }
         field.value = *value;
 
@@ -275,16 +259,14 @@ private:
         if (!type)
             return missing(catalogue::DialogModelDlg::kFieldWithoutType, "type");
         if (type->size() > kMaxFieldType) {
-            return LimitError(
-                "模板文件有误：字段“%s”的类型超过 19 字节，无法载入。请联系管理员修正模板。",
-                {field.name});
+            return CatalogueError(catalogue::DialogModelDlg::kTemplateFieldTypeTooLong,
+                                  {field.name});
         }
         field.type = *type;
         if (DeclaredLength(field.type) > kMaxFieldLength ||
             TotalLength(field.type) > kMaxFieldLength) {
-            return LimitError(
-                "模板文件有误：字段“%s”的类型长度超过 2047 字节，无法载入。请联系管理员修正模板。",
-                {field.name});
+            return CatalogueError(catalogue::DialogModelDlg::kTemplateFieldLengthTooLong,
+                                  {field.name});
         }
 
         const auto visible = Entry("visible");
@@ -326,8 +308,7 @@ private:
 }  // namespace
 
 std::string TemplateLoadError::Text() const {
-    const std::string format =
-        key.empty() ? limitText : LoadMessage(catalogue::DialogModelDlg::kSection, key);
+    const std::string format = LoadMessage(catalogue::DialogModelDlg::kSection, key);
     std::vector<MessageArgument> views;
     for (const Argument& argument : arguments) {
         if (const auto* text = std::get_if<std::string>(&argument))

@@ -68,9 +68,8 @@ struct Template {
 struct TemplateLoadError {
     using Argument = std::variant<std::string, long long>;
 
-    std::string key;  // a "DialogModelDlg" key; empty for a limit
+    std::string key;  // a "DialogModelDlg" key
     std::vector<Argument> arguments;
-    std::string limitText;  // GBK, only for a limit
 
     // The message as shown to the person.
     std::string Text() const;

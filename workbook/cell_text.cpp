@@ -392,3 +392,16 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
 }
 
 }  // namespace brindlecot::workbook_detail
+
+namespace brindlecot {
+
+// Beside the other cell texts, so that the readers and writers that name cells in their
+// messages need nothing of the dispatching module above them.
+std::string CellReference(std::size_t row, std::size_t column) {
+    std::string letters;
+    for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return letters + std::to_string(row + 1);
+}
+
+}  // namespace brindlecot

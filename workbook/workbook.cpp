@@ -12,6 +12,7 @@
 
 #include "base/file_content.h"
 #include "base/staged_file.h"
+#include "base/trim.h"
 #include "workbook/workbook_internal.h"
 
 namespace brindlecot {
@@ -50,15 +51,8 @@ FileKind SniffFile(const std::string& path) {
     return FileKind::Other;
 }
 
-void Trim(std::string& text) {
-    constexpr std::string_view kBlanks = " \t\r\n\v\f";
-    const auto last = text.find_last_not_of(kBlanks);
-    if (last == std::string::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(last + 1);
-    text.erase(0, text.find_first_not_of(kBlanks));
+void TrimInPlace(std::string& text) {
+    text = std::string(Trim(text));
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -88,11 +82,11 @@ std::size_t Utf16Length(const std::string& utf8) {
 // empty once trimmed are dropped.
 void KeepShownCells(SheetReadResult& sheet) {
     for (auto& text : sheet.sharedTexts)
-        Trim(text);
+        TrimInPlace(text);
     const auto shown = [&](SheetCell& cell) {
         if (cell.shared != kNotShared)
             return !sheet.sharedTexts[cell.shared].empty();
-        Trim(cell.text);
+        TrimInPlace(cell.text);
         return !cell.text.empty();
     };
     auto kept = std::partition(sheet.cells.begin(), sheet.cells.end(), shown);
@@ -194,13 +188,6 @@ WorkbookStatus BuildTable(SheetReadResult& sheet, TextTable& table) {
 }
 
 }  // namespace
-
-std::string CellReference(std::size_t row, std::size_t column) {
-    std::string letters;
-    for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26)
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    return letters + std::to_string(row + 1);
-}
 
 std::string DescribeWorkbookFailure(const WorkbookStatus& status) {
     if (status.ok())

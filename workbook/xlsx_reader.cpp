@@ -303,10 +303,6 @@ std::string RelationshipsOf(const std::string& part) {
     return folder + "_rels/" + part.substr(slash == std::string::npos ? 0 : slash + 1) + ".rels";
 }
 
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 struct Relationship {
     std::string type;
     std::string target;
@@ -637,7 +633,7 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
         return result;
     }
     for (const auto& [id, rel] : packageRels.byId)
-        if (EndsWith(rel.type, "/officeDocument"))
+        if (rel.type.ends_with("/officeDocument"))
             workbookPart = ResolveTarget("", rel.target);
 
     WorkbookHandler book;
@@ -670,9 +666,9 @@ SheetReadResult ReadXlsxSheet(const std::string& path) {
     StylesHandler styles;
     for (const auto& [id, rel] : bookRels.byId) {
         XmlHandler* handler = nullptr;
-        if (EndsWith(rel.type, "/sharedStrings"))
+        if (rel.type.ends_with("/sharedStrings"))
             handler = &shared;
-        if (EndsWith(rel.type, "/styles"))
+        if (rel.type.ends_with("/styles"))
             handler = &styles;
         if (handler && ParsePart(zip.get(), ResolveTarget(folder, rel.target), *handler, reason,
                                  result.contentBytes) == PartOutcome::Damaged) {

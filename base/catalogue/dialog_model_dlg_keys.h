@@ -52,7 +52,8 @@ inline constexpr CatalogueKey kFixedLengthWithoutTypeLens{kSection, "msg27"};
 // Application-captioned.
 inline constexpr CatalogueKey kImportFileUnreadable{kSection, "msg28"};
 inline constexpr CatalogueKey kLineLengthWrong{kSection, "msg29"};
-// The heading.
+// The heading. Unreachable here (the grid's columns are made from the fields), but named
+// like every text of the catalogues.
 inline constexpr CatalogueKey kColumnNamesNoField{kSection, "msg30"};
 // The heading.
 inline constexpr CatalogueKey kFieldLengthBelowOne{kSection, "msg31"};
@@ -116,5 +117,16 @@ inline constexpr CatalogueKey kRestoreDraft{kSection, "msg67"};
 inline constexpr CatalogueKey kDraftUnreadable{kSection, "msg68"};
 // The draft could not be written (no key, no space): once per window.
 inline constexpr CatalogueKey kDraftNotWritten{kSection, "msg69"};
+// Templates beyond the loader's limits: any token, the splitter, the statistics entries
+// and their labels, the number of fields, a field's name, default value, type and length.
+inline constexpr CatalogueKey kTemplateTokenTooLong{kSection, "msg90"};
+inline constexpr CatalogueKey kTemplateSplitterTooLong{kSection, "msg91"};
+inline constexpr CatalogueKey kTemplateTooManyStatistics{kSection, "msg92"};
+inline constexpr CatalogueKey kTemplateStatisticsLabelTooLong{kSection, "msg93"};
+inline constexpr CatalogueKey kTemplateTooManyFields{kSection, "msg94"};
+inline constexpr CatalogueKey kTemplateFieldNameTooLong{kSection, "msg95"};
+inline constexpr CatalogueKey kTemplateFieldValueTooLong{kSection, "msg96"};
+inline constexpr CatalogueKey kTemplateFieldTypeTooLong{kSection, "msg97"};
+inline constexpr CatalogueKey kTemplateFieldLengthTooLong{kSection, "msg98"};
 
 }  // namespace brindlecot::catalogue::DialogModelDlg

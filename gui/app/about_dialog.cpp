@@ -13,6 +13,7 @@ namespace brindlecot {
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     using controls::DialogUnitsToPixels;
     setFont(controls::DialogFont());
+    // The About box's texts are fixed resource texts, the same under either catalogue.
     setWindowTitle(QString::fromUtf8("关于 Tarnwick"));
     setWindowIcon(resources::ApplicationIcon());
     setFixedSize(DialogUnitsToPixels(font(), 235, 55));

@@ -1,5 +1,7 @@
 #include "gui/app/file_filter.h"
 
+#include "base/trim.h"
+
 namespace brindlecot {
 namespace {
 
@@ -16,14 +18,6 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     return parts;
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 }  // namespace
 
 std::vector<FileFilterEntry> ParseCatalogueFilter(std::string_view utf8Filter) {
@@ -35,7 +29,7 @@ std::vector<FileFilterEntry> ParseCatalogueFilter(std::string_view utf8Filter) {
             break;
         FileFilterEntry entry{std::string{parts[i]}, {}};
         for (std::string_view pattern : Split(parts[i + 1], ';')) {
-            pattern = Trim(pattern);
+            pattern = Trim(pattern, " ");
             if (!pattern.empty())
                 entry.patterns.emplace_back(pattern);
         }
@@ -48,10 +42,10 @@ std::vector<FileFilterEntry> ParseCatalogueFilter(std::string_view utf8Filter) {
 std::string ToQtNameFilter(const FileFilterEntry& entry) {
     std::string_view description = entry.description;
     const size_t open = description.rfind('(');
-    if (open != std::string_view::npos && Trim(description).ends_with(')')) {
+    if (open != std::string_view::npos && Trim(description, " ").ends_with(')')) {
         description = description.substr(0, open);
     }
-    description = Trim(description);
+    description = Trim(description, " ");
     std::string filter{description};
     if (!filter.empty())
         filter += ' ';

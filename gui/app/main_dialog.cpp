@@ -1,5 +1,7 @@
 #include "gui/app/main_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include "base/catalogue/brindlecot_dlg_keys.h"
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
@@ -22,10 +24,6 @@ namespace brindlecot {
 namespace {
 
 namespace texts = catalogue::BrindlecotDlg;
-
-QString CatalogueText(CatalogueKey key) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
-}
 
 }  // namespace
 

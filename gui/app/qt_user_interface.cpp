@@ -1,6 +1,8 @@
 #include "gui/app/qt_user_interface.h"
 
 #include "base/app_path.h"
+#include "gui/controls/gbk_qstring.h"
+
 #include "base/gbk_text.h"
 #include "gui/app/file_filter.h"
 
@@ -17,10 +19,6 @@
 
 namespace brindlecot {
 namespace {
-
-QString FromGbk(const std::string& gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
 
 void WriteToStandardError(const std::string& caption, const std::string& text) {
     const std::string line = GbkToUtf8ForDisplay(caption) + ": " + GbkToUtf8ForDisplay(text) + "\n";

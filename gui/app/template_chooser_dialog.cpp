@@ -1,5 +1,7 @@
 #include "gui/app/template_chooser_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QPainter>
@@ -20,10 +22,6 @@ namespace brindlecot {
 namespace {
 
 namespace texts = catalogue::DialogOperSelect;
-
-QString CatalogueText(CatalogueKey key) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
-}
 
 // File names are the file system's bytes (UTF-8); the program's texts are GBK.
 std::string NameAsGbk(const std::string& fileName) {
@@ -55,7 +53,7 @@ TemplateChooserDialog::TemplateChooserDialog(TemplateEditorOpener opener, UserIn
     return_->setAutoDefault(false);
 
     setWindowIcon(resources::ApplicationIcon());
-    setWindowTitle(QString::fromStdString(GbkToUtf8ForDisplay(caption_)));
+    setWindowTitle(FromGbk(caption_));
     ok_->setText(CatalogueText(texts::kOkButton));
     return_->setText(CatalogueText(texts::kReturnButton));
     connect(ok_, &QPushButton::clicked, this, &TemplateChooserDialog::OpenChosen);
@@ -70,11 +68,10 @@ TemplateChooserDialog::~TemplateChooserDialog() {
 }
 
 void TemplateChooserDialog::FillList() {
-    const std::vector<std::string> names = ListTemplateNames(AppPath("conf/"));
+    const std::vector<std::string> names = ListTemplateNames(TemplateFolder());
     std::size_t longest = 0;
     for (const std::string& name : names) {
-        list_->addItem(QString::fromStdString(GbkToUtf8ForDisplay(NameAsGbk(name))),
-                       QByteArray::fromStdString(name));
+        list_->addItem(FromGbk(NameAsGbk(name)), QByteArray::fromStdString(name));
         longest = std::max(longest, NameAsGbk(name).size());
     }
     // The drop-down part is as wide as eight pixels per byte of the longest name.
@@ -97,7 +94,7 @@ void TemplateChooserDialog::OpenChosen() {
         Say(LoadMessage(texts::kNoTemplateChosen));
         return;
     }
-    const std::string path = AppPath("conf/") + name + ".cfg";
+    const std::string path = TemplatePath(name);
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         Say(LoadMessage(texts::kTemplateFileMissing));

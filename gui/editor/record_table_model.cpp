@@ -1,5 +1,7 @@
 #include "gui/editor/record_table_model.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QColor>
 #include <QSize>
 
@@ -8,10 +10,6 @@
 
 namespace brindlecot {
 namespace {
-
-QString FromGbk(std::string_view gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
 
 QColor ToQColor(RowColour colour) {
     return QColor(colour.red, colour.green, colour.blue);

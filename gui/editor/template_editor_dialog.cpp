@@ -1,5 +1,7 @@
 #include "gui/editor/template_editor_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -34,14 +36,6 @@ namespace brindlecot {
 namespace {
 
 namespace keys = catalogue::DialogModelDlg;
-
-QString FromGbk(std::string_view gbk) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(gbk));
-}
-
-QString Text(CatalogueKey key) {
-    return FromGbk(LoadMessage(key));
-}
 
 }  // namespace
 
@@ -94,8 +88,9 @@ TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     errorCount_ = new QLabel(this);
     errorCount_->setObjectName(QStringLiteral("ErrorCount"));
 
-    addButton_ = new QPushButton(Text(keys::kAddButton), this);
-    deleteButton_ = new QPushButton(Text(keys::kDeleteButton), this);
+    addButton_ = new QPushButton(CatalogueText(keys::kAddButton), this);
+    deleteButton_ = new QPushButton(CatalogueText(keys::kDeleteButton), this);
+    // The only button whose text the catalogue does not set: fixed in the window's resource.
     returnButton_ = new QPushButton(QString::fromUtf8("返回"), this);
     // Enter does nothing in this window: no button is pressed by it.
     for (QPushButton* button : {addButton_, deleteButton_, returnButton_}) {
@@ -125,19 +120,19 @@ TemplateEditorDialog::~TemplateEditorDialog() {
 
 void TemplateEditorDialog::BuildMenus() {
     menuBar_ = new QMenuBar(this);
-    operationsMenu_ = menuBar_->addMenu(Text(keys::kOperationsMenu));
-    importAction_ = operationsMenu_->addAction(Text(keys::kImportMenu));
-    exportAction_ = operationsMenu_->addAction(Text(keys::kExportMenu));
+    operationsMenu_ = menuBar_->addMenu(CatalogueText(keys::kOperationsMenu));
+    importAction_ = operationsMenu_->addAction(CatalogueText(keys::kImportMenu));
+    exportAction_ = operationsMenu_->addAction(CatalogueText(keys::kExportMenu));
     connect(importAction_, &QAction::triggered, this, &TemplateEditorDialog::Import);
     connect(exportAction_, &QAction::triggered, this, &TemplateEditorDialog::Export);
     operationsMenu_->addSeparator();
     // Rows copied from a spreadsheet. Inside an open edit box Ctrl+V stays the box's own.
-    pasteAction_ = operationsMenu_->addAction(Text(keys::kPasteRowsMenu));
+    pasteAction_ = operationsMenu_->addAction(CatalogueText(keys::kPasteRowsMenu));
     pasteAction_->setShortcut(QKeySequence::Paste);
     // For big batches: from one broken row to the next without scrolling through them.
-    nextErrorAction_ = operationsMenu_->addAction(Text(keys::kNextErrorRowMenu));
+    nextErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kNextErrorRowMenu));
     nextErrorAction_->setShortcut(QKeySequence(Qt::Key_F8));
-    previousErrorAction_ = operationsMenu_->addAction(Text(keys::kPreviousErrorRowMenu));
+    previousErrorAction_ = operationsMenu_->addAction(CatalogueText(keys::kPreviousErrorRowMenu));
     previousErrorAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
     for (QAction* action : {pasteAction_, nextErrorAction_, previousErrorAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -150,9 +145,9 @@ void TemplateEditorDialog::BuildMenus() {
     // Spreadsheet habits: Ctrl+Z, and both Ctrl+Y and Ctrl+Shift+Z. Inside an open edit
     // box they stay the box's own.
     operationsMenu_->addSeparator();
-    undoAction_ = operationsMenu_->addAction(Text(keys::kUndoMenu));
+    undoAction_ = operationsMenu_->addAction(CatalogueText(keys::kUndoMenu));
     undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    redoAction_ = operationsMenu_->addAction(Text(keys::kRedoMenu));
+    redoAction_ = operationsMenu_->addAction(CatalogueText(keys::kRedoMenu));
     redoAction_->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     for (QAction* action : {undoAction_, redoAction_}) {
@@ -166,8 +161,8 @@ void TemplateEditorDialog::BuildMenus() {
     connect(undoStack_, &QUndoStack::canRedoChanged, redoAction_, &QAction::setEnabled);
 
     contextMenu_ = new QMenu(this);
-    addRowAction_ = contextMenu_->addAction(Text(keys::kAddRowMenu));
-    deleteRowsAction_ = contextMenu_->addAction(Text(keys::kDeleteRowsMenu));
+    addRowAction_ = contextMenu_->addAction(CatalogueText(keys::kAddRowMenu));
+    deleteRowsAction_ = contextMenu_->addAction(CatalogueText(keys::kDeleteRowsMenu));
     contextMenu_->addAction(pasteAction_);
     contextMenu_->addSeparator();
     contextMenu_->addAction(undoAction_);
@@ -631,7 +626,7 @@ void TemplateEditorDialog::PaintLabels(QPainter& painter) {
     const QRect label(grid_->x(), menuBar_->height(), width() - grid_->x(),
                       grid_->y() - 2 - menuBar_->height());
     painter.drawText(label, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-                     Text(keys::kRecordsLabel));
+                     CatalogueText(keys::kRecordsLabel));
 }
 
 std::unique_ptr<QWidget> OpenTemplateEditorWindow(UserInterface& ui, QWidget* owner,

@@ -1,5 +1,7 @@
 #include "gui/filecrypt/key_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include "base/catalogue/dialog_crypt_key_keys.h"
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
@@ -15,10 +17,6 @@ namespace brindlecot {
 namespace {
 
 namespace texts = catalogue::DialogCryptKey;
-
-QString CatalogueText(CatalogueKey key) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
-}
 
 // The entry as the core's rules read it. A character GBK cannot hold is no hexadecimal
 // digit either: its UTF-8 bytes are refused by the same rules.

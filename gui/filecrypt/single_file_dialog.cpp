@@ -1,8 +1,11 @@
 #include "gui/filecrypt/single_file_dialog.h"
 
+#include "gui/controls/gbk_qstring.h"
+
 #include "base/catalogue/dialog_single_file_crypt_keys.h"
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
+#include "cryptlib/include/kestrelvane.h"
 #include "gui/resources/resource_paths.h"
 
 #include <QFile>
@@ -21,19 +24,15 @@ namespace {
 
 namespace texts = catalogue::DialogSingleFileCrypt;
 
-// Sealed file: a 24-byte wrapped session key, the data padded to whole 8-byte blocks
-// (1 to 8 bytes of padding), and an 8-byte check block.
-constexpr std::uint64_t kSealHeader = 24;
-constexpr std::uint64_t kSealBlock = 8;
+// Sealed file: the wrapped session key, the data padded to whole blocks (1 to a block of
+// padding), and one check block.
+constexpr std::uint64_t kSealHeader = KESTRELVANE_SEALED_HEADER_SIZE;
+constexpr std::uint64_t kSealBlock = KESTRELVANE_BLOCK_SIZE;
 constexpr std::uint64_t kSealTrailer = kSealBlock;
 // The suffix and the random part of the name under which a result is written beside its
 // output before it replaces it.
 constexpr std::string_view kWorkingSuffix = "_temp";
 constexpr std::size_t kWorkingRandomLength = 6;
-
-QString CatalogueText(CatalogueKey key) {
-    return QString::fromStdString(GbkToUtf8ForDisplay(LoadMessage(key)));
-}
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     struct stat status {};
@@ -74,8 +73,7 @@ controls::TaskProgress SingleFileProgress(const std::string& inputPath,
     if (convertsWorkbook || !inputSize)
         return progress;
     if (sealing) {
-        progress.expected =
-            kSealHeader + *inputSize / kSealBlock * kSealBlock + kSealBlock + kSealTrailer;
+        progress.expected = *inputSize / kSealBlock * kSealBlock + KESTRELVANE_SEAL_OVERHEAD;
     } else if (*inputSize > kSealHeader + kSealTrailer) {
         // At least one byte of padding goes too; its count is known only at the end.
         progress.expected = *inputSize - kSealHeader - kSealTrailer - 1;

@@ -59,6 +59,8 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 67, 67, "ds");
     add("DialogModelDlg", 68, 68, "s");
     add("DialogModelDlg", 69, 69);
+    add("DialogModelDlg", 90, 94);
+    add("DialogModelDlg", 95, 98, "s");
     add("DialogOperSelect", 1, 7);
     add("DialogSingleFileCrypt", 1, 23);
     add("stdafx", 1, 1);

@@ -51,12 +51,12 @@ protected:
         EXPECT_FALSE(ui.Messages()[0].text.empty());
     }
 
-    // A refusal for a limit: no catalogue key, a fixed text naming the limit.
+    // A refusal for a limit: a catalogue text naming the limit.
     void ExpectLimit(const std::string& content, const std::string& mentioned) {
         const TemplateLoadResult result = Read(content);
         ASSERT_FALSE(result.loaded);
         ASSERT_TRUE(result.error.has_value());
-        EXPECT_EQ(result.error->key, "");
+        EXPECT_FALSE(result.error->key.empty());
         const std::string text = result.error->Text();
         EXPECT_NE(text.find(mentioned), std::string::npos) << GbkToUtf8ForDisplay(text);
         EXPECT_TRUE(GbkToUtf8(text).has_value());
