@@ -116,6 +116,9 @@ TemplateEditorDialog::~TemplateEditorDialog() {
     // What the person changed last is in the draft before the window goes.
     FlushDraft();
     draft_.reset();
+    // The stack goes with the window's children and empties itself on the way, telling
+    // slots of a window no longer there.
+    undoStack_->disconnect();
 }
 
 void TemplateEditorDialog::BuildMenus() {
