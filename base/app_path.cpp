@@ -1,8 +1,11 @@
 #include "base/app_path.h"
 
-#include "base/platform/program_folders.h"
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <optional>
+
+#include "base/platform/program_folders.h"
 
 namespace brindlecot {
 namespace {
@@ -40,11 +43,33 @@ bool AppFolderWritable() {
     return platform::FolderWritable(AppFolder());
 }
 
-std::string UserConfigFolder() {
-    const std::string base = platform::UserConfigBase();
+namespace {
+
+std::string ProgramFolderUnder(const std::string& base) {
     if (base.empty())
         return {};
     return base + "/" + std::string(kProgramFolderName);
+}
+
+}  // namespace
+
+std::string UserConfigFolder() {
+    return ProgramFolderUnder(platform::UserConfigBase());
+}
+
+std::string UserStateFolder() {
+    return ProgramFolderUnder(platform::UserStateBase());
+}
+
+bool MakeOwnerOnlyFolders(const std::string& folder) {
+    constexpr mode_t kOwnerOnlyFolder = 0700;
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (::mkdir(prefix.c_str(), kOwnerOnlyFolder) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
 }
 
 }  // namespace brindlecot

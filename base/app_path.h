@@ -28,4 +28,12 @@ bool AppFolderWritable();
 // not writable. Empty when not even a home folder is known.
 std::string UserConfigFolder();
 
+// The program's folder for state kept between sessions (drafts of unexported rows):
+// $XDG_STATE_HOME/brindlecot, or ~/.local/state/brindlecot, under the same rules.
+std::string UserStateFolder();
+
+// Creates `folder` and any missing folder above it, each new one owner-only (0700): the
+// folders under the person's home hold their key and their drafts. True when it exists.
+bool MakeOwnerOnlyFolders(const std::string& folder);
+
 }  // namespace brindlecot

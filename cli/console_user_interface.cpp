@@ -37,11 +37,11 @@ bool ConsoleUserInterface::AskYesNo(const std::string& caption, const std::strin
     return answerYes_;
 }
 
-std::optional<std::string> ConsoleUserInterface::ChooseFileToOpen(const std::string&) {
+std::optional<std::string> ConsoleUserInterface::ChooseFileToOpen(const std::string&, FilePurpose) {
     return fileToOpen_;
 }
 
-std::optional<std::string> ConsoleUserInterface::ChooseFileToSave(const std::string&) {
+std::optional<std::string> ConsoleUserInterface::ChooseFileToSave(const std::string&, FilePurpose) {
     return fileToSave_;
 }
 

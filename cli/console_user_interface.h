@@ -25,8 +25,10 @@ public:
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
-    std::optional<std::string> ChooseFileToSave(const std::string& filter) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter,
+                                                FilePurpose purpose) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& filter,
+                                                FilePurpose purpose) override;
 
     // Writes a line of the front end's own (already UTF-8) text.
     void Say(const std::string& utf8Line);

@@ -234,7 +234,7 @@ std::optional<ExportTarget> ChooseExportTarget(TemplateEditor& editor, ExportOut
         return std::nullopt;
 
     const std::optional<std::string> chosen =
-        editor.Ui().ChooseFileToSave(ExportFilter(definition));
+        editor.Ui().ChooseFileToSave(ExportFilter(definition), FilePurpose::Export);
     if (!chosen || chosen->empty()) {
         ended = ExportOutcome::Cancelled;
         return std::nullopt;

@@ -143,7 +143,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     }
     RecordTable& records = editor.Records();
     RecordTable::BulkChange bulk(records);
-    records.ClearRows();
+    editor.ClearRowsForReplacement();
     std::optional<ReadableFile> file = ReadableFile::Open(path);
     if (!file) {
         ShowUnreadable(editor);
@@ -207,7 +207,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
 bool FillFromWorkbook(TemplateEditor& editor, const TextTable& table) {
     RecordTable& records = editor.Records();
     RecordTable::BulkChange bulk(records);
-    records.ClearRows();
+    editor.ClearRowsForReplacement();
     const TextRow header = table.empty() ? TextRow{} : table.front();
     std::vector<std::pair<std::size_t, int>> mapped;
     if (!MapWorkbookHeader(editor, header, mapped))
@@ -283,7 +283,7 @@ std::optional<std::string> ChooseImportFile(TemplateEditor& editor, ImportOutcom
     } else if (definition.inTxt) {
         filter = LoadMessage(catalogue::DialogModelDlg::kTextFileFilter);
     }
-    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter);
+    std::optional<std::string> chosen = editor.Ui().ChooseFileToOpen(filter, FilePurpose::Import);
     if (!chosen || chosen->empty()) {
         ended = ImportOutcome::Cancelled;
         return std::nullopt;
@@ -321,7 +321,7 @@ ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chose
             return ImportOutcome::Failed;
         }
         if (!FillFromWorkbook(editor, table)) {
-            editor.Records().ClearRows();
+            editor.ClearRowsForReplacement();
             outcome = ImportOutcome::Failed;
         }
     } else if (definition.inTxt) {
@@ -330,7 +330,7 @@ ImportOutcome ImportRecordsFrom(TemplateEditor& editor, const std::string& chose
         const TextImportResult read =
             ImportTextFile(editor, readPath, definition.typeLens, splitter);
         if (!read.read) {
-            editor.Records().ClearRows();
+            editor.ClearRowsForReplacement();
             return ImportOutcome::Failed;
         }
         if (!read.complete)

@@ -28,6 +28,7 @@ bool TemplateEditor::Open(const std::string& templatePath, const std::string& ca
 
 void TemplateEditor::Close() {
     records_.ClearRows();
+    replacedRows_.reset();
     records_.SetColumns({});
     ClearFields(template_);
     fieldOfColumn_.clear();
@@ -121,16 +122,25 @@ void TemplateEditor::AddDefaultRow() {
     RenumberRows();
 }
 
-bool TemplateEditor::DeleteSelectedRows() {
+bool TemplateEditor::DeleteSelectedRows(RecordTable::KeptRows* deleted) {
     const std::vector<int> selected = records_.SelectedRows();
     if (selected.empty())
         return false;
     if (!ui_->AskYesNo(caption_, LoadMessage(catalogue::DialogModelDlg::kConfirmDeleteRows)))
         return false;
-    records_.DeleteRows(selected);
+    RecordTable::KeptRows taken = records_.TakeRows(selected);
+    if (deleted != nullptr)
+        *deleted = std::move(taken);
     RefreshStatistics();
     RenumberRows();
     return true;
+}
+
+void TemplateEditor::ClearRowsForReplacement() {
+    if (replacedRows_)
+        records_.ClearRows();
+    else
+        replacedRows_ = records_.TakeAllRows();
 }
 
 void TemplateEditor::RenumberRows() {

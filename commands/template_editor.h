@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/user_interface.h"
@@ -94,8 +96,17 @@ public:
     // marks it at once. Ends with the statistics and the row numbers.
     void AddDefaultRow();
     // Asks msg33 and deletes the rows selected in the record table on Yes. True when
-    // rows were deleted.
-    bool DeleteSelectedRows();
+    // rows were deleted; they are handed to `deleted` when given.
+    bool DeleteSelectedRows(RecordTable::KeptRows* deleted = nullptr);
+
+    // Empties the record table for rows that replace them all (an import). The rows it
+    // held before the first such call are kept until TakeReplacedRows, so that the
+    // replacement can be taken back; later calls only empty the table.
+    void ClearRowsForReplacement();
+    // The rows kept, or nothing when no replacement happened since the last call.
+    std::optional<RecordTable::KeptRows> TakeReplacedRows() {
+        return std::exchange(replacedRows_, std::nullopt);
+    }
     // Row numbers and row colours follow the rows; this tells the view so.
     void RenumberRows();
     // Whether the grid may open an editor on this cell: never on the row number or error
@@ -129,6 +140,7 @@ private:
     std::vector<int>
         fieldOfColumn_;  // record table column -> position in template_.fields, -1 for none
     std::string lastImportPath_;
+    std::optional<RecordTable::KeptRows> replacedRows_;
     std::string statisticsText_;
     StatisticsCache statisticsCache_;  // an edit rereads only the rows that changed
     std::function<void()> focusRecords_;

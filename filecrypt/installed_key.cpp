@@ -18,7 +18,6 @@ namespace {
 // More than any key needs; a longer keyConf is read only this far.
 constexpr std::size_t kKeyConfReadLimit = 2048;
 constexpr mode_t kOwnerOnly = 0600;
-constexpr mode_t kOwnerOnlyFolder = 0700;
 
 // Nothing when the file cannot be opened or is no regular file (a FIFO named keyConf
 // would otherwise hold every command that reloads the key); an empty buffer when it
@@ -38,18 +37,6 @@ std::string_view KeyTextOf(const SecretBytes& plain) {
                                   [](std::uint8_t b) { return b == 0 || b == '\r' || b == '\n'; });
     return {reinterpret_cast<const char*>(plain.data()),
             static_cast<std::size_t>(end - plain.begin())};
-}
-
-// Creates the folder and any missing folder above it, owner-only: the folder holds the
-// clerk's key.
-bool MakeOwnerOnlyFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string prefix = folder.substr(0, slash);
-        if (::mkdir(prefix.c_str(), kOwnerOnlyFolder) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            return true;
-    }
 }
 
 }  // namespace

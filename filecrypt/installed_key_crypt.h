@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cryptlib/include/kestrelvane.h"
 
@@ -23,5 +24,12 @@ bool IsCryptOutputFailure(std::int32_t result);
 
 [[nodiscard]] std::int32_t CryptWithInstalledKey(std::int32_t mode, const std::string& inputPath,
                                                  const std::string& outputPath);
+
+// The same with a key text taken from the installed key beforehand, for work on another
+// thread while the installed key may be reloaded. Calls into the library are made one at
+// a time, whichever thread makes them: its services are not reentrant.
+[[nodiscard]] std::int32_t CryptWithKey(std::int32_t mode, std::string_view key,
+                                        const std::string& inputPath,
+                                        const std::string& outputPath);
 
 }  // namespace brindlecot

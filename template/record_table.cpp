@@ -247,6 +247,143 @@ void RecordTable::ClearRows() {
         observer_->Reset();
 }
 
+// --- rows kept aside ------------------------------------------------------------
+
+bool RecordTable::Ascending(std::span<const int> rows) const {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!ValidRow(rows[i]) || (i > 0 && rows[i] <= rows[i - 1]))
+            return false;
+    }
+    return true;
+}
+
+bool RecordTable::PackedIsError(const std::string& packed) const {
+    const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
+    if (stored == 0 || packed.size() < stored * kOffsetSize)
+        return false;
+    const std::uint32_t before = stored == 1 ? 0 : ReadEnd(packed, stored - 2);
+    return ReadEnd(packed, stored - 1) > before;
+}
+
+RecordTable::KeptRows RecordTable::CopyRows(std::span<const int> rows) const {
+    KeptRows kept;
+    if (!Ascending(rows))
+        return kept;
+    kept.positions_.assign(rows.begin(), rows.end());
+    kept.packed_.reserve(rows.size());
+    for (const int row : rows)
+        kept.packed_.push_back(rows_[static_cast<std::size_t>(row)].packed);
+    return kept;
+}
+
+RecordTable::KeptRows RecordTable::TakeRows(std::span<const int> rows) {
+    KeptRows kept;
+    if (rows.empty() || !Ascending(rows))
+        return kept;
+    kept.positions_.assign(rows.begin(), rows.end());
+    kept.packed_.reserve(rows.size());
+    const int first = rows.front();
+    const int last = rows.back();
+    const bool contiguous = last - first + 1 == static_cast<int>(rows.size());
+    if (Notifying()) {
+        if (contiguous)
+            observer_->RowsAboutToBeRemoved(first, last);
+        else
+            observer_->AboutToReset();
+    }
+    std::size_t next = 0;
+    std::size_t keptAt = static_cast<std::size_t>(first);
+    for (std::size_t row = static_cast<std::size_t>(first); row < rows_.size(); ++row) {
+        if (next < rows.size() && static_cast<std::size_t>(rows[next]) == row) {
+            ++next;
+            if (PackedIsError(rows_[row].packed))
+                --errorRows_;
+            kept.packed_.push_back(std::move(rows_[row].packed));
+            continue;
+        }
+        if (keptAt != row)
+            rows_[keptAt] = std::move(rows_[row]);
+        ++keptAt;
+    }
+    rows_.resize(keptAt);
+    if (Notifying()) {
+        if (contiguous)
+            observer_->RowsRemoved(first, last);
+        else
+            observer_->Reset();
+    }
+    return kept;
+}
+
+RecordTable::KeptRows RecordTable::TakeAllRows() {
+    std::vector<int> all(rows_.size());
+    for (std::size_t row = 0; row < all.size(); ++row)
+        all[row] = static_cast<int>(row);
+    return TakeRows(all);
+}
+
+bool RecordTable::PutBackRows(KeptRows& rows) {
+    if (rows.Empty())
+        return true;
+    const std::vector<int>& positions = rows.positions_;
+    const std::size_t total = rows_.size() + positions.size();
+    if (static_cast<std::size_t>(positions.back()) >= total)
+        return false;
+    const int first = positions.front();
+    const int last = positions.back();
+    const bool contiguous = last - first + 1 == rows.Count();
+    if (Notifying()) {
+        if (contiguous)
+            observer_->RowsAboutToBeInserted(first, last);
+        else
+            observer_->AboutToReset();
+    }
+    std::vector<Row> merged;
+    merged.reserve(total);
+    std::size_t old = 0;
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < total; ++at) {
+        if (next < positions.size() && static_cast<std::size_t>(positions[next]) == at) {
+            Row row;
+            row.packed = std::move(rows.packed_[next]);
+            row.version = ++lastVersion_;
+            if (PackedIsError(row.packed))
+                ++errorRows_;
+            merged.push_back(std::move(row));
+            ++next;
+        } else {
+            merged.push_back(std::move(rows_[old++]));
+        }
+    }
+    rows_ = std::move(merged);
+    rows = KeptRows{};
+    if (Notifying()) {
+        if (contiguous)
+            observer_->RowsInserted(first, last);
+        else
+            observer_->Reset();
+    }
+    return true;
+}
+
+bool RecordTable::SwapRows(KeptRows& rows) {
+    if (rows.Empty())
+        return true;
+    if (!Ascending(rows.positions_))
+        return false;
+    for (std::size_t i = 0; i < rows.positions_.size(); ++i) {
+        Row& row = rows_[static_cast<std::size_t>(rows.positions_[i])];
+        errorRows_ -= PackedIsError(row.packed) ? 1 : 0;
+        std::swap(row.packed, rows.packed_[i]);
+        row.version = ++lastVersion_;
+        errorRows_ += PackedIsError(row.packed) ? 1 : 0;
+    }
+    if (Notifying())
+        observer_->CellsChanged(rows.positions_.front(), rows.positions_.back(), 0,
+                                ColumnCount() - 1);
+    return true;
+}
+
 // --- cells -------------------------------------------------------------------
 
 std::string_view RecordTable::RowReader::Cell(int column) const {

@@ -97,6 +97,35 @@ public:
     int DeleteRows(std::span<const int> rows);
     void ClearRows();
 
+    // Rows set aside with their cells and error texts as stored, each with its position,
+    // so that a change can be taken back (undo) and done again without copying the rows
+    // it did not touch. Only valid for a table with the same columns.
+    class KeptRows {
+    public:
+        int Count() const { return static_cast<int>(positions_.size()); }
+        bool Empty() const { return positions_.empty(); }
+        // Ascending.
+        const std::vector<int>& Positions() const { return positions_; }
+
+    private:
+        friend class RecordTable;
+        std::vector<int> positions_;
+        std::vector<std::string> packed_;
+    };
+    // `rows` below are ascending positions without duplicates, all in range; anything else
+    // gives an empty KeptRows and changes nothing.
+    // Copies of the rows.
+    KeptRows CopyRows(std::span<const int> rows) const;
+    // Removes the rows and hands them over, moved, not copied.
+    KeptRows TakeRows(std::span<const int> rows);
+    // Every row, taken out; the table is left empty.
+    KeptRows TakeAllRows();
+    // Inserts kept rows so that each stands at its kept position afterwards; `rows` is
+    // emptied. False (nothing changed) when a position lies beyond the end.
+    bool PutBackRows(KeptRows& rows);
+    // Exchanges the kept contents with those of the rows at the same positions.
+    bool SwapRows(KeptRows& rows);
+
     // Fast read access to one row's cells for scans over many rows; columns as for Cell
     // (1 .. ErrorColumn()), checked by the caller. Valid until the table next changes.
     class RowReader {
@@ -176,6 +205,8 @@ private:
     };
 
     static std::uint64_t NewIdentity();
+    bool Ascending(std::span<const int> rows) const;
+    bool PackedIsError(const std::string& packed) const;
 
     int StoredCellCount() const { return ColumnCount() > 1 ? ColumnCount() - 1 : 0; }
     Row MakeEmptyRow();

@@ -111,6 +111,20 @@ inline constexpr CatalogueKey kTemplateNotGbk{kSection, "msg64"};
 // label on screen.
 inline constexpr CatalogueKey kStatisticsBoxName{kSection, "msg70"};
 inline constexpr CatalogueKey kPreviewLineName{kSection, "msg71"};
+// Menu items that take back the last change of the records and make it again.
+inline constexpr CatalogueKey kUndoMenu{kSection, "msg72"};
+inline constexpr CatalogueKey kRedoMenu{kSection, "msg73"};
+// Leaving the editor (or the chooser) while it holds rows not exported since their last
+// change: the number of rows. Answered No by default: the clerk stays.
+inline constexpr CatalogueKey kDiscardUnexportedRows{kSection, "msg74"};
+// An import would replace rows not exported: the number of rows.
+inline constexpr CatalogueKey kImportOverUnexportedRows{kSection, "msg75"};
+// A draft of this template was found: the number of rows and when it was kept.
+inline constexpr CatalogueKey kRestoreDraft{kSection, "msg76"};
+// A draft that does not open (another key, a damaged file): where it was set aside.
+inline constexpr CatalogueKey kDraftUnreadable{kSection, "msg77"};
+// The draft could not be written (no key, no space): once per window.
+inline constexpr CatalogueKey kDraftNotWritten{kSection, "msg78"};
 // Templates beyond the loader's limits: any token, the splitter, the statistics entries
 // and their labels, the number of fields, a field's name, default value, type and length.
 inline constexpr CatalogueKey kTemplateTokenTooLong{kSection, "msg90"};

@@ -16,4 +16,8 @@ bool FolderWritable(const std::string& folder);
 // ~/.config on Linux, %APPDATA% on Windows. Empty when none is known.
 std::string UserConfigBase();
 
+// The person's folder for state kept between runs (drafts): $XDG_STATE_HOME or
+// ~/.local/state on Linux, %LOCALAPPDATA% on Windows. Empty when none is known.
+std::string UserStateBase();
+
 }  // namespace brindlecot::platform

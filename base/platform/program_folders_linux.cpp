@@ -55,4 +55,11 @@ std::string UserConfigBase() {
     return home.empty() ? std::string() : home + "/.config";
 }
 
+std::string UserStateBase() {
+    if (std::string base = AbsoluteFromEnvironment("XDG_STATE_HOME"); !base.empty())
+        return base;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.local/state";
+}
+
 }  // namespace brindlecot::platform

@@ -54,17 +54,29 @@ bool FolderWritable(const std::string& folder) {
     return true;
 }
 
-std::string UserConfigBase() {
-    const DWORD size = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+namespace {
+
+std::string FolderFromEnvironment(const wchar_t* variable) {
+    const DWORD size = GetEnvironmentVariableW(variable, nullptr, 0);
     if (size == 0)
         return {};
     std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(L"APPDATA", value.data(), size);
+    const DWORD length = GetEnvironmentVariableW(variable, value.data(), size);
     if (length == 0 || length >= size)
         return {};
     value.resize(length);
     const std::optional<std::string> folder = WideToAnsi(value);
     return folder ? WithForwardSlashes(*folder) : std::string();
+}
+
+}  // namespace
+
+std::string UserConfigBase() {
+    return FolderFromEnvironment(L"APPDATA");
+}
+
+std::string UserStateBase() {
+    return FolderFromEnvironment(L"LOCALAPPDATA");
 }
 
 }  // namespace brindlecot::platform

@@ -1,5 +1,6 @@
 #include "gui/app/qt_user_interface.h"
 
+#include "base/app_path.h"
 #include "gui/controls/gbk_qstring.h"
 
 #include "base/gbk_text.h"
@@ -8,7 +9,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStringList>
 
 #include <cstdio>
@@ -34,17 +37,70 @@ QStringList QtNameFilters(const std::vector<FileFilterEntry>& entries) {
     return filters;
 }
 
-std::optional<std::string> ChosenPath(QFileDialog& dialog) {
+QString PurposeKey(FilePurpose purpose) {
+    switch (purpose) {
+        case FilePurpose::Import:
+            return QStringLiteral("folders/import");
+        case FilePurpose::Export:
+            return QStringLiteral("folders/export");
+        case FilePurpose::SingleFileInput:
+            return QStringLiteral("folders/single_file_input");
+        case FilePurpose::SingleFileOutput:
+            return QStringLiteral("folders/single_file_output");
+    }
+    return QStringLiteral("folders/other");
+}
+
+QString FoldersFile() {
+    const std::string folder = UserConfigFolder();
+    return folder.empty() ? QString()
+                          : QFile::decodeName(QByteArray::fromStdString(folder)) +
+                                QStringLiteral("/folders.ini");
+}
+
+std::optional<std::string> ChosenPath(QFileDialog& dialog, FilePurpose purpose) {
+    const QString remembered = RememberedFolder(purpose);
+    if (!remembered.isEmpty())
+        dialog.setDirectory(remembered);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return std::nullopt;
+    RememberFolderOf(purpose, files.first());
     // Paths are the file system's own bytes, never GBK.
     return QFile::encodeName(files.first()).toStdString();
 }
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const std::string& caption,
+                                             const std::string& text, bool defaultYes) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, FromGbk(caption), FromGbk(text),
+                                             QMessageBox::Yes | QMessageBox::No, owner);
+    box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+QString RememberedFolder(FilePurpose purpose) {
+    const QString file = FoldersFile();
+    if (file.isEmpty())
+        return {};
+    const QString folder =
+        QSettings(file, QSettings::IniFormat).value(PurposeKey(purpose)).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void RememberFolderOf(FilePurpose purpose, const QString& chosenFile) {
+    const QString file = FoldersFile();
+    // The folder may hold the clerk's key as well: it is made owner-only, like for keyConf.
+    if (file.isEmpty() || !MakeOwnerOnlyFolders(UserConfigFolder()))
+        return;
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue(PurposeKey(purpose), QFileInfo(chosenFile).absolutePath());
+    settings.sync();
+}
 
 QtUserInterface::QtUserInterface(QWidget* owner, SaveDialog saveDialog)
     : owner_(owner), saveDialog_(saveDialog) {}
@@ -70,18 +126,23 @@ void QtUserInterface::ShowMessage(const std::string& caption, const std::string&
 }
 
 bool QtUserInterface::AskYesNo(const std::string& caption, const std::string& text) {
+    return Ask(caption, text, true);
+}
+
+bool QtUserInterface::AskYesNoDefaultNo(const std::string& caption, const std::string& text) {
+    return Ask(caption, text, false);
+}
+
+bool QtUserInterface::Ask(const std::string& caption, const std::string& text, bool defaultYes) {
     if (!PersonCanAnswer()) {
         WriteToStandardError(caption, text);
         return false;
     }
-    QMessageBox box(QMessageBox::Question, FromGbk(caption), FromGbk(text),
-                    QMessageBox::Yes | QMessageBox::No, owner_);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return MakeQuestionBox(owner_, caption, text, defaultYes)->exec() == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& filter) {
+std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& filter,
+                                                             FilePurpose purpose) {
     if (!PersonCanAnswer())
         return std::nullopt;
     QFileDialog dialog(owner_);
@@ -90,15 +151,16 @@ std::optional<std::string> QtUserInterface::ChooseFileToOpen(const std::string& 
     const QStringList filters = QtNameFilters(FilterEntries(filter));
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    return ChosenPath(dialog);
+    return ChosenPath(dialog, purpose);
 }
 
-std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& filter) {
+std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& filter,
+                                                             FilePurpose purpose) {
     if (!PersonCanAnswer())
         return std::nullopt;
     if (saveDialog_ == SaveDialog::ExtensionByTypeOrder) {
         CFileDlgRe dialog(owner_, QtNameFilters(FilterEntries(filter)));
-        return ChosenPath(dialog);
+        return ChosenPath(dialog, purpose);
     }
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -119,7 +181,7 @@ std::optional<std::string> QtUserInterface::ChooseFileToSave(const std::string& 
                              }
                          });
     }
-    return ChosenPath(dialog);
+    return ChosenPath(dialog, purpose);
 }
 
 CFileDlgRe::CFileDlgRe(QWidget* owner, const QStringList& nameFilters) : QFileDialog(owner) {

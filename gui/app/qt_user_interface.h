@@ -3,9 +3,12 @@
 #include "base/user_interface.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 namespace brindlecot {
 
@@ -32,16 +35,32 @@ public:
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
-    std::optional<std::string> ChooseFileToSave(const std::string& filter) override;
+    bool AskYesNoDefaultNo(const std::string& caption, const std::string& text) override;
+    // Both open in the folder last chosen for `purpose` (RememberedFolder).
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter,
+                                                FilePurpose purpose) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& filter,
+                                                FilePurpose purpose) override;
 
     // True when a person can answer dialogs on this platform.
     static bool PersonCanAnswer();
 
 private:
+    bool Ask(const std::string& caption, const std::string& text, bool defaultYes);
+
     QPointer<QWidget> owner_;
     SaveDialog saveDialog_;
 };
+
+// The box of AskYesNo (Yes the default) and AskYesNoDefaultNo, over `owner`.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* owner, const std::string& caption,
+                                             const std::string& text, bool defaultYes);
+
+// The folder a file was last chosen in for `purpose`, in any earlier session; empty when
+// none is known or it no longer exists. Kept in UserConfigFolder()/folders.ini, never
+// beside the executable.
+QString RememberedFolder(FilePurpose purpose);
+void RememberFolderOf(FilePurpose purpose, const QString& chosenFile);
 
 // The save-file dialog of single-file sealing: the platform's save dialog (overwrite
 // prompt included) whose extension for a name typed without one follows the file type

@@ -126,6 +126,10 @@ void TemplateChooserDialog::reject() {
     // now would destroy the window that loop returns to.
     if (controls::BackgroundTask::AnyRunning())
         return;
+    // Rows not exported are thrown away only when the person says so.
+    if (auto* editor = qobject_cast<controls::SkinnedDialog*>(editor_.get());
+        editor != nullptr && !editor->ConfirmLeave())
+        return;
     CloseEditor();
     controls::SkinnedDialog::reject();
 }

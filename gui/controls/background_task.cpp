@@ -74,11 +74,16 @@ public:
     bool AskYesNo(const std::string& caption, const std::string& text) override {
         return OnGuiThread([&] { return task_.person_.AskYesNo(caption, text); });
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override {
-        return OnGuiThread([&] { return task_.person_.ChooseFileToOpen(filter); });
+    bool AskYesNoDefaultNo(const std::string& caption, const std::string& text) override {
+        return OnGuiThread([&] { return task_.person_.AskYesNoDefaultNo(caption, text); });
     }
-    std::optional<std::string> ChooseFileToSave(const std::string& filter) override {
-        return OnGuiThread([&] { return task_.person_.ChooseFileToSave(filter); });
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter,
+                                                FilePurpose purpose) override {
+        return OnGuiThread([&] { return task_.person_.ChooseFileToOpen(filter, purpose); });
+    }
+    std::optional<std::string> ChooseFileToSave(const std::string& filter,
+                                                FilePurpose purpose) override {
+        return OnGuiThread([&] { return task_.person_.ChooseFileToSave(filter, purpose); });
     }
 
 private:

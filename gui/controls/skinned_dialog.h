@@ -32,6 +32,10 @@ public:
     // the dialog is then painted in the plain window colour).
     const QImage& Strip() const { return strip_; }
 
+    // Asked before the window is closed by its owner (a chooser closing with the window it
+    // opened): false keeps it open. A window holding unsaved work asks the person here.
+    virtual bool ConfirmLeave() { return true; }
+
 protected:
     // Gives the dialog's buttons a visible focus mark.
     bool event(QEvent* event) override;

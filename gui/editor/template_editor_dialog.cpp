@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QUndoStack>
 
 #include <array>
 
@@ -22,11 +24,13 @@
 #include "base/gbk_text.h"
 #include "base/message_catalogue.h"
 #include "base/message_format.h"
+#include "base/scratch_file.h"
 #include "commands/pasted_rows.h"
 #include "commands/record_export.h"
 #include "commands/record_import.h"
 #include "gui/controls/dialog_units.h"
 #include "gui/editor/record_table_model.h"
+#include "gui/editor/record_undo_command.h"
 
 namespace brindlecot {
 namespace {
@@ -59,6 +63,15 @@ void OrderForKeyboard(QTableView& grid, QPlainTextEdit& statistics, QWidget& ret
 
 TemplateEditorDialog::TemplateEditorDialog(UserInterface& ui, QWidget* parent)
     : SkinnedDialog(parent), editor_(ui) {
+    undoStack_ = new QUndoStack(this);
+    // Each step of a big import holds the rows it replaced; the oldest steps go.
+    undoStack_->setUndoLimit(100);
+    // Typing goes on while a draft is sealed; many changes within the delay make one write.
+    draftTimer_ = new QTimer(this);
+    draftTimer_->setSingleShot(true);
+    draftTimer_->setInterval(DraftDelay());
+    connect(draftTimer_, &QTimer::timeout, this, &TemplateEditorDialog::WriteDraftNow);
+    connect(undoStack_, &QUndoStack::indexChanged, this, &TemplateEditorDialog::DraftAfterChange);
     setObjectName(QStringLiteral("TemplateEditorDialog"));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
@@ -124,6 +137,12 @@ TemplateEditorDialog::~TemplateEditorDialog() {
     // The grid goes with the window; it must not call back into a half-destroyed owner.
     grid_->setModel(nullptr);
     model_->SetCellCommit(nullptr);
+    // What the person changed last is in the draft before the window goes.
+    FlushDraft();
+    draft_.reset();
+    // The stack goes with the window's children and empties itself on the way, telling
+    // slots of a window no longer there.
+    undoStack_->disconnect();
 }
 
 void TemplateEditorDialog::BuildMenus() {
@@ -150,10 +169,31 @@ void TemplateEditorDialog::BuildMenus() {
     connect(nextErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(true); });
     connect(previousErrorAction_, &QAction::triggered, this, [this] { GoToErrorRow(false); });
 
+    // Spreadsheet habits: Ctrl+Z, and both Ctrl+Y and Ctrl+Shift+Z. Inside an open edit
+    // box they stay the box's own.
+    operationsMenu_->addSeparator();
+    undoAction_ = operationsMenu_->addAction(CatalogueText(keys::kUndoMenu));
+    undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redoAction_ = operationsMenu_->addAction(CatalogueText(keys::kRedoMenu));
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* action : {undoAction_, redoAction_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setEnabled(false);
+        addAction(action);
+    }
+    connect(undoAction_, &QAction::triggered, this, &TemplateEditorDialog::Undo);
+    connect(redoAction_, &QAction::triggered, this, &TemplateEditorDialog::Redo);
+    connect(undoStack_, &QUndoStack::canUndoChanged, undoAction_, &QAction::setEnabled);
+    connect(undoStack_, &QUndoStack::canRedoChanged, redoAction_, &QAction::setEnabled);
+
     contextMenu_ = new QMenu(this);
     addRowAction_ = contextMenu_->addAction(CatalogueText(keys::kAddRowMenu));
     deleteRowsAction_ = contextMenu_->addAction(CatalogueText(keys::kDeleteRowsMenu));
     contextMenu_->addAction(pasteAction_);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(undoAction_);
+    contextMenu_->addAction(redoAction_);
 
     menuStyle_ = new controls::OwnerDrawnMenuStyle(this);
     controls::MakeOwnerDrawn(*menuBar_, *menuStyle_);
@@ -180,14 +220,22 @@ bool TemplateEditorDialog::Open(const std::string& templatePath, const std::stri
     setWindowTitle(FromGbk(caption));
     if (!editor_.Open(templatePath, caption))
         return false;
+    draftTemplateName_ = DraftTemplateName(templatePath);
+    draft_ = std::make_unique<DraftWriter>(DraftPathFor(templatePath), [this] {
+        QMetaObject::invokeMethod(this, &TemplateEditorDialog::DraftNotWritten,
+                                  Qt::QueuedConnection);
+    });
     ShowStatistics();
     showMaximized();
     activateWindow();
+    OfferDraft();
     return true;
 }
 
 void TemplateEditorDialog::Close() {
     grid_->EndCellEdit();
+    FlushDraft();
+    undoStack_->clear();
     editor_.Close();
     statistics_->clear();
     closing_ = true;
@@ -207,7 +255,8 @@ void TemplateEditorDialog::RequestClose() {
 }
 
 void TemplateEditorDialog::reject() {
-    RequestClose();
+    if (ConfirmLeave())
+        RequestClose();
 }
 
 void TemplateEditorDialog::closeEvent(QCloseEvent* event) {
@@ -216,7 +265,27 @@ void TemplateEditorDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    RequestClose();
+    if (ConfirmLeave())
+        RequestClose();
+}
+
+bool TemplateEditorDialog::HoldsUnexportedRows() const {
+    return editor_.Records().RowCount() > 0 && !undoStack_->isClean();
+}
+
+bool TemplateEditorDialog::ConfirmLeave() {
+    grid_->EndCellEdit();
+    if (HoldsUnexportedRows()) {
+        const std::string question =
+            FormatMessage(LoadMessage(keys::kDiscardUnexportedRows),
+                          {static_cast<long long>(editor_.Records().RowCount())});
+        if (!editor_.Ui().AskYesNoDefaultNo(editor_.Caption(), question))
+            return false;
+    }
+    draftTimer_->stop();
+    if (draft_)
+        draft_->Remove();
+    return true;
 }
 
 void TemplateEditorDialog::keyPressEvent(QKeyEvent* event) {
@@ -231,7 +300,11 @@ void TemplateEditorDialog::keyPressEvent(QKeyEvent* event) {
 
 void TemplateEditorDialog::AddRow() {
     grid_->EndCellEdit();
+    const int before = editor_.Records().RowCount();
     editor_.AddDefaultRow();
+    RecordChange change;
+    change.NoteAdded(before, editor_.Records().RowCount() - before);
+    Record(std::move(change));
     ShowStatistics();
     grid_->scrollToBottom();
 }
@@ -246,7 +319,11 @@ void TemplateEditorDialog::HandSelectionToTable() {
 void TemplateEditorDialog::DeleteRows() {
     grid_->EndCellEdit();
     HandSelectionToTable();
-    if (editor_.DeleteSelectedRows()) {
+    RecordTable::KeptRows deleted;
+    if (editor_.DeleteSelectedRows(&deleted)) {
+        RecordChange change;
+        change.NoteRemoved(std::move(deleted));
+        Record(std::move(change));
         grid_->clearSelection();
         ShowStatistics();
     }
@@ -254,6 +331,13 @@ void TemplateEditorDialog::DeleteRows() {
 
 void TemplateEditorDialog::Import() {
     grid_->EndCellEdit();
+    if (HoldsUnexportedRows()) {
+        const std::string question =
+            FormatMessage(LoadMessage(keys::kImportOverUnexportedRows),
+                          {static_cast<long long>(editor_.Records().RowCount())});
+        if (!editor_.Ui().AskYesNoDefaultNo(editor_.Caption(), question))
+            return;
+    }
     ImportOutcome ended = ImportOutcome::Cancelled;
     const std::optional<std::string> chosen = ChooseImportFile(editor_, ended);
     if (!chosen)
@@ -262,6 +346,13 @@ void TemplateEditorDialog::Import() {
     model_->Suspend();
     RunOffGuiThread([this, &chosen] { ImportRecordsFrom(editor_, *chosen); });
     model_->Resume();
+    // An import that ended at its file checks replaced nothing.
+    if (std::optional<RecordTable::KeptRows> replaced = editor_.TakeReplacedRows()) {
+        RecordChange change;
+        change.NoteRemoved(std::move(*replaced));
+        change.NoteAdded(0, editor_.Records().RowCount());
+        Record(std::move(change));
+    }
     ShowStatistics();
 }
 
@@ -272,12 +363,20 @@ void TemplateEditorDialog::Export() {
     if (!target)
         return;
     // The export only reads the records, as the grid does; nothing can change them meanwhile.
-    RunOffGuiThread([this, &target] { WriteExport(editor_, *target); });
+    ExportOutcome outcome = ExportOutcome::Failed;
+    RunOffGuiThread([this, &target, &outcome] { outcome = WriteExport(editor_, *target); });
+    if (outcome == ExportOutcome::Written) {
+        // These rows are safe in the clerk's file: nothing asks and no draft is kept for
+        // them until they change again.
+        undoStack_->setClean();
+        DraftAfterChange();
+    }
 }
 
 void TemplateEditorDialog::RunOffGuiThread(const std::function<void()>& work) {
     // The shortcuts live on the window, not on the disabled controls.
-    const std::array<QAction*, 3> shortcuts{pasteAction_, nextErrorAction_, previousErrorAction_};
+    const std::array<QAction*, 5> shortcuts{pasteAction_, nextErrorAction_, previousErrorAction_,
+                                            undoAction_, redoAction_};
     for (QAction* action : shortcuts)
         action->setEnabled(false);
     editor_.Progress().Start(0);
@@ -294,6 +393,8 @@ void TemplateEditorDialog::RunOffGuiThread(const std::function<void()>& work) {
         });
     for (QAction* action : shortcuts)
         action->setEnabled(true);
+    undoAction_->setEnabled(undoStack_->canUndo());
+    redoAction_->setEnabled(undoStack_->canRedo());
 }
 
 void TemplateEditorDialog::RunContextMenu(const QPoint& globalPosition) {
@@ -312,9 +413,21 @@ void TemplateEditorDialog::Paste() {
         return;
     // Without a current cell the rows go after the last one.
     const QModelIndex current = grid_->currentIndex();
-    const int row = current.isValid() ? current.row() : editor_.Records().RowCount();
+    const RecordTable& records = editor_.Records();
+    const int rowCount = records.RowCount();
+    const int row = current.isValid() ? current.row() : rowCount;
     const int column = current.isValid() ? current.column() : 1;
-    PasteRows(editor_, row, column, text.toStdString());
+    const std::string utf8 = text.toStdString();
+    // The rows the paste may rewrite are kept as they are; the rows it adds need nothing.
+    const int lines = static_cast<int>(SplitClipboardRows(utf8).size());
+    std::vector<int> rewritten;
+    for (int at = row; at < std::min(rowCount, row + lines); ++at)
+        rewritten.push_back(at);
+    RecordChange change;
+    change.NoteRewrite(records, rewritten);
+    PasteRows(editor_, row, column, utf8);
+    change.NoteAdded(rowCount, records.RowCount() - rowCount);
+    Record(std::move(change));
     ShowStatistics();
 }
 
@@ -361,9 +474,124 @@ void TemplateEditorDialog::ShowStatistics() {
 // --- edits of a cell ---------------------------------------------------------
 
 bool TemplateEditorDialog::CommitCell(int row, int column, const std::string& text) {
+    const RecordTable& records = editor_.Records();
+    const bool inRange = row >= 0 && row < records.RowCount();
+    const std::string before = inRange ? records.DisplayText(row, column) : std::string();
+    const std::string beforeError = inRange ? std::string(records.ErrorText(row)) : std::string();
+    RecordChange change;
+    if (inRange)
+        change.NoteRewrite(records, std::span<const int>(&row, 1));
     const CellEditResult result = editor_.OnCellEditCommit(row, column, text);
+    // Confirming a cell unchanged is no step of its own.
+    if (result != CellEditResult::Rejected && inRange &&
+        (records.DisplayText(row, column) != before || records.ErrorText(row) != beforeError))
+        Record(std::move(change));
     ShowStatistics();
     return result != CellEditResult::Rejected;
+}
+
+void TemplateEditorDialog::Record(RecordChange change) {
+    if (change.Empty())
+        return;
+    undoStack_->push(
+        new RecordUndoCommand(QString(), editor_, std::move(change), [this] { RecordsChanged(); }));
+}
+
+void TemplateEditorDialog::RecordsChanged() {
+    ShowStatistics();
+    ShowPreview();
+}
+
+// --- drafts ------------------------------------------------------------------
+
+int TemplateEditorDialog::DraftDelay() {
+    return 1000;
+}
+
+void TemplateEditorDialog::DraftAfterChange() {
+    if (!draft_)
+        return;
+    if (!HoldsUnexportedRows()) {
+        draftTimer_->stop();
+        draft_->Remove();
+        return;
+    }
+    // Not restarted by later changes: while the clerk types, a draft is still written
+    // every DraftDelay().
+    if (!draftTimer_->isActive())
+        draftTimer_->start();
+}
+
+void TemplateEditorDialog::WriteDraftNow() {
+    if (!draft_ || !HoldsUnexportedRows())
+        return;
+    // A command on a worker thread may be changing the records; they are read after it.
+    if (controls::BackgroundTask::AnyRunning()) {
+        draftTimer_->start();
+        return;
+    }
+    draft_->Write(DraftText(draftTemplateName_, editor_.Records()));
+}
+
+void TemplateEditorDialog::FlushDraft() {
+    if (!draft_)
+        return;
+    if (draftTimer_->isActive()) {
+        draftTimer_->stop();
+        WriteDraftNow();
+    }
+    draft_->WaitIdle();
+}
+
+void TemplateEditorDialog::DraftNotWritten() {
+    // Once per window: a clerk typing on should not be stopped by a box every second.
+    if (draftFailureShown_)
+        return;
+    draftFailureShown_ = true;
+    editor_.Say(LoadMessage(keys::kDraftNotWritten));
+}
+
+void TemplateEditorDialog::OfferDraft() {
+    const std::string path = draft_->Path();
+    if (path.empty() || !FileExists(path))
+        return;
+    const std::optional<std::string> plain = OpenDraftWithInstalledKey(path);
+    const std::optional<DraftContent> draft = plain ? ParseDraftText(*plain) : std::nullopt;
+    if (!draft || draft->templateName != draftTemplateName_) {
+        // Another key installed since, or a damaged file: the rows may still be got back
+        // with the right key, so the file is kept under another name.
+        const std::string aside = SetDraftAside(path);
+        editor_.Say(FormatMessage(LoadMessage(keys::kDraftUnreadable),
+                                  {std::string_view(aside.empty() ? path : aside)}));
+        return;
+    }
+    if (draft->rows.empty()) {
+        draft_->Remove();
+        return;
+    }
+    const std::string question = FormatMessage(
+        LoadMessage(keys::kRestoreDraft),
+        {static_cast<long long>(draft->rows.size()), std::string_view(DraftTimeText(path))});
+    if (!editor_.Ui().AskYesNo(editor_.Caption(), question)) {
+        draft_->Remove();
+        return;
+    }
+    const int first = editor_.Records().RowCount();
+    const int added = RestoreDraftRows(editor_, *draft);
+    RecordChange change;
+    change.NoteAdded(first, added);
+    Record(std::move(change));
+    ShowStatistics();
+}
+
+void TemplateEditorDialog::Undo() {
+    grid_->EndCellEdit();
+    undoStack_->undo();
+}
+
+void TemplateEditorDialog::Redo() {
+    grid_->EndCellEdit();
+    undoStack_->redo();
 }
 
 QString TemplateEditorDialog::UnencodableTextMessage(const QString& characters) {

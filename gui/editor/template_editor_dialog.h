@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "commands/record_change.h"
+#include "commands/record_draft.h"
 #include "commands/template_editor.h"
 #include "gui/controls/background_task.h"
 #include "gui/controls/owner_drawn_menu.h"
@@ -18,6 +20,8 @@ class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
+class QUndoStack;
 
 namespace brindlecot {
 
@@ -73,12 +77,30 @@ public:
     QAction* PasteAction() const { return pasteAction_; }
     QAction* NextErrorAction() const { return nextErrorAction_; }
     QAction* PreviousErrorAction() const { return previousErrorAction_; }
+    QAction* UndoAction() const { return undoAction_; }
+    QAction* RedoAction() const { return redoAction_; }
+    // Every change to the records is one step here; the history ends with the window.
+    QUndoStack* UndoStack() const { return undoStack_; }
+    void Undo();
+    void Redo();
     // Runs the long half of import and export; its progress window appears after half a
     // second.
     controls::BackgroundTask* Task() const { return task_; }
 
     // Shows the statistics text as the editor last computed it, and the error rows.
     void ShowStatistics();
+
+    // Whether the window holds rows not exported since their last change.
+    bool HoldsUnexportedRows() const;
+    // Before the window closes: asks (default No) when rows would be lost; on Yes, or when
+    // nothing would be lost, the draft goes. False: the person stays.
+    bool ConfirmLeave() override;
+    // The draft that keeps this window's rows, empty before Open; DraftDelay() after a
+    // change its rows are handed to a thread that seals them into it.
+    std::string DraftPath() const { return draft_ ? draft_->Path() : std::string(); }
+    static int DraftDelay();
+    // Hands the rows to the draft now if a change waits for it, and waits until written.
+    void FlushDraft();
 
     // Shows the context popup at `globalPosition` and runs what is chosen.
     void RunContextMenu(const QPoint& globalPosition);
@@ -96,6 +118,14 @@ protected:
 
 private:
     bool CommitCell(int row, int column, const std::string& text);
+    // Makes `change` (already made) the newest step of the undo history.
+    void Record(RecordChange change);
+    // After the records changed by any path: statistics, error count, the draft.
+    void RecordsChanged();
+    void DraftAfterChange();
+    void WriteDraftNow();
+    void OfferDraft();
+    void DraftNotWritten();
     static QString UnencodableTextMessage(const QString& characters);
 
     void BuildMenus();
@@ -124,6 +154,13 @@ private:
     QAction* pasteAction_ = nullptr;
     QAction* nextErrorAction_ = nullptr;
     QAction* previousErrorAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QUndoStack* undoStack_ = nullptr;
+    std::unique_ptr<DraftWriter> draft_;
+    std::string draftTemplateName_;
+    QTimer* draftTimer_ = nullptr;
+    bool draftFailureShown_ = false;
     QLabel* errorCount_ = nullptr;
     QLineEdit* preview_ = nullptr;
     controls::RecordGrid* grid_ = nullptr;

@@ -112,7 +112,7 @@ SingleFileDialog::SingleFileDialog(UserInterface& ui, QWidget* parent)
 
 void SingleFileDialog::BrowseInput() {
     const std::optional<std::string> chosen =
-        ui_.ChooseFileToOpen(LoadMessage(texts::kInputFilter));
+        ui_.ChooseFileToOpen(LoadMessage(texts::kInputFilter), FilePurpose::SingleFileInput);
     if (!chosen)
         return;
     inputPath_ = *chosen;
@@ -122,7 +122,7 @@ void SingleFileDialog::BrowseInput() {
 
 void SingleFileDialog::BrowseOutput() {
     const std::optional<std::string> chosen =
-        ui_.ChooseFileToSave(LoadMessage(texts::kOutputFilter));
+        ui_.ChooseFileToSave(LoadMessage(texts::kOutputFilter), FilePurpose::SingleFileOutput);
     if (!chosen)
         return;
     outputPath_ = *chosen;

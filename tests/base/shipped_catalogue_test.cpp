@@ -56,7 +56,11 @@ std::vector<Key> AllKeys() {
     add("DialogModelDlg", 60, 61, "d");
     add("DialogModelDlg", 62, 62);
     add("DialogModelDlg", 63, 64, "d");
-    add("DialogModelDlg", 70, 71);
+    add("DialogModelDlg", 70, 73);
+    add("DialogModelDlg", 74, 75, "d");
+    add("DialogModelDlg", 76, 76, "ds");
+    add("DialogModelDlg", 77, 77, "s");
+    add("DialogModelDlg", 78, 78);
     add("DialogModelDlg", 90, 94);
     add("DialogModelDlg", 95, 98, "s");
     add("DialogOperSelect", 1, 7);

@@ -31,12 +31,12 @@ public:
         Record({Kind::Question, caption, text});
         return Next(answers).value_or(defaultAnswer);
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override {
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter, FilePurpose) override {
         Record({Kind::OpenFile, "", filter});
         std::optional<std::string> next = Next(filesToOpen);
         return next ? next : fileToOpen;
     }
-    std::optional<std::string> ChooseFileToSave(const std::string& filter) override {
+    std::optional<std::string> ChooseFileToSave(const std::string& filter, FilePurpose) override {
         Record({Kind::SaveFile, "", filter});
         std::optional<std::string> next = Next(filesToSave);
         return next ? next : fileToSave;

@@ -2,6 +2,7 @@
 #include "base/catalogue/dialog_model_dlg_keys.h"
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <set>
 
@@ -232,6 +233,58 @@ TEST(RecordTable, TellsItsViewAboutEveryChange) {
                                                      "about-reset",
                                                      "reset"}));
     table.SetObserver(nullptr);
+}
+
+// Rows kept aside for undo: scattered rows go out and come back in their places, with
+// the count of error rows kept right, and a swap exchanges contents both ways.
+TEST(RecordTable, KeptRowsGoAndComeBackInTheirPlaces) {
+    RecordTable table;
+    table.SetColumns(Columns(2));
+    for (int row = 0; row < 8; ++row) {
+        const std::array<std::string, 2> cells{"a" + std::to_string(row), "b"};
+        table.AppendRow(cells, row % 3 == 0 ? "broken" : "");
+    }
+    std::vector<std::vector<std::string>> before;
+    for (int row = 0; row < table.RowCount(); ++row)
+        before.push_back(Row(table, row));
+    const int errors = table.ErrorRowCount();
+
+    const std::array<int, 3> scattered{0, 4, 7};
+    RecordTable::KeptRows kept = table.TakeRows(scattered);
+    EXPECT_EQ(kept.Count(), 3);
+    EXPECT_EQ(table.RowCount(), 5);
+    EXPECT_EQ(table.ErrorRowCount(), errors - 1);  // of the error rows 0, 3 and 6, row 0 went
+    EXPECT_EQ(Row(table, 0), before[1]);
+    ASSERT_TRUE(table.PutBackRows(kept));
+    EXPECT_TRUE(kept.Empty());
+    for (int row = 0; row < table.RowCount(); ++row)
+        EXPECT_EQ(Row(table, row), before[static_cast<std::size_t>(row)]);
+    EXPECT_EQ(table.ErrorRowCount(), errors);
+
+    const std::array<int, 2> rewritten{1, 3};
+    RecordTable::KeptRows copies = table.CopyRows(rewritten);
+    table.SetCell(1, 1, "changed");
+    table.SetErrorText(1, "now broken");
+    table.SetErrorText(3, "");
+    ASSERT_TRUE(table.SwapRows(copies));
+    EXPECT_EQ(Row(table, 1), before[1]);
+    EXPECT_EQ(Row(table, 3), before[3]);
+    EXPECT_EQ(table.ErrorRowCount(), errors);
+    ASSERT_TRUE(table.SwapRows(copies));
+    EXPECT_EQ(table.Cell(1, 1), "changed");
+    EXPECT_EQ(table.ErrorRowCount(), errors);  // row 1 broken now, row 3 mended
+
+    // Positions that are not ascending or out of range change nothing.
+    const std::array<int, 2> unordered{3, 1};
+    EXPECT_TRUE(table.TakeRows(unordered).Empty());
+    const std::array<int, 1> beyond{99};
+    EXPECT_TRUE(table.TakeRows(beyond).Empty());
+    EXPECT_EQ(table.RowCount(), 8);
+    RecordTable::KeptRows all = table.TakeAllRows();
+    EXPECT_EQ(table.RowCount(), 0);
+    EXPECT_EQ(table.ErrorRowCount(), 0);
+    ASSERT_TRUE(table.PutBackRows(all));
+    EXPECT_EQ(table.RowCount(), 8);
 }
 
 class RecordColumnsTest : public testing::CatalogueTest {};

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/test_files.h"
+
 namespace brindlecot {
 namespace {
 
@@ -33,8 +38,33 @@ TEST(QtUserInterfaceTest, OnTheOffscreenPlatformNothingWaitsForAnAnswer) {
     EXPECT_FALSE(ui.AskYesNo("caption", kGbkText));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               kUtf8Text + ": text\ncaption: " + kUtf8Text + "\n");
-    EXPECT_EQ(ui.ChooseFileToOpen("Text(*.txt)|*.txt||"), std::nullopt);
-    EXPECT_EQ(ui.ChooseFileToSave("Text(*.txt)|*.txt||"), std::nullopt);
+    EXPECT_EQ(ui.ChooseFileToOpen("Text(*.txt)|*.txt||", FilePurpose::Import), std::nullopt);
+    EXPECT_EQ(ui.ChooseFileToSave("Text(*.txt)|*.txt||", FilePurpose::Export), std::nullopt);
+}
+
+// Each purpose's folder outlives the session, kept in the person's configuration folder;
+// a folder that has gone since is not offered.
+TEST(QtUserInterfaceTest, FileDialogsRememberTheFolderOfEachPurpose) {
+    testing::TempFolder config;
+    testing::TempFolder work;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    std::filesystem::create_directories(work.path() / "in");
+    std::filesystem::create_directories(work.path() / "out");
+    EXPECT_EQ(RememberedFolder(FilePurpose::Import), QString());
+    RememberFolderOf(FilePurpose::Import,
+                     QString::fromStdString((work.path() / "in/a.txt").string()));
+    RememberFolderOf(FilePurpose::SingleFileOutput,
+                     QString::fromStdString((work.path() / "out/b.sealed").string()));
+    EXPECT_EQ(RememberedFolder(FilePurpose::Import).toStdString(), (work.path() / "in").string());
+    EXPECT_EQ(RememberedFolder(FilePurpose::SingleFileOutput).toStdString(),
+              (work.path() / "out").string());
+    EXPECT_EQ(RememberedFolder(FilePurpose::Export), QString());
+    EXPECT_TRUE(std::filesystem::exists(config.path() / "brindlecot/folders.ini"));
+    EXPECT_EQ(std::filesystem::status(config.path() / "brindlecot").permissions(),
+              std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(work.path() / "in");
+    EXPECT_EQ(RememberedFolder(FilePurpose::Import), QString());
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ private slots:
         task.Run([&](UserInterface& ui) {
             ui.ShowMessage("caption", "first");
             answer = ui.AskYesNo("caption", "question");
-            chosen = ui.ChooseFileToSave("filter");
+            chosen = ui.ChooseFileToSave("filter", FilePurpose::Export);
             ui.ShowMessage("caption", "last");
             return true;
         });

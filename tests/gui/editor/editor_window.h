@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -24,6 +25,11 @@ public:
     EditorWindow() {
         namespace fs = std::filesystem;
         fs::create_directories(folder.path() / "conf");
+        // Drafts and remembered folders go under a home of the test's own.
+        fs::create_directories(folder.path() / "home");
+        ::setenv("HOME", (folder.path() / "home").c_str(), 1);
+        ::unsetenv("XDG_STATE_HOME");
+        ::unsetenv("XDG_CONFIG_HOME");
         fs::copy(fs::path(BRINDLECOT_SOURCE_DIR) / "dist" / "language", folder.path() / "language",
                  fs::copy_options::recursive);
         SetAppFolder(folder.path().string());
