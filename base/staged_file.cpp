@@ -264,12 +264,13 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
 }
 
 StagedFile::~StagedFile() {
-    if (!name_.empty())
-        ::unlink(name_.c_str());
+    // Closed first: Windows removes no file that is still open.
     if (descriptor_ >= 0) {
         StagedRegistry::Instance().Remove(descriptor_);
         ::close(descriptor_);
     }
+    if (!name_.empty())
+        ::unlink(name_.c_str());
 }
 
 bool StagedFile::WriteAll(std::span<const unsigned char> bytes) {
@@ -306,6 +307,12 @@ bool StagedFile::ReplaceTarget(const std::string& target, mode_t mode) {
         if (name_.empty())
             return false;
     }
+#endif
+#ifdef _WIN32
+    // Windows renames no file that is still open; the content is complete and flushed.
+    StagedRegistry::Instance().Remove(descriptor_);
+    ::close(descriptor_);
+    descriptor_ = -1;
 #endif
     if (!platform::ReplaceFileAtomically(name_, target))
         return false;

@@ -155,6 +155,7 @@ for digit in 0 1 2 3 4 5 6 7 8 9 A B C D E F; do
   fi
 done
 check "a valid key was found" test -n "$key"
+rm -f "$work/lin/keyConf"  # the search installed it; both sides now install it afresh
 both install-key install-key "$key"
 check "keyConf beside the executable, same bytes" same_files "$work/lin/keyConf" "$work/win/keyConf"
 

@@ -129,7 +129,9 @@ public:
     // The index of `text` among `strings`, adding it at the end when it is new.
     std::uint32_t Insert(const std::string& text, std::size_t hash,
                          std::vector<const std::string*>& strings) {
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        // Any bits do as a tag; the high half, where size_t has one, is free of the slot's.
+        const std::uint64_t wide = hash;
+        const auto tag = static_cast<std::uint32_t>((wide >> 32) ^ wide);
         for (std::size_t at = hash & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[at];
             if (slot.index_after == 0) {
