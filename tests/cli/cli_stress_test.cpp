@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "filecrypt/key_rules.h"
+#include "tests/cli/staged_copy.h"
 #include "tests/support/test_files.h"
 
 namespace brindlecot {
@@ -49,14 +50,8 @@ constexpr char kSealedTemplate[] =
 class CliStressTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const fs::path stage(BRINDLECOT_STAGE_DIR);
         const fs::path root = folder_.path() / "app";
-        fs::create_directories(root / "driver");
-        fs::copy_file(stage / "brindlecot-cli", root / "brindlecot-cli");
-        fs::copy_file(stage / "driver" / "libKestrelvane.so",
-                      root / "driver" / "libKestrelvane.so");
-        fs::copy(stage / "conf", root / "conf", fs::copy_options::recursive);
-        fs::copy(stage / "language", root / "language", fs::copy_options::recursive);
+        testing::CopyStagedCli(root);
         fs::create_directories(Work(""));
         const std::string seven = "3A5C0F1";
         const std::string key = seven + "0123456789ABCDEF"[KeyCheckDigit(seven).value()];

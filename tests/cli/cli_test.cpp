@@ -17,6 +17,7 @@
 #include "filecrypt/key_rules.h"
 #include "template/field_rules.h"
 #include "template/template_definition.h"
+#include "tests/cli/staged_copy.h"
 #include "tests/commands/test_support.h"
 #include "tests/support/gbk_literal.h"
 #include "tests/support/test_files.h"
@@ -55,14 +56,8 @@ std::string Quote(const std::string& text) {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const fs::path stage(BRINDLECOT_STAGE_DIR);
         const fs::path root = folder_.path() / "app";
-        fs::create_directories(root / "driver");
-        fs::copy_file(stage / "brindlecot-cli", root / "brindlecot-cli");
-        fs::copy_file(stage / "driver" / "libKestrelvane.so",
-                      root / "driver" / "libKestrelvane.so");
-        fs::copy(stage / "conf", root / "conf", fs::copy_options::recursive);
-        fs::copy(stage / "language", root / "language", fs::copy_options::recursive);
+        testing::CopyStagedCli(root);
         fs::create_directories(folder_.path() / "work");
         // The catalogue texts the program will print, for comparing.
         SetAppFolder(root.string());
