@@ -143,6 +143,22 @@ std::optional<std::string_view> LineReader::Next() {
     }
 }
 
+std::optional<std::string_view> LineReader::NextLines() {
+    for (;;) {
+        const std::string_view unread(buffer_.data() + start_, end_ - start_);
+        // From the end: the last LF lies within one line of it.
+        const std::size_t feed = unread.rfind('\n');
+        if (feed != std::string_view::npos || (atEnd_ && !unread.empty())) {
+            const std::size_t length = feed != std::string_view::npos ? feed + 1 : unread.size();
+            start_ += length;
+            scanned_ = 0;
+            return unread.substr(0, length);
+        }
+        if (atEnd_ || !Refill())
+            return std::nullopt;
+    }
+}
+
 // Moves the unfinished line to the front and reads the next block behind it; the buffer
 // grows only when one line is longer than what it holds.
 bool LineReader::Refill() {

@@ -52,6 +52,26 @@ std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std:
 // The lines of a file as text-mode reading gives them, one at a time: LF ends a line and
 // a CR right before it is dropped; a last line without LF still counts; empty lines are
 // kept. Memory stays within the longest line plus one read, however big the file.
+// Calls `onLine(std::string_view)` for every line of `lines` (what NextLines gives), as
+// Next would give them: until it answers false.
+template <typename OnLine>
+void ForEachLine(std::string_view lines, OnLine onLine) {
+    while (!lines.empty()) {
+        const std::size_t feed = lines.find('\n');
+        if (feed == std::string_view::npos) {
+            // The last line has no LF; a CR at its very end is kept, as text mode keeps it.
+            onLine(lines);
+            return;
+        }
+        std::string_view line = lines.substr(0, feed);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!onLine(line))
+            return;
+        lines.remove_prefix(feed + 1);
+    }
+}
+
 class LineReader {
 public:
     explicit LineReader(ReadableFile file) : file_(std::move(file)) {}
@@ -59,6 +79,10 @@ public:
     // The next line, valid until the next call; nothing at the end of the file or after a
     // read error (see Failed).
     std::optional<std::string_view> Next();
+    // Instead of Next: the next lines, as many as one read brought in, whole and with their
+    // line ends (the file's last line may have none); for ForEachLine. Valid until the next
+    // call; nothing at the end of the file or after a read error.
+    std::optional<std::string_view> NextLines();
     bool Failed() const { return failed_; }
 
 private:

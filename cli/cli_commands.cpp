@@ -161,6 +161,8 @@ int RunInstallKey(const std::string& key, bool force, ConsoleUserInterface& ui) 
 bool ReportErrorRows(TemplateEditor& editor, ConsoleUserInterface& ui) {
     const RecordTable& records = editor.Records();
     const bool checkedOnImport = ImportChecksValues(editor.Definition());
+    if (checkedOnImport && records.ErrorRowCount() == 0)
+        return true;
     int broken = 0;
     for (int row = 0; row < records.RowCount(); ++row) {
         if (!records.IsErrorRow(row) && (checkedOnImport || editor.RecheckRow(row)))

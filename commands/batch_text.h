@@ -12,7 +12,8 @@
 namespace brindlecot {
 
 // Appends the cells of record `row` to `line`, joined as the batch file joins them,
-// without the line end.
+// without the line end. For a big batch it is called on several threads at once, for
+// different rows: it may only read what it shares.
 using BatchLineSource = std::function<void(std::size_t row, std::string& line)>;
 
 // Writes the batch text file: `rowCount` lines, each what `source` gives followed by

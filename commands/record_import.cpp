@@ -8,6 +8,7 @@
 #include "base/file_content.h"
 #include "base/message_catalogue.h"
 #include "base/message_format.h"
+#include "base/ordered_work.h"
 #include "base/scratch_file.h"
 #include "base/staged_file.h"
 #include "base/startup.h"
@@ -44,13 +45,14 @@ std::vector<LineSlot> PlanLine(const TemplateEditor& editor) {
 }
 
 // Checks a value going into the record table: the first broken rule of a record becomes
-// its error text; an unusable type code is the template's fault and stops the caller.
-bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, const ParsedTypeCode& type,
-                  std::string& cell, std::string& error) {
+// its error text. False for an unusable type code, the template's fault, which stops the
+// caller; its message is then in `fault`.
+bool StoreChecked(const FieldItem& field, const ParsedTypeCode& type, std::string& cell,
+                  std::string& error, std::string& fault) {
     std::string message;
     const int result = TemplateEditor::CheckValue(field, type, cell, message);
     if (result == RuleBadType) {
-        editor.Say(message);
+        fault = std::move(message);
         return false;
     }
     if (result != RuleOk && error.empty())
@@ -58,23 +60,45 @@ bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, const Pa
     return true;
 }
 
+// The same, saying the fault at once.
+bool StoreChecked(const TemplateEditor& editor, const FieldItem& field, const ParsedTypeCode& type,
+                  std::string& cell, std::string& error) {
+    std::string fault;
+    if (StoreChecked(field, type, cell, error, fault))
+        return true;
+    editor.Say(fault);
+    return false;
+}
+
+// Everything needed to cut the lines of one file, shared by the threads that cut them.
+struct LinePlan {
+    const Template& definition;
+    std::vector<LineSlot> slots;
+    std::string splitter;
+    int typeLens;
+    std::size_t fieldColumns;
+    RecordTable::RowBatch noRows;  // made for the editor's table, copied for every run
+};
+
 enum class LineEnd { Read, Abandoned };
 
 // Cuts one line into `cells` (record table columns 1.., so cell c-1 is column c) and
-// `error`, checking values when the template has fixed widths.
-LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots,
-                std::string_view line, const std::string& splitter, std::vector<std::string>& cells,
-                std::string& error) {
-    const Template& definition = editor.Definition();
+// `error`, checking values when the template has fixed widths. What must be said about
+// an abandoned line goes to `said`.
+LineEnd CutLine(const LinePlan& plan, std::string_view line, std::vector<std::string>& cells,
+                std::string& error, std::vector<std::string>& said) {
+    const Template& definition = plan.definition;
+    const std::string& splitter = plan.splitter;
     std::vector<std::string_view> pieces;
     if (!splitter.empty())
-        pieces = SplitAtSeparator(line, splitter[0], slots.size());
+        pieces = SplitAtSeparator(line, splitter[0], plan.slots.size());
     std::size_t offset = 0;
-    for (std::size_t slot = 0; slot < slots.size(); ++slot) {
-        const LineSlot& plan = slots[slot];
-        if (definition.needFill && plan.column >= 1 && plan.width < 1) {
-            editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kFieldLengthBelowOne),
-                                     {std::string_view(plan.field->name)}));
+    for (std::size_t slot = 0; slot < plan.slots.size(); ++slot) {
+        const LineSlot& field = plan.slots[slot];
+        if (definition.needFill && field.column >= 1 && field.width < 1) {
+            said.push_back(
+                FormatMessage(LoadMessage(catalogue::DialogModelDlg::kFieldLengthBelowOne),
+                              {std::string_view(field.field->name)}));
             return LineEnd::Abandoned;
         }
         std::string_view value;
@@ -82,19 +106,21 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
             if (slot < pieces.size())
                 value = pieces[slot];
         } else if (definition.needFill) {
-            const std::size_t width = plan.width > 0 ? static_cast<std::size_t>(plan.width) : 0;
+            const std::size_t width = field.width > 0 ? static_cast<std::size_t>(field.width) : 0;
             if (offset < line.size())
                 value = line.substr(offset, width);
             offset += width;
         }
-        if (plan.column < 1)
+        if (field.column < 1)
             continue;
-        std::string& cell = cells[static_cast<std::size_t>(plan.column - 1)];
+        std::string& cell = cells[static_cast<std::size_t>(field.column - 1)];
         cell.assign(value);
         // Unchecked values too must not carry what would break the line they are written to.
         if (!definition.needFill && error.empty() && BreaksBatchLine(cell))
-            error = RuleMessage(RuleControlCharacter, *plan.field);
-        if (definition.needFill && !StoreChecked(editor, *plan.field, plan.type, cell, error)) {
+            error = RuleMessage(RuleControlCharacter, *field.field);
+        std::string fault;
+        if (definition.needFill && !StoreChecked(*field.field, field.type, cell, error, fault)) {
+            said.push_back(std::move(fault));
             // The line is abandoned before this value is stored: it was never checked.
             cell.clear();
             return LineEnd::Abandoned;
@@ -102,6 +128,66 @@ LineEnd CutLine(const TemplateEditor& editor, const std::vector<LineSlot>& slots
     }
     return LineEnd::Read;
 }
+
+// Why reading stopped before the end of the file.
+enum class Stop { None, LoneCarriageReturn, LineLengthWrong };
+
+// Whole lines of the file cut into rows: their rows, what was said about them in the order
+// of the lines, and where and why reading had to stop. The lines' bytes come back with
+// them, for the next run to be read into.
+struct CutRun {
+    RecordTable::RowBatch rows;
+    std::vector<std::string> said;
+    int records = 0;       // rows made: every line but the empty ones
+    long long lines = 0;   // lines looked at, empty ones and the one reading stopped at included
+    bool complete = true;  // no line abandoned
+    Stop stop = Stop::None;
+    std::string bytes;
+};
+
+// Why `line` (not empty) ends the import, if it does.
+Stop StopBefore(const LinePlan& plan, std::string_view line) {
+    // A CR left in a line is a line end of its own (old Mac files): read as one line, its
+    // records would merge into one and lose fields, so reading stops here.
+    if (line.find('\r') != std::string_view::npos)
+        return Stop::LoneCarriageReturn;
+    if (plan.definition.needFill) {
+        const std::size_t separators =
+            plan.splitter.empty() ? 0 : CountSeparators(line, plan.splitter[0]);
+        if (line.size() - separators != static_cast<std::size_t>(plan.typeLens))
+            return Stop::LineLengthWrong;
+    }
+    return Stop::None;
+}
+
+CutRun CutLines(const LinePlan& plan, std::string bytes) {
+    CutRun cut{plan.noRows, {}, 0, 0, true, Stop::None, {}};
+    std::vector<std::string> cells(plan.fieldColumns);
+    std::string error;
+    ForEachLine(bytes, [&](std::string_view line) {
+        ++cut.lines;
+        if (line.empty())
+            return true;
+        cut.stop = StopBefore(plan, line);
+        if (cut.stop != Stop::None)
+            return false;
+        for (std::string& cell : cells)
+            cell.clear();
+        error.clear();
+        if (CutLine(plan, line, cells, error, cut.said) == LineEnd::Abandoned)
+            cut.complete = false;
+        cut.rows.Add(cells, error);
+        ++cut.records;
+        return true;
+    });
+    cut.bytes = std::move(bytes);
+    return cut;
+}
+
+// Runs of at least this many bytes keep every core busy without holding much of the file
+// at once; a file smaller than a few runs is cut on the reading thread.
+constexpr std::size_t kRunBytes = 256 * 1024;
+constexpr std::size_t kCutOnWorkersFrom = 4 * kRunBytes;
 
 // Header cells of a workbook that name record table columns: the first ones, as many as
 // there are field columns. A cell naming an invisible field (a workbook this program
@@ -156,44 +242,71 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
                                   std::numeric_limits<int>::max())));
     CommandProgress& progress = editor.Progress();
     progress.Start(file->Size());
+    const bool onWorkers = file->Size() >= kCutOnWorkersFrom;
     // The file is read a block at a time: only the records stay in memory.
     LineReader lines(std::move(*file));
     result.read = true;
 
-    const std::vector<LineSlot> slots = PlanLine(editor);
-    std::vector<std::string> cells(static_cast<std::size_t>(records.FieldColumnCount()));
-    std::string error;
-    long long lineNumber = 0;
-    while (const std::optional<std::string_view> next = lines.Next()) {
-        const std::string_view line = *next;
-        ++lineNumber;
-        progress.Add(line.size() + 1);
-        if (line.empty())
-            continue;
-        // A CR left in a line is a line end of its own (old Mac files): read as one line,
-        // its records would merge into one and lose fields, so reading stops here.
-        if (line.find('\r') != std::string_view::npos) {
-            editor.Say(FormatMessage(LoadMessage(catalogue::DialogModelDlg::kLoneCarriageReturn),
-                                     {lineNumber}));
-            result.complete = false;
+    const LinePlan plan{definition,
+                        PlanLine(editor),
+                        splitter,
+                        typeLens,
+                        static_cast<std::size_t>(records.FieldColumnCount()),
+                        RecordTable::RowBatch(records)};
+    const unsigned workers = onWorkers ? BulkWorkerThreads() : 0;
+    OrderedWork<CutRun> work(workers, 2 * static_cast<std::size_t>(workers) + 2);
+    std::optional<std::string> stoppedBecause;
+    long long linesBefore = 0;
+    std::vector<std::string> spareBuffers;
+    auto take = [&](CutRun& cut) {
+        spareBuffers.push_back(std::move(cut.bytes));
+        // Lines after the one reading stopped at were cut ahead; they are not the file's.
+        if (stoppedBecause)
+            return;
+        for (const std::string& message : cut.said)
+            editor.Say(message);
+        result.records += cut.records;
+        result.complete = result.complete && cut.complete;
+        records.AppendRows(std::move(cut.rows));
+        linesBefore += cut.lines;
+        if (cut.stop == Stop::LoneCarriageReturn) {
+            stoppedBecause = FormatMessage(
+                LoadMessage(catalogue::DialogModelDlg::kLoneCarriageReturn), {linesBefore});
+        } else if (cut.stop == Stop::LineLengthWrong) {
+            stoppedBecause = LoadMessage(catalogue::DialogModelDlg::kLineLengthWrong);
+        }
+    };
+    std::string run;
+    auto giveRun = [&] {
+        if (run.empty())
+            return;
+        work.Give(
+            [&plan, bytes = std::move(run)]() mutable { return CutLines(plan, std::move(bytes)); },
+            take);
+        run.clear();
+        // Buffers go round instead of being made anew: fresh memory costs a page fault a page.
+        if (!spareBuffers.empty()) {
+            run = std::move(spareBuffers.back());
+            spareBuffers.pop_back();
+            run.clear();
+        }
+    };
+    while (!stoppedBecause) {
+        const std::optional<std::string_view> next = lines.NextLines();
+        if (!next)
             break;
-        }
-        if (definition.needFill) {
-            const std::size_t separators =
-                splitter.empty() ? 0 : CountSeparators(line, splitter[0]);
-            if (line.size() - separators != static_cast<std::size_t>(typeLens)) {
-                editor.Say(LoadMessage(catalogue::DialogModelDlg::kLineLengthWrong));
-                result.complete = false;
-                break;
-            }
-        }
-        for (std::string& cell : cells)
-            cell.clear();
-        error.clear();
-        if (CutLine(editor, slots, line, splitter, cells, error) == LineEnd::Abandoned)
-            result.complete = false;
-        records.AppendRow(cells, error);
-        ++result.records;
+        progress.Add(next->size());
+        run.append(*next);
+        if (run.size() >= kRunBytes)
+            giveRun();
+    }
+    if (!stoppedBecause)
+        giveRun();
+    work.Finish(take);
+    // Said after everything about the lines before it, as it was found after them.
+    if (stoppedBecause) {
+        editor.Say(*stoppedBecause);
+        result.complete = false;
     }
     if (lines.Failed()) {
         records.ClearRows();

@@ -19,7 +19,6 @@ namespace {
 constexpr std::string_view kDateCode = "YYYYMMDD";
 constexpr std::size_t kFullWidthSourceLimit = 128;
 constexpr char kFullWidthBlank[] = "\xA1\xA1";
-constexpr std::string_view kLineBreakingBytes{"\0\t\n\r", 4};
 
 bool IsDateCode(std::string_view code) {
     return EqualsIgnoringAsciiCase(code, kDateCode);
@@ -314,7 +313,12 @@ const std::string& ParsedTypeCode::FillerBlock() const {
 }
 
 bool BreaksBatchLine(std::string_view value) {
-    return value.find_first_of(kLineBreakingBytes) != std::string_view::npos;
+    // A byte loop, not find_first_of: that asks memchr about the four bytes once per byte
+    // of the value, and this runs for every value of every record imported.
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= '\r' &&
+               (c == '\0' || c == '\t' || c == '\n' || c == '\r');
+    });
 }
 
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {

@@ -131,8 +131,9 @@ int RecordTable::AppendRow() {
     return position;
 }
 
-int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_view errorText) {
-    const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
+std::optional<std::string> RecordTable::Pack(std::size_t stored,
+                                             std::span<const std::string> fieldCells,
+                                             std::string_view errorText) {
     auto textOf = [&](std::size_t cell) -> std::string_view {
         if (stored > 0 && cell == stored - 1)
             return errorText;
@@ -142,20 +143,30 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
     for (std::size_t cell = 0; cell < stored; ++cell)
         bytes += textOf(cell).size();
     if (bytes > std::numeric_limits<std::uint32_t>::max())
-        return -1;
+        return std::nullopt;
 
-    Row row;
-    row.version = ++lastVersion_;
+    std::string packed;
     // One allocation per row: reserving after the resize would allocate twice.
-    row.packed.reserve(stored * kOffsetSize + bytes);
-    row.packed.resize(stored * kOffsetSize);
+    packed.reserve(stored * kOffsetSize + bytes);
+    packed.resize(stored * kOffsetSize);
     std::uint32_t end = 0;
     for (std::size_t cell = 0; cell < stored; ++cell) {
         const std::string_view text = textOf(cell);
-        row.packed.append(text);
+        packed.append(text);
         end += static_cast<std::uint32_t>(text.size());
-        WriteEnd(row.packed, cell, end);
+        WriteEnd(packed, cell, end);
     }
+    return packed;
+}
+
+int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_view errorText) {
+    const std::size_t stored = static_cast<std::size_t>(StoredCellCount());
+    std::optional<std::string> packed = Pack(stored, fieldCells, errorText);
+    if (!packed)
+        return -1;
+    Row row;
+    row.version = ++lastVersion_;
+    row.packed = std::move(*packed);
     const int position = RowCount();
     if (Notifying())
         observer_->RowsAboutToBeInserted(position, position);
@@ -165,6 +176,41 @@ int RecordTable::AppendRow(std::span<const std::string> fieldCells, std::string_
     if (Notifying())
         observer_->RowsInserted(position, position);
     return position;
+}
+
+RecordTable::RowBatch::RowBatch(const RecordTable& table)
+    : stored_(static_cast<std::size_t>(table.StoredCellCount())) {}
+
+bool RecordTable::RowBatch::Add(std::span<const std::string> fieldCells,
+                                std::string_view errorText) {
+    std::optional<std::string> packed = Pack(stored_, fieldCells, errorText);
+    if (!packed)
+        return false;
+    if (stored_ > 0 && !errorText.empty())
+        ++errorRows_;
+    packed_.push_back(std::move(*packed));
+    return true;
+}
+
+int RecordTable::AppendRows(RowBatch&& batch) {
+    const int first = RowCount();
+    if (batch.packed_.empty())
+        return first;
+    const int last = first + batch.Count() - 1;
+    if (Notifying())
+        observer_->RowsAboutToBeInserted(first, last);
+    for (std::string& packed : batch.packed_) {
+        Row row;
+        row.version = ++lastVersion_;
+        row.packed = std::move(packed);
+        rows_.push_back(std::move(row));
+    }
+    errorRows_ += batch.errorRows_;
+    batch.packed_.clear();
+    batch.errorRows_ = 0;
+    if (Notifying())
+        observer_->RowsInserted(first, last);
+    return first;
 }
 
 bool RecordTable::InsertRow(int row) {

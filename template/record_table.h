@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -126,6 +127,25 @@ public:
     // Exchanges the kept contents with those of the rows at the same positions.
     bool SwapRows(KeptRows& rows);
 
+    // Rows made apart from the table (on another thread, for instance) and appended in
+    // one go. Only valid for a table with the same columns as the one it was made for.
+    class RowBatch {
+    public:
+        explicit RowBatch(const RecordTable& table);
+        // As AppendRow: field cells (missing ones empty, extra ones ignored) and the error
+        // text. False, and nothing added, for a row too big to store.
+        bool Add(std::span<const std::string> fieldCells, std::string_view errorText = {});
+        int Count() const { return static_cast<int>(packed_.size()); }
+
+    private:
+        friend class RecordTable;
+        std::size_t stored_;
+        std::vector<std::string> packed_;
+        int errorRows_ = 0;
+    };
+    // Appends the rows of `batch` and empties it; returns the position of its first row.
+    int AppendRows(RowBatch&& batch);
+
     // Fast read access to one row's cells for scans over many rows; columns as for Cell
     // (1 .. ErrorColumn()), checked by the caller. Valid until the table next changes.
     class RowReader {
@@ -205,6 +225,10 @@ private:
     };
 
     static std::uint64_t NewIdentity();
+    // Field cells and error text packed as a Row stores them; nothing when too big.
+    static std::optional<std::string> Pack(std::size_t storedCells,
+                                           std::span<const std::string> fieldCells,
+                                           std::string_view errorText);
     bool Ascending(std::span<const int> rows) const;
     bool PackedIsError(const std::string& packed) const;
 

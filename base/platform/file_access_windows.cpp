@@ -58,4 +58,6 @@ bool RestrictToOwner(const std::string& path) {
                                  nullptr, nullptr, rawList, nullptr) == ERROR_SUCCESS;
 }
 
+void StartWriteBack(int, std::uint64_t, std::uint64_t) {}
+
 }  // namespace brindlecot::platform

@@ -268,6 +268,93 @@ TEST_F(ImportTest, TextExportImportsBackToTheSameRecords) {
     EXPECT_FALSE(editor->Records().IsErrorRow(1));
 }
 
+// A batch of some megabytes is cut in runs on several threads. What the person sees must
+// not show it: rows in the file's order, each message in its line's place, and reading
+// stopping at the first bad line even when later lines were already cut.
+class BigImportTest : public ImportTest {
+protected:
+    static constexpr int kLines = 150'000;  // 20 bytes each: about 3 MB
+    static std::string Line(int number) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%010dR%-7d", number, number % 1000);
+        return text;
+    }
+};
+
+TEST_F(BigImportTest, RowsErrorsAndTheStopKeepTheOrderOfTheFile) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    const int stopAt = kLines - 20'000;  // far behind the first runs
+    std::string file;
+    std::vector<int> brokenRows;
+    int rows = 0;
+    for (int line = 0; line < kLines; ++line) {
+        std::string text = Line(line);
+        if (line % 9'973 == 5) {
+            text[3] = 'x';  // not a number
+            if (line < stopAt)
+                brokenRows.push_back(rows);
+        }
+        if (line == stopAt)
+            text += ' ';
+        if (line % 7'919 == 0)
+            file += "\r\n";  // empty lines are skipped, not numbered
+        file += text + "\r\n";
+        rows += line < stopAt ? 1 : 0;
+    }
+    WriteFileBytes(Work("big.txt"), file);
+    EXPECT_EQ(ImportFile(*editor, "big.txt"), ImportOutcome::Incomplete);
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(LastText(), EditorText(catalogue::DialogModelDlg::kLineLengthWrong));
+
+    const RecordTable& records = editor->Records();
+    ASSERT_EQ(records.RowCount(), stopAt);
+    std::vector<int> errorRows;
+    for (int row = 0; row < records.RowCount(); ++row) {
+        if (records.IsErrorRow(row))
+            errorRows.push_back(row);
+    }
+    EXPECT_EQ(errorRows, brokenRows);
+    EXPECT_EQ(records.ErrorRowCount(), static_cast<int>(brokenRows.size()));
+    for (const int row : {0, 1, 77'777, stopAt - 1}) {
+        if (!records.IsErrorRow(row)) {
+            const std::string line = Line(row);
+            EXPECT_EQ(records.FieldCells(row),
+                      (Cells{line.substr(0, 10), "R" + std::to_string(row % 1000)}))
+                << "row " << row;
+        }
+    }
+}
+
+TEST_F(BigImportTest, ALoneCrDeepInTheFileIsNamedByItsLineCountingEmptyLines) {
+    TemplateSpec loose = TwoFieldSpec("|");
+    loose.needFill = false;
+    auto editor = OpenEditor("loose", loose);
+    ASSERT_NE(editor, nullptr);
+    std::string file;
+    for (int line = 0; line < kLines; ++line)
+        file += line == 123'456 ? "9|z\r" : std::to_string(line) + "|a\r\n\n";
+    WriteFileBytes(Work("mac.txt"), file);
+    EXPECT_EQ(ImportFile(*editor, "mac.txt"), ImportOutcome::Incomplete);
+    EXPECT_EQ(LastText(), FormatMessage(EditorText(catalogue::DialogModelDlg::kLoneCarriageReturn),
+                                        {2 * 123'456LL + 1}));
+    ASSERT_EQ(editor->Records().RowCount(), 123'456);
+    EXPECT_EQ(editor->Records().FieldCells(123'455), (Cells{"123455", "a"}));
+}
+
+TEST_F(BigImportTest, ExportWritesBackTheFileItWasImportedFrom) {
+    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    ASSERT_NE(editor, nullptr);
+    std::string file;
+    for (int line = 0; line < kLines; ++line)
+        file += Line(line) + "\r\n";
+    WriteFileBytes(Work("big.txt"), file);
+    ASSERT_EQ(ImportFile(*editor, "big.txt"), ImportOutcome::Imported);
+    ui_.fileToSave = Work("again");
+    ASSERT_EQ(ExportRecords(*editor), ExportOutcome::Written);
+    EXPECT_TRUE(ReadFileBytes(Work("again.txt")) == file);
+}
+
 // --- workbooks -----------------------------------------------------------------
 
 TemplateSpec WorkbookSpec() {
