@@ -143,22 +143,6 @@ std::optional<std::string_view> LineReader::Next() {
     }
 }
 
-std::optional<std::string_view> LineReader::NextLines() {
-    for (;;) {
-        const std::string_view unread(buffer_.data() + start_, end_ - start_);
-        // From the end: the last LF lies within one line of it.
-        const std::size_t feed = unread.rfind('\n');
-        if (feed != std::string_view::npos || (atEnd_ && !unread.empty())) {
-            const std::size_t length = feed != std::string_view::npos ? feed + 1 : unread.size();
-            start_ += length;
-            scanned_ = 0;
-            return unread.substr(0, length);
-        }
-        if (atEnd_ || !Refill())
-            return std::nullopt;
-    }
-}
-
 // Moves the unfinished line to the front and reads the next block behind it; the buffer
 // grows only when one line is longer than what it holds.
 bool LineReader::Refill() {
@@ -177,6 +161,47 @@ bool LineReader::Refill() {
     end_ += *count;
     atEnd_ = *count < kLineReadBlock;
     return true;
+}
+
+void LineBlockReader::Reserve(LineBlock& block, std::size_t needed) {
+    if (block.capacity_ >= needed)
+        return;
+    // Doubling, so that a line of many blocks costs few copies.
+    const std::size_t capacity = std::max(needed, 2 * block.capacity_);
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    std::memcpy(bytes.get(), block.bytes_.get(), block.size_);
+    block.bytes_ = std::move(bytes);
+    block.capacity_ = capacity;
+}
+
+bool LineBlockReader::Next(LineBlock& block) {
+    block.size_ = 0;
+    Reserve(block, carry_.size() + blockSize_);
+    std::memcpy(block.bytes_.get(), carry_.data(), carry_.size());
+    block.size_ = carry_.size();
+    carry_.clear();
+    while (!atEnd_) {
+        const std::size_t before = block.size_;
+        Reserve(block, before + blockSize_);
+        const std::optional<std::size_t> count =
+            file_.Read(block.bytes_.get() + before, blockSize_);
+        if (!count) {
+            failed_ = true;
+            block.size_ = 0;
+            return false;
+        }
+        block.size_ += *count;
+        atEnd_ = *count < blockSize_;
+        // Only the bytes just read can hold a new last LF.
+        const std::size_t feed = block.Lines().substr(before).rfind('\n');
+        if (feed != std::string_view::npos && !atEnd_) {
+            const std::size_t end = before + feed + 1;
+            carry_.assign(block.Lines().substr(end));
+            block.size_ = end;
+            return true;
+        }
+    }
+    return block.size_ > 0;
 }
 
 }  // namespace brindlecot

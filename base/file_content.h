@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,8 +53,8 @@ std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std:
 // The lines of a file as text-mode reading gives them, one at a time: LF ends a line and
 // a CR right before it is dropped; a last line without LF still counts; empty lines are
 // kept. Memory stays within the longest line plus one read, however big the file.
-// Calls `onLine(std::string_view)` for every line of `lines` (what NextLines gives), as
-// Next would give them: until it answers false.
+// Calls `onLine(std::string_view)` for every line of `lines` (a LineBlock's), as
+// LineReader::Next would give them: until it answers false.
 template <typename OnLine>
 void ForEachLine(std::string_view lines, OnLine onLine) {
     while (!lines.empty()) {
@@ -79,10 +80,6 @@ public:
     // The next line, valid until the next call; nothing at the end of the file or after a
     // read error (see Failed).
     std::optional<std::string_view> Next();
-    // Instead of Next: the next lines, as many as one read brought in, whole and with their
-    // line ends (the file's last line may have none); for ForEachLine. Valid until the next
-    // call; nothing at the end of the file or after a read error.
-    std::optional<std::string_view> NextLines();
     bool Failed() const { return failed_; }
 
 private:
@@ -93,6 +90,43 @@ private:
     std::size_t start_ = 0;    // first byte of the line being looked for
     std::size_t end_ = 0;      // end of the bytes read
     std::size_t scanned_ = 0;  // bytes from start_ on known to hold no LF
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
+
+// Whole lines of a file, with their line ends (the file's last line may have none), in a
+// buffer of their own: a block can go to another thread while the next one is read.
+class LineBlock {
+public:
+    std::string_view Lines() const { return {bytes_.get(), size_}; }
+
+private:
+    friend class LineBlockReader;
+    std::unique_ptr<char[]> bytes_;  // not zeroed first: every byte kept is read into it
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Reads a file a block of whole lines at a time. Memory stays within the longest line
+// plus a block per block the caller holds, however big the file.
+class LineBlockReader {
+public:
+    LineBlockReader(ReadableFile file, std::size_t blockSize)
+        : file_(std::move(file)), blockSize_(blockSize < 1 ? 1 : blockSize) {}
+
+    // Fills `block` (its memory is reused) with the next whole lines: the start of a line
+    // left over from the last call, then a block's worth of bytes read, cut after their
+    // last LF (a line longer than a block is read on until it ends). False at the end of the file
+    // or on a read error (see Failed).
+    bool Next(LineBlock& block);
+    bool Failed() const { return failed_; }
+
+private:
+    static void Reserve(LineBlock& block, std::size_t needed);
+
+    ReadableFile file_;
+    std::size_t blockSize_;
+    std::string carry_;  // the start of a line the last block did not end
     bool atEnd_ = false;
     bool failed_ = false;
 };

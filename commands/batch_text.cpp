@@ -31,7 +31,7 @@ bool WriteAll(std::FILE* file, const std::string& bytes) {
 }  // namespace
 
 bool WriteBatchLines(const std::string& path, std::size_t rowCount, const BatchLineSource& source,
-                     mode_t mode) {
+                     mode_t mode, const std::function<void(std::size_t bytes)>& written) {
     const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (descriptor < 0)
         return false;
@@ -41,39 +41,45 @@ bool WriteBatchLines(const std::string& path, std::size_t rowCount, const BatchL
         return false;
     }
 
+    // A block: the rows from `first` to `end`, made into lines in `lines`.
+    struct Block {
+        std::size_t first;
+        std::size_t end;
+        std::string lines;
+    };
     const std::size_t blocks = (rowCount + kRowsPerBlock - 1) / kRowsPerBlock;
     const unsigned workers = blocks >= kBlocksOnWorkersFrom ? BulkWorkerThreads() : 0;
-    OrderedWork<std::string> work(workers, 2 * static_cast<std::size_t>(workers) + 2);
-    bool written = true;
+    OrderedWork<Block, std::string> work(
+        workers, 2 * static_cast<std::size_t>(workers) + 2, [&source](Block&& block) {
+            block.lines.clear();
+            for (std::size_t row = block.first; row < block.end; ++row) {
+                source(row, block.lines);
+                block.lines.append("\r\n");
+            }
+            return std::move(block.lines);
+        });
+    bool allWritten = true;
     // Buffers go round instead of being made anew: fresh memory costs a page fault a page.
     std::vector<std::string> spareBuffers;
     std::uint64_t handedOver = 0;
     auto take = [&](std::string& lines) {
-        written = written && WriteAll(file.get(), lines);
+        allWritten = allWritten && WriteAll(file.get(), lines);
         platform::StartWriteBack(descriptor, handedOver, lines.size());
         handedOver += lines.size();
+        if (allWritten && written)
+            written(lines.size());
         spareBuffers.push_back(std::move(lines));
     };
-    for (std::size_t first = 0; first < rowCount && written; first += kRowsPerBlock) {
-        std::string buffer;
+    for (std::size_t first = 0; first < rowCount && allWritten; first += kRowsPerBlock) {
+        Block block{first, std::min(rowCount, first + kRowsPerBlock), {}};
         if (!spareBuffers.empty()) {
-            buffer = std::move(spareBuffers.back());
+            block.lines = std::move(spareBuffers.back());
             spareBuffers.pop_back();
         }
-        const std::size_t end = std::min(rowCount, first + kRowsPerBlock);
-        work.Give(
-            [&source, first, end, lines = std::move(buffer)]() mutable {
-                lines.clear();
-                for (std::size_t row = first; row < end; ++row) {
-                    source(row, lines);
-                    lines.append("\r\n");
-                }
-                return std::move(lines);
-            },
-            take);
+        work.Give(std::move(block), take);
     }
     work.Finish(take);
-    if (!written)
+    if (!allWritten)
         return false;
     // Closing flushes the stdio buffer; a failure there is a failed write like any other.
     return std::fclose(file.release()) == 0;

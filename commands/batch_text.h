@@ -21,9 +21,11 @@ using BatchLineSource = std::function<void(std::size_t row, std::string& line)>;
 // truncated, never appended to; a file that does not exist yet is made with `mode` (less
 // the umask). False when the file cannot be created or any byte cannot be written (a
 // full disk shows up here, not as a short file); the caller removes what was left.
-// Lines go out in large blocks, so memory does not grow with the file.
+// Lines go out in large blocks, so memory does not grow with the file; `written` hears of
+// each block's bytes, on the calling thread, once they are written.
 bool WriteBatchLines(const std::string& path, std::size_t rowCount, const BatchLineSource& source,
-                     mode_t mode = 0666);
+                     mode_t mode = 0666,
+                     const std::function<void(std::size_t bytes)>& written = {});
 
 // WriteBatchLines of a text table: for each row its cells in order, the whole `splitter`
 // text between neighbouring cells (nothing when it is empty).

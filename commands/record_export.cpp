@@ -94,15 +94,16 @@ bool WriteRecordsAsBatchText(const std::string& path, const Template& definition
     const BatchLineMaker maker(definition);
     const auto rows = static_cast<std::size_t>(records.RowCount());
     progress.Start(0);
-    return WriteBatchLines(path, rows, [&](std::size_t row, std::string& pending) {
+    const auto makeLine = [&](std::size_t row, std::string& pending) {
         const std::size_t before = pending.size();
         maker.Append(records, static_cast<int>(row), pending);
-        const std::size_t made = pending.size() - before + 2;
         // Fixed-width lines are all as long as the first, so the whole size is known.
         if (row == 0 && definition.needFill)
-            progress.expected.store(made * rows, std::memory_order_relaxed);
-        progress.Add(made);
-    });
+            progress.expected.store((pending.size() - before + 2) * rows,
+                                    std::memory_order_relaxed);
+    };
+    return WriteBatchLines(path, rows, makeLine, kOutputMode,
+                           [&progress](std::size_t bytes) { progress.Add(bytes); });
 }
 
 // Writes the plain output into the staged file `into`, in the format `target` asks for.

@@ -133,16 +133,16 @@ LineEnd CutLine(const LinePlan& plan, std::string_view line, std::vector<std::st
 enum class Stop { None, LoneCarriageReturn, LineLengthWrong };
 
 // Whole lines of the file cut into rows: their rows, what was said about them in the order
-// of the lines, and where and why reading had to stop. The lines' bytes come back with
-// them, for the next run to be read into.
+// of the lines, and where and why reading had to stop. The lines come back with them, for
+// the next block to be read into.
 struct CutRun {
     RecordTable::RowBatch rows;
     std::vector<std::string> said;
-    int records = 0;       // rows made: every line but the empty ones
-    long long lines = 0;   // lines looked at, empty ones and the one reading stopped at included
-    bool complete = true;  // no line abandoned
+    int records = 0;          // rows made: every line but the empty ones
+    long long lineCount = 0;  // lines looked at, empty ones and the one reading stopped at included
+    bool complete = true;     // no line abandoned
     Stop stop = Stop::None;
-    std::string bytes;
+    LineBlock lines;
 };
 
 // Why `line` (not empty) ends the import, if it does.
@@ -160,12 +160,12 @@ Stop StopBefore(const LinePlan& plan, std::string_view line) {
     return Stop::None;
 }
 
-CutRun CutLines(const LinePlan& plan, std::string bytes) {
+CutRun CutLines(const LinePlan& plan, LineBlock lines) {
     CutRun cut{plan.noRows, {}, 0, 0, true, Stop::None, {}};
     std::vector<std::string> cells(plan.fieldColumns);
     std::string error;
-    ForEachLine(bytes, [&](std::string_view line) {
-        ++cut.lines;
+    ForEachLine(lines.Lines(), [&](std::string_view line) {
+        ++cut.lineCount;
         if (line.empty())
             return true;
         cut.stop = StopBefore(plan, line);
@@ -180,12 +180,12 @@ CutRun CutLines(const LinePlan& plan, std::string bytes) {
         ++cut.records;
         return true;
     });
-    cut.bytes = std::move(bytes);
+    cut.lines = std::move(lines);
     return cut;
 }
 
-// Runs of at least this many bytes keep every core busy without holding much of the file
-// at once; a file smaller than a few runs is cut on the reading thread.
+// Blocks of this many bytes keep every core busy without holding much of the file at
+// once; a file smaller than a few blocks is cut on the reading thread.
 constexpr std::size_t kRunBytes = 256 * 1024;
 constexpr std::size_t kCutOnWorkersFrom = 4 * kRunBytes;
 
@@ -244,7 +244,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     progress.Start(file->Size());
     const bool onWorkers = file->Size() >= kCutOnWorkersFrom;
     // The file is read a block at a time: only the records stay in memory.
-    LineReader lines(std::move(*file));
+    LineBlockReader reader(std::move(*file), kRunBytes);
     result.read = true;
 
     const LinePlan plan{definition,
@@ -254,12 +254,15 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
                         static_cast<std::size_t>(records.FieldColumnCount()),
                         RecordTable::RowBatch(records)};
     const unsigned workers = onWorkers ? BulkWorkerThreads() : 0;
-    OrderedWork<CutRun> work(workers, 2 * static_cast<std::size_t>(workers) + 2);
+    OrderedWork<LineBlock, CutRun> work(
+        workers, 2 * static_cast<std::size_t>(workers) + 2,
+        [&plan](LineBlock&& lines) { return CutLines(plan, std::move(lines)); });
     std::optional<std::string> stoppedBecause;
     long long linesBefore = 0;
-    std::vector<std::string> spareBuffers;
+    // Blocks go round instead of being made anew: fresh memory costs a page fault a page.
+    std::vector<LineBlock> spareBlocks;
     auto take = [&](CutRun& cut) {
-        spareBuffers.push_back(std::move(cut.bytes));
+        spareBlocks.push_back(std::move(cut.lines));
         // Lines after the one reading stopped at were cut ahead; they are not the file's.
         if (stoppedBecause)
             return;
@@ -268,7 +271,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
         result.records += cut.records;
         result.complete = result.complete && cut.complete;
         records.AppendRows(std::move(cut.rows));
-        linesBefore += cut.lines;
+        linesBefore += cut.lineCount;
         if (cut.stop == Stop::LoneCarriageReturn) {
             stoppedBecause = FormatMessage(
                 LoadMessage(catalogue::DialogModelDlg::kLoneCarriageReturn), {linesBefore});
@@ -276,39 +279,24 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
             stoppedBecause = LoadMessage(catalogue::DialogModelDlg::kLineLengthWrong);
         }
     };
-    std::string run;
-    auto giveRun = [&] {
-        if (run.empty())
-            return;
-        work.Give(
-            [&plan, bytes = std::move(run)]() mutable { return CutLines(plan, std::move(bytes)); },
-            take);
-        run.clear();
-        // Buffers go round instead of being made anew: fresh memory costs a page fault a page.
-        if (!spareBuffers.empty()) {
-            run = std::move(spareBuffers.back());
-            spareBuffers.pop_back();
-            run.clear();
-        }
-    };
     while (!stoppedBecause) {
-        const std::optional<std::string_view> next = lines.NextLines();
-        if (!next)
+        LineBlock block;
+        if (!spareBlocks.empty()) {
+            block = std::move(spareBlocks.back());
+            spareBlocks.pop_back();
+        }
+        if (!reader.Next(block))
             break;
-        progress.Add(next->size());
-        run.append(*next);
-        if (run.size() >= kRunBytes)
-            giveRun();
+        progress.Add(block.Lines().size());
+        work.Give(std::move(block), take);
     }
-    if (!stoppedBecause)
-        giveRun();
     work.Finish(take);
     // Said after everything about the lines before it, as it was found after them.
     if (stoppedBecause) {
         editor.Say(*stoppedBecause);
         result.complete = false;
     }
-    if (lines.Failed()) {
+    if (reader.Failed()) {
         records.ClearRows();
         ShowUnreadable(editor);
         result = TextImportResult{};

@@ -5,6 +5,7 @@
 
 #include "base/message_catalogue.h"
 #include "base/message_format.h"
+#include "base/ordered_work.h"
 #include "template/field_rules.h"
 #include "template/number_text.h"
 #include "template/record_table.h"
@@ -122,20 +123,25 @@ void StatisticsCache::Refresh(const RecordTable& table, std::vector<std::pair<in
     rowUsed_.resize(rows, 0);
     rowValues_.resize(rows * width, 0);
     const int errorColumn = table.ErrorColumn();
-    for (std::size_t row = 0; row < rows; ++row) {
-        const std::uint64_t version = table.RowVersion(static_cast<int>(row));
-        if (rowVersions_[row] == version)
-            continue;
-        rowVersions_[row] = version;
-        const RecordTable::RowReader reader = table.ReadRow(static_cast<int>(row));
-        rowUsed_[row] = reader.Cell(errorColumn).empty();
-        if (!rowUsed_[row])
-            continue;
-        for (std::size_t i = 0; i < width; ++i) {
-            rowValues_[row * width + i] =
-                CellValue(reader.Cell(columns_[i].first), columns_[i].second);
+    // Rows are independent: a big table is read on every core, each range into its own
+    // slots of the cache.
+    constexpr std::size_t kRowsPerRange = 32768;
+    ForEachRange(rows, kRowsPerRange, [&](std::size_t first, std::size_t end) {
+        for (std::size_t row = first; row < end; ++row) {
+            const std::uint64_t version = table.RowVersion(static_cast<int>(row));
+            if (rowVersions_[row] == version)
+                continue;
+            rowVersions_[row] = version;
+            const RecordTable::RowReader reader = table.ReadRow(static_cast<int>(row));
+            rowUsed_[row] = reader.Cell(errorColumn).empty();
+            if (!rowUsed_[row])
+                continue;
+            for (std::size_t i = 0; i < width; ++i) {
+                rowValues_[row * width + i] =
+                    CellValue(reader.Cell(columns_[i].first), columns_[i].second);
+            }
         }
-    }
+    });
 }
 
 void StatisticsCache::Clear() {

@@ -88,10 +88,6 @@ int CheckAmount(std::string& value, int declaredLength) {
     return RuleOk;
 }
 
-int CheckLength(std::string_view value, int declaredLength) {
-    return LineLength(value) > declaredLength ? RuleTooLong : RuleOk;
-}
-
 // Pads `text` to `declared` bytes as `letter` demands.
 void PadToDeclared(std::string& text, std::string_view letter, int declared) {
     const std::size_t length = declared > 0 ? static_cast<std::size_t>(declared) : 0;
@@ -117,6 +113,52 @@ void FillPart(std::string& text, std::string_view part) {
     if (declared == 0)
         return;
     PadToDeclared(text, TypeLetter(part), declared);
+}
+
+// Hands the pieces of ToFullWidth's result to `emit(const char*, std::size_t)`, in order.
+template <typename Emit>
+void ForEachFullWidthPiece(std::string_view text, Emit emit) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto n = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : '\0');
+        const bool pair = b == 0xA3 || (b == 0xA1 && n == 0xA1) ||
+                          (b >= 0x81 && b <= 0xFE && n >= 0x40 && n <= 0xFE);
+        if (pair) {
+            // 0xA3 as the very last byte has no partner; it is kept alone.
+            const std::size_t size = n != 0 ? 2 : 1;
+            emit(text.data() + i, size);
+            i += size;
+        } else if (b == 0x80) {
+            // 0x80 + 0x80 would be a NUL and cut the text there; the byte stays as it is.
+            emit(text.data() + i, 1);
+            ++i;
+        } else {
+            const char wide[2] = {'\xA3', static_cast<char>(static_cast<unsigned char>(b + 0x80))};
+            emit(wide, 2);
+            ++i;
+        }
+    }
+}
+
+// The byte length of what ToFullWidth makes of a value without NUL, CR or LF, without
+// making it: a full-width field's every value is measured so.
+std::size_t FullWidthSize(std::string_view value) {
+    if (value.size() >= kFullWidthSourceLimit)
+        return value.size();
+    std::size_t size = 0;
+    ForEachFullWidthPiece(value, [&size](const char*, std::size_t piece) { size += piece; });
+    return size;
+}
+
+// TrimBlanks for a value without NUL, CR or LF, where the line is the whole value.
+void TrimCleanBlanks(std::string& value) {
+    const std::size_t first = value.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        value.clear();
+        return;
+    }
+    value.resize(value.find_last_not_of(' ') + 1);
+    value.erase(0, first);
 }
 
 }  // namespace
@@ -200,19 +242,23 @@ void ExtractBetween(std::string_view text, char opening, char closing, std::stri
 int CheckCharClass(std::string_view text, int characterClass) {
     if (text.empty())
         return -1;
-    auto inClass = [characterClass](char c) {
-        switch (characterClass) {
-            case 1:
-                return c >= '0' && c <= '9';
-            case 2:
-                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-            case 3:
-                return c >= '1' && c <= '4';
-            default:
-                return false;
-        }
+    const auto all = [text](auto inClass) {
+        return std::all_of(text.begin(), text.end(), inClass) ? 0 : -1;
     };
-    return std::all_of(text.begin(), text.end(), inClass) ? 0 : -1;
+    // The class is chosen once, not per byte: digits are checked for every value of every
+    // numeric field.
+    switch (characterClass) {
+        case 1:
+            return all([](char c) { return c >= '0' && c <= '9'; });
+        case 2:
+            return all([](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            });
+        case 3:
+            return all([](char c) { return c >= '1' && c <= '4'; });
+        default:
+            return -1;
+    }
 }
 
 int DeclaredLength(std::string_view typeCode) {
@@ -267,27 +313,9 @@ void ToFullWidth(std::string_view source, std::string& destination) {
     // full-width field.
     thread_local std::string wide;
     wide.clear();
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const auto n = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : '\0');
-        const bool pair = b == 0xA3 || (b == 0xA1 && n == 0xA1) ||
-                          (b >= 0x81 && b <= 0xFE && n >= 0x40 && n <= 0xFE);
-        if (pair) {
-            wide += static_cast<char>(b);
-            // 0xA3 as the very last byte has no partner; it is kept alone.
-            if (n != 0)
-                wide += static_cast<char>(n);
-            i += n != 0 ? 2 : 1;
-        } else if (b == 0x80) {
-            // 0x80 + 0x80 would be a NUL and cut the text there; the byte stays as it is.
-            wide += static_cast<char>(b);
-            ++i;
-        } else {
-            wide += '\xA3';
-            wide += static_cast<char>(static_cast<unsigned char>(b + 0x80));
-            ++i;
-        }
-    }
+    wide.reserve(2 * text.size());
+    ForEachFullWidthPiece(text,
+                          [](const char* piece, std::size_t size) { wide.append(piece, size); });
     destination.assign(wide);
 }
 
@@ -313,12 +341,19 @@ const std::string& ParsedTypeCode::FillerBlock() const {
 }
 
 bool BreaksBatchLine(std::string_view value) {
-    // A byte loop, not find_first_of: that asks memchr about the four bytes once per byte
-    // of the value, and this runs for every value of every record imported.
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        return static_cast<unsigned char>(c) <= '\r' &&
-               (c == '\0' || c == '\t' || c == '\n' || c == '\r');
-    });
+    // Eight bytes at a time while no byte is below 14, as LineLength does: this runs for
+    // every value of every record imported, and values almost never hold such a byte.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t at = 0;
+    for (; at + 8 <= value.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, value.data() + at, 8);
+        if (((word - kOnes * 14) & ~word & kHighBits) != 0)
+            break;
+    }
+    return std::any_of(value.begin() + static_cast<std::ptrdiff_t>(at), value.end(),
+                       [](char c) { return c == '\0' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
 int ValidateFieldValue(std::string& value, std::string_view typeCode, bool required) {
@@ -332,7 +367,9 @@ int ValidateFieldValue(std::string& value, const ParsedTypeCode& type, bool requ
         return !type.empty && !type.usable ? RuleBadType : RuleControlCharacter;
     if (type.empty)
         return RuleOk;
-    TrimBlanks(value);
+    // From here on the value holds no NUL, CR or LF: its line is all of it, and the
+    // measures below need not look for a line end again.
+    TrimCleanBlanks(value);
     if (!type.usable)
         return RuleBadType;
     if (type.isDate) {
@@ -340,30 +377,29 @@ int ValidateFieldValue(std::string& value, const ParsedTypeCode& type, bool requ
             value.assign(8, ' ');
             return RuleOk;
         }
-        RemoveChar(value, '-', true);
-        RemoveChar(value, '/', true);
-        if (LineLength(value) != 8 || !IsValidDate(value))
+        std::erase(value, '-');
+        std::erase(value, '/');
+        if (value.size() != 8 || !IsValidDate(value))
             return RuleBadDate;
         return RuleOk;
     }
     const int declared = type.declared;
     if (declared == 0)
         return RuleBadType;
+    const auto tooLong = [declared](std::size_t size) {
+        return static_cast<long long>(size) > declared ? RuleTooLong : RuleOk;
+    };
     const std::string_view letter = type.letter;
-    if (letter == "E") {
-        thread_local std::string wide;  // reused: this runs for every value of the field
-        wide.assign(value);
-        ToFullWidth(value, wide);
-        return CheckLength(wide, declared);
-    }
+    if (letter == "E")
+        return tooLong(FullWidthSize(value));
     if (letter == "N") {
         if (CheckCharClass(value, 1) != 0)
             return RuleNotNumeric;
-        return CheckLength(value, declared);
+        return tooLong(value.size());
     }
     if (letter == "M")
         return CheckAmount(value, declared);
-    return CheckLength(value, declared);
+    return tooLong(value.size());
 }
 
 std::string RuleMessage(int result, const FieldItem& field) {

@@ -282,7 +282,9 @@ protected:
 };
 
 TEST_F(BigImportTest, RowsErrorsAndTheStopKeepTheOrderOfTheFile) {
-    auto editor = OpenEditor("fixed", TwoFieldSpec());
+    TemplateSpec spec = TwoFieldSpec();
+    spec.statistics = "1|sum,max|1|N";  // the numbers, read over every core too
+    auto editor = OpenEditor("fixed", spec);
     ASSERT_NE(editor, nullptr);
     const int stopAt = kLines - 20'000;  // far behind the first runs
     std::string file;
@@ -316,6 +318,16 @@ TEST_F(BigImportTest, RowsErrorsAndTheStopKeepTheOrderOfTheFile) {
     }
     EXPECT_EQ(errorRows, brokenRows);
     EXPECT_EQ(records.ErrorRowCount(), static_cast<int>(brokenRows.size()));
+    // Rows number their lines but for the empty ones; broken rows are left out of the sum.
+    long long sum = 0;
+    for (int line = 0; line < stopAt; ++line)
+        sum += line % 9'973 == 5 ? 0 : line;
+    std::string sumText;
+    std::string maximumText;
+    FormatCents(std::to_string(sum), sumText, true);
+    FormatCents(std::to_string(stopAt - 1), maximumText, true);
+    EXPECT_NE(editor->StatisticsText().find(sumText), std::string::npos) << sumText;
+    EXPECT_NE(editor->StatisticsText().find(maximumText), std::string::npos) << maximumText;
     for (const int row : {0, 1, 77'777, stopAt - 1}) {
         if (!records.IsErrorRow(row)) {
             const std::string line = Line(row);
