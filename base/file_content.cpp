@@ -169,7 +169,8 @@ void LineBlockReader::Reserve(LineBlock& block, std::size_t needed) {
     // Doubling, so that a line of many blocks costs few copies.
     const std::size_t capacity = std::max(needed, 2 * block.capacity_);
     auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
-    std::memcpy(bytes.get(), block.bytes_.get(), block.size_);
+    if (block.size_ > 0)
+        std::memcpy(bytes.get(), block.bytes_.get(), block.size_);
     block.bytes_ = std::move(bytes);
     block.capacity_ = capacity;
 }
