@@ -77,7 +77,7 @@ struct LinePlan {
     std::string splitter;
     int typeLens;
     std::size_t fieldColumns;
-    RecordTable::RowBatch noRows;  // made for the editor's table, copied for every run
+    RecordTable::RowBatch noRows;  // made for the editor's table, copied for every block
 };
 
 enum class LineEnd { Read, Abandoned };
@@ -135,7 +135,7 @@ enum class Stop { None, LoneCarriageReturn, LineLengthWrong };
 // Whole lines of the file cut into rows: their rows, what was said about them in the order
 // of the lines, and where and why reading had to stop. The lines come back with them, for
 // the next block to be read into.
-struct CutRun {
+struct CutBlock {
     RecordTable::RowBatch rows;
     std::vector<std::string> said;
     int records = 0;          // rows made: every line but the empty ones
@@ -160,8 +160,8 @@ Stop StopBefore(const LinePlan& plan, std::string_view line) {
     return Stop::None;
 }
 
-CutRun CutLines(const LinePlan& plan, LineBlock lines) {
-    CutRun cut{plan.noRows, {}, 0, 0, true, Stop::None, {}};
+CutBlock CutLines(const LinePlan& plan, LineBlock lines) {
+    CutBlock cut{plan.noRows, {}, 0, 0, true, Stop::None, {}};
     std::vector<std::string> cells(plan.fieldColumns);
     std::string error;
     ForEachLine(lines.Lines(), [&](std::string_view line) {
@@ -186,8 +186,8 @@ CutRun CutLines(const LinePlan& plan, LineBlock lines) {
 
 // Blocks of this many bytes keep every core busy without holding much of the file at
 // once; a file smaller than a few blocks is cut on the reading thread.
-constexpr std::size_t kRunBytes = 256 * 1024;
-constexpr std::size_t kCutOnWorkersFrom = 4 * kRunBytes;
+constexpr std::size_t kBlockBytes = 256 * 1024;
+constexpr std::size_t kCutOnWorkersFrom = 4 * kBlockBytes;
 
 // Header cells of a workbook that name record table columns: the first ones, as many as
 // there are field columns. A cell naming an invisible field (a workbook this program
@@ -244,7 +244,7 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
     progress.Start(file->Size());
     const bool onWorkers = file->Size() >= kCutOnWorkersFrom;
     // The file is read a block at a time: only the records stay in memory.
-    LineBlockReader reader(std::move(*file), kRunBytes);
+    LineBlockReader reader(std::move(*file), kBlockBytes);
     result.read = true;
 
     const LinePlan plan{definition,
@@ -254,14 +254,14 @@ TextImportResult ImportTextFile(TemplateEditor& editor, const std::string& path,
                         static_cast<std::size_t>(records.FieldColumnCount()),
                         RecordTable::RowBatch(records)};
     const unsigned workers = onWorkers ? BulkWorkerThreads() : 0;
-    OrderedWork<LineBlock, CutRun> work(
+    OrderedWork<LineBlock, CutBlock> work(
         workers, 2 * static_cast<std::size_t>(workers) + 2,
         [&plan](LineBlock&& lines) { return CutLines(plan, std::move(lines)); });
     std::optional<std::string> stoppedBecause;
     long long linesBefore = 0;
     // Blocks go round instead of being made anew: fresh memory costs a page fault a page.
     std::vector<LineBlock> spareBlocks;
-    auto take = [&](CutRun& cut) {
+    auto take = [&](CutBlock& cut) {
         spareBlocks.push_back(std::move(cut.lines));
         // Lines after the one reading stopped at were cut ahead; they are not the file's.
         if (stoppedBecause)
