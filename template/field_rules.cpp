@@ -294,9 +294,16 @@ bool IsValidDate(std::string_view text) {
         if (text[i] < '0' || text[i] > '9')
             return false;
     }
-    const int year = ParseLeadingInt(text.substr(0, 4));
-    const int month = ParseLeadingInt(text.substr(4, 2));
-    const int day = ParseLeadingInt(text.substr(6, 2));
+    // Month and day are read as atoi reads them (" 3" is 3), two digits the quick way: a
+    // date is checked for every record of a batch.
+    const auto number = [](std::string_view digits) {
+        if (digits[0] >= '0' && digits[0] <= '9' && digits[1] >= '0' && digits[1] <= '9')
+            return (digits[0] - '0') * 10 + (digits[1] - '0');
+        return ParseLeadingInt(digits);
+    };
+    const int year = number(text.substr(0, 2)) * 100 + number(text.substr(2, 2));
+    const int month = number(text.substr(4, 2));
+    const int day = number(text.substr(6, 2));
     if (month < 1 || month > 12 || day < 1)
         return false;
     const bool leap = year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
