@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libminizip-dev zlib1g-dev libexpat1-dev
   libfreexl-dev  # tests and benchmarks only: the oracle for our own .xls reader
+  python3-openpyxl  # tests only: an independent reader of the .xlsx files we write
   fonts-wqy-zenhei fontconfig
   qt6-translations-l10n  # Qt's own dialogs and buttons in Chinese
   libssl-dev openssl

@@ -255,13 +255,15 @@ bool ZipWriter::PatchLocalHeader(const Entry& entry) {
 void ZipWriter::CentralDirectory() {
     const std::uint64_t start = written_ + used_;
     for (const Entry& entry : entries_) {
+        // The 64-bit fields hold only what the 32-bit ones cannot, as readers expect.
+        const bool size64 = entry.size >= kMax32;
+        const bool compressed64 = entry.compressed >= kMax32;
         const bool offset64 = entry.offset >= kMax32;
-        // An entry declared zip64 says so here too, as its local header did.
-        const std::size_t extra = (entry.zip64 ? 16 : 0) + (offset64 ? 8 : 0);
+        const std::size_t extra = 8 * (size64 + compressed64 + offset64);
         std::uint8_t* at = Room(46 + entry.name.size() + (extra ? 4 + extra : 0));
         if (!at)
             return;
-        const std::uint16_t version = entry.zip64 || offset64 ? kVersionZip64 : kVersionDeflate;
+        const std::uint16_t version = entry.zip64 || extra ? kVersionZip64 : kVersionDeflate;
         at = Put32(at, kCentralHeaderSignature);
         at = Put16(at, kVersionZip64);  // made by: MS-DOS attributes, format 4.5
         at = Put16(at, version);
@@ -270,8 +272,8 @@ void ZipWriter::CentralDirectory() {
         at = Put16(at, dosTime_);
         at = Put16(at, dosDate_);
         at = Put32(at, entry.crc);
-        at = Put32(at, entry.zip64 ? kMax32 : static_cast<std::uint32_t>(entry.compressed));
-        at = Put32(at, entry.zip64 ? kMax32 : static_cast<std::uint32_t>(entry.size));
+        at = Put32(at, Low32(entry.compressed));
+        at = Put32(at, Low32(entry.size));
         at = Put16(at, static_cast<std::uint16_t>(entry.name.size()));
         at = Put16(at, static_cast<std::uint16_t>(extra ? 4 + extra : 0));
         at = Put16(at, 0);  // comment
@@ -283,10 +285,10 @@ void ZipWriter::CentralDirectory() {
         if (extra) {
             at = Put16(at, kZip64ExtraId);
             at = Put16(at, static_cast<std::uint16_t>(extra));
-            if (entry.zip64) {
+            if (size64)
                 at = Put64(at, entry.size);
+            if (compressed64)
                 at = Put64(at, entry.compressed);
-            }
             if (offset64)
                 Put64(at, entry.offset);
         }
