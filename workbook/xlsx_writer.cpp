@@ -70,12 +70,13 @@ constexpr std::string_view kStylesBody =
     "applyNumberFormat=\"1\"/></cellXfs>"
     "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>";
 
-constexpr std::string_view kCellStart = "<c s=\"1\" t=\"inlineStr\"><is><t>";
-constexpr std::string_view kCellStartPreserved =
-    "<c s=\"1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+// A cell is "<c", its reference after a gap, kCellHead, " xml:space..." where the text has
+// blanks at an end, ">", the text and kCellEnd.
+constexpr std::string_view kCellHead = " s=\"1\" t=\"inlineStr\"><is><t";
+constexpr std::string_view kKeepBlanks = " xml:space=\"preserve\"";
 constexpr std::string_view kCellEnd = "</t></is></c>";
-// The longest cell head: a reference before the rest, space kept.
-constexpr std::size_t kCellOverhead = 24 + kCellStartPreserved.size() + kCellEnd.size();
+// The longest cell around its text: the row's head, a reference, the rest.
+constexpr std::size_t kCellOverhead = 64 + kCellHead.size() + kKeepBlanks.size() + kCellEnd.size();
 // Each byte of a text becomes at most seven ("_x0001_").
 constexpr std::size_t kEscapeGrowth = 7;
 // The sheet's XML goes to the compressor in pieces of about this size.
@@ -308,21 +309,23 @@ bool WriteCells(const SheetToWrite& sheet, SheetXml& xml) {
             if (row[c].empty())
                 continue;
             const std::string_view text = *sheet.texts[next++];
-            char* at = xml.Room(kCellOverhead + 16 + text.size() * kEscapeGrowth);
+            char* at = xml.Room(kCellOverhead + text.size() * kEscapeGrowth);
             if (!open) {
                 at = Put(at, "<row r=\"");
                 at = Put(PutNumber(at, r + 1), "\">");
                 open = true;
             }
-            const bool preserve = IsXmlBlank(text.front()) || IsXmlBlank(text.back());
-            std::string_view start = preserve ? kCellStartPreserved : kCellStart;
+            // Pieces of fixed size: copying them takes a few moves, where a copy of a
+            // length known only here would cost more than the rest of the cell.
+            at = Put(at, "<c");
             if (c != expected) {
-                at = Put(at, "<c r=\"");
-                at = PutNumber(PutColumn(at, c), r + 1);
-                *at++ = '"';
-                start.remove_prefix(2);  // "<c"
+                at = Put(at, " r=\"");
+                at = Put(PutNumber(PutColumn(at, c), r + 1), "\"");
             }
-            at = Put(at, start);
+            at = Put(at, kCellHead);
+            if (IsXmlBlank(text.front()) || IsXmlBlank(text.back()))
+                at = Put(at, kKeepBlanks);
+            *at++ = '>';
             at = Put(PutEscaped(at, text), kCellEnd);
             expected = c + 1;
             if (!xml.Commit(at))
@@ -340,7 +343,7 @@ std::uint64_t SheetSizeBound(const SheetToWrite& sheet) {
     std::uint64_t bound =
         64 * 1024 + std::uint64_t{sheet.columnCount} * 128 + std::uint64_t{sheet.rows->size()} * 32;
     for (const std::string* text : sheet.texts)
-        bound += kCellOverhead + 16 + text->size() * kEscapeGrowth;
+        bound += kCellOverhead + text->size() * kEscapeGrowth;
     return bound;
 }
 
