@@ -6,7 +6,8 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "workbook/workbook_internal.h"
 #include "workbook/zip_writer.h"
@@ -79,6 +80,7 @@ constexpr std::string_view kCellEnd = "</t></is></c>";
 constexpr std::size_t kCellOverhead = 64 + kCellHead.size() + kKeepBlanks.size() + kCellEnd.size();
 // Each byte of a text becomes at most seven ("_x0001_").
 constexpr std::size_t kEscapeGrowth = 7;
+constexpr double kDefaultColumnWidth = 8.43;
 // The sheet's XML goes to the compressor in pieces of about this size.
 constexpr std::size_t kPieceSize = 256 * 1024;
 
@@ -272,10 +274,13 @@ std::string SheetHead(const SheetToWrite& sheet, const UsedRange& range) {
     if (sheet.columnCount > 0) {
         head += "<cols>";
         // Neighbours of one width share one entry.
+        const auto widthOf = [&](std::size_t c) {
+            return c < sheet.columnWidths.size() ? sheet.columnWidths[c] : kDefaultColumnWidth;
+        };
         for (std::size_t first = 0; first < sheet.columnCount;) {
-            const double width = sheet.columnWidths[first];
+            const double width = widthOf(first);
             std::size_t last = first;
-            while (last + 1 < sheet.columnCount && sheet.columnWidths[last + 1] == width)
+            while (last + 1 < sheet.columnCount && widthOf(last + 1) == width)
                 ++last;
             char number[32];
             head += "<col min=\"" + std::to_string(first + 1) + "\" max=\"" +
@@ -368,7 +373,8 @@ WorkbookStatus WriteXlsxFile(const std::string& path, const SheetToWrite& sheet)
                xml.Add(kSheetTail) && xml.Hand() && zip.End();
     }
     if (!fine || !zip.Finish())
-        return Failure(WorkbookError::CannotWrite, zip.failure());
+        return Failure(WorkbookError::CannotWrite,
+                       zip.failed() ? zip.failure() : "cannot write the workbook file");
     return {};
 }
 

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <limits>
 
 namespace brindlecot::workbook_detail {
 namespace {

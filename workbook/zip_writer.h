@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
