@@ -7,8 +7,9 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libxlsxwriter-dev libminizip-dev zlib1g-dev libexpat1-dev
+  libminizip-dev zlib1g-dev libexpat1-dev
   libfreexl-dev  # tests and benchmarks only: the oracle for our own .xls reader
+  python3-openpyxl  # tests only: an independent reader of the .xlsx files we write
   fonts-wqy-zenhei fontconfig
   qt6-translations-l10n  # Qt's own dialogs and buttons in Chinese
   libssl-dev openssl

@@ -1,7 +1,7 @@
 #include "workbook/workbook_internal.h"
 
 // Builds without the Office Open XML libraries (the Windows build: Debian ships no mingw
-// builds of minizip, expat or libxlsxwriter) refuse .xlsx and say what to use instead.
+// builds of minizip, expat or zlib) refuse .xlsx and say what to use instead.
 namespace brindlecot::workbook_detail {
 namespace {
 
