@@ -2,7 +2,7 @@
 # program only, the same sources as on Linux with platform/ files chosen for Windows.
 set(BRINDLECOT_BUILD_GUI OFF CACHE BOOL "" FORCE)
 set(BRINDLECOT_BUILD_BENCHMARKS OFF CACHE BOOL "" FORCE)
-# Debian ships no mingw builds of minizip, expat or libxlsxwriter.
+# Debian ships no mingw builds of minizip, expat or zlib.
 set(BRINDLECOT_XLSX OFF CACHE BOOL "" FORCE)
 
 # Files above 2 GiB: a 64-bit off_t and stat size on both Windows targets.
