@@ -115,6 +115,22 @@ void FillPart(std::string& text, std::string_view part) {
     PadToDeclared(text, TypeLetter(part), declared);
 }
 
+// How many leading bytes of `text`, in whole words of eight, hold no byte below 14 (NUL,
+// TAB, LF and CR are among those, and values almost never hold any): the line-end and
+// line-break checks run for every value of every record, and skip these a word at a time.
+std::size_t ControlFreeWords(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        if (((word - kOnes * 14) & ~word & kHighBits) != 0)
+            break;
+    }
+    return at;
+}
+
 // Hands the pieces of ToFullWidth's result to `emit(const char*, std::size_t)`, in order.
 template <typename Emit>
 void ForEachFullWidthPiece(std::string_view text, Emit emit) {
@@ -164,17 +180,7 @@ void TrimCleanBlanks(std::string& value) {
 }  // namespace
 
 int LineLength(std::string_view text) {
-    // Eight bytes at a time until a word holds a byte below 14 (NUL, CR and LF are among
-    // them, and values almost never hold any): this runs several times per value checked.
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    std::size_t length = 0;
-    for (; length + 8 <= text.size(); length += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + length, 8);
-        if (((word - kOnes * 14) & ~word & kHighBits) != 0)
-            break;
-    }
+    std::size_t length = ControlFreeWords(text);
     for (; length < text.size(); ++length) {
         const auto c = static_cast<unsigned char>(text[length]);
         if (c == '\0' || c == '\r' || c == '\n')
@@ -348,17 +354,7 @@ const std::string& ParsedTypeCode::FillerBlock() const {
 }
 
 bool BreaksBatchLine(std::string_view value) {
-    // Eight bytes at a time while no byte is below 14, as LineLength does: this runs for
-    // every value of every record imported, and values almost never hold such a byte.
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    std::size_t at = 0;
-    for (; at + 8 <= value.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, value.data() + at, 8);
-        if (((word - kOnes * 14) & ~word & kHighBits) != 0)
-            break;
-    }
+    const std::size_t at = ControlFreeWords(value);
     return std::any_of(value.begin() + static_cast<std::ptrdiff_t>(at), value.end(),
                        [](char c) { return c == '\0' || c == '\t' || c == '\n' || c == '\r'; });
 }
