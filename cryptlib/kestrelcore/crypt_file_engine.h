@@ -21,6 +21,9 @@ struct CryptFileEngine {
     // Inputs smaller than this stay on the calling thread: starting threads costs more
     // than they save.
     std::uint64_t threaded_from = 0;
+    // Whether the threaded engine ciphers the input straight from a view of its pages,
+    // where the system offers one, instead of reading it into the chunks first.
+    bool view_input = false;
 };
 
 // The engine CryptFile uses: every core of the machine, up to a sensible cap.
