@@ -355,15 +355,30 @@ std::int32_t FinishOpened(Stream& s, Chunk& c) {
     return KESTRELVANE_OK;
 }
 
-constexpr StreamSteps kSealSteps = {FillToSeal, false, FinishEncrypted, KESTRELVANE_E_WRITE_ENCRYPT,
-                                    true,       true};
-constexpr StreamSteps kEncryptSteps = {FillToEncryptHeaderless,     false, FinishEncrypted,
-                                       KESTRELVANE_E_WRITE_ENCRYPT, true,  false};
-constexpr StreamSteps kOpenSteps = {FillToOpen, true, FinishOpened, KESTRELVANE_E_WRITE_DECRYPT,
-                                    false,      false};
-constexpr StreamSteps kDecryptSteps = {
-    FillToDecryptHeaderless,     false, FinishDecryptedHeaderless,
-    KESTRELVANE_E_WRITE_DECRYPT, false, false};
+constexpr StreamSteps kSealSteps = {.fill = FillToSeal,
+                                    .sum_deciphered = false,
+                                    .finish = FinishEncrypted,
+                                    .write_failure = KESTRELVANE_E_WRITE_ENCRYPT,
+                                    .encrypting = true,
+                                    .sealing = true};
+constexpr StreamSteps kEncryptSteps = {.fill = FillToEncryptHeaderless,
+                                       .sum_deciphered = false,
+                                       .finish = FinishEncrypted,
+                                       .write_failure = KESTRELVANE_E_WRITE_ENCRYPT,
+                                       .encrypting = true,
+                                       .sealing = false};
+constexpr StreamSteps kOpenSteps = {.fill = FillToOpen,
+                                    .sum_deciphered = true,
+                                    .finish = FinishOpened,
+                                    .write_failure = KESTRELVANE_E_WRITE_DECRYPT,
+                                    .encrypting = false,
+                                    .sealing = false};
+constexpr StreamSteps kDecryptSteps = {.fill = FillToDecryptHeaderless,
+                                       .sum_deciphered = false,
+                                       .finish = FinishDecryptedHeaderless,
+                                       .write_failure = KESTRELVANE_E_WRITE_DECRYPT,
+                                       .encrypting = false,
+                                       .sealing = false};
 
 // Ciphers length bytes in place; adds the XOR of the resulting blocks to sum_into when
 // asked to.
