@@ -2,7 +2,7 @@
 // memory with /usr/bin/time -v, for example):
 //
 //   crypt_file_run seal|open INPUT OUTPUT [portable|avx2|avx512|one-thread|threads=N|
-//                                          chunk=BYTES|piece=BYTES]...
+//                                          chunk=BYTES|piece=BYTES|from=BYTES]...
 //
 // Sealing and opening use the installed-key modes with a fixed test key. The optional
 // arguments force one variant of the bitsliced cipher, the one-thread engine instead of
@@ -48,6 +48,8 @@ bool ChooseSize(const char* argument, kestrelvane::CryptFileEngine& engine) {
         engine.chunk_size = value;
     else if (name == "piece")
         engine.piece_size = value;
+    else if (name == "from")
+        engine.threaded_from = value;
     else
         return false;
     return true;
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: %s seal|open INPUT OUTPUT [portable|avx2|avx512|one-thread|threads=N|\n"
-            "       chunk=BYTES|piece=BYTES]...\n",
+            "       chunk=BYTES|piece=BYTES|from=BYTES]...\n",
             argv[0]);
         return 2;
     }
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &end);
     const double seconds = static_cast<double>(end.tv_sec - start.tv_sec) +
                            static_cast<double>(end.tv_nsec - start.tv_nsec) * 1e-9;
-    std::printf("CryptFile %s (%u threads): result %d, %.3f s\n", argv[1], engine.threads, result,
+    std::printf("CryptFile %s (%u threads): result %d, %.6f s\n", argv[1], engine.threads, result,
                 seconds);
     return result == 0 ? 0 : 1;
 }

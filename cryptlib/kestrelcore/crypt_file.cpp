@@ -495,6 +495,13 @@ public:
         return result;
     }
 
+    // The front of the memory that chunks were read or ciphered into, once the workers
+    // have stopped.
+    std::size_t UsedMemorySize() const {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(next_, slot_count_)) *
+               BufferSize(engine_.chunk_size);
+    }
+
 private:
     enum class SlotState { kFree, kWorking, kDone };
     struct Slot {
@@ -674,8 +681,12 @@ std::int32_t StreamBody(Stream& s, const StreamSteps& steps, const des3_bitslice
                                 engine.view_input ? s.input_size : 0);
             auto threaded = std::unique_ptr<ThreadedStream>(
                 new (std::nothrow) ThreadedStream(s, steps, cipher, engine, memory.get(), view));
-            if (threaded != nullptr && threaded->Start())
-                return threaded->WriteAllChunks();
+            if (threaded != nullptr && threaded->Start()) {
+                const std::int32_t result = threaded->WriteAllChunks();
+                // Slots never taken hold nothing; wiping them would only fault their pages in.
+                memory.get_deleter().size = threaded->UsedMemorySize();
+                return result;
+            }
         }
     }
     return StreamOnOneThread(s, steps, cipher, one_buffer);
