@@ -202,7 +202,7 @@ TEST(CryptFileEngines, TheDefaultEngineUsesTheCoresOnlyForLargeFiles) {
 
     // Large enough for the default engine's threads, opened by the one-thread engine.
     TempFolder folder;
-    const Bytes plain = test::RandomBytes(3 * engine.chunk_size + 11, 41);
+    const Bytes plain = test::RandomBytes(engine.threaded_from + 3 * engine.chunk_size + 11, 41);
     WriteFile(folder / "plain", plain);
     ASSERT_EQ(Crypt(engine, 2, kInstalledKey, folder / "plain", folder / "sealed"), 0);
     ASSERT_EQ(Crypt(OneThread(), 3, kInstalledKey, folder / "sealed", folder / "opened"), 0);
