@@ -424,17 +424,17 @@ using WipedMemory = std::unique_ptr<std::uint8_t, WipedBlock>;
 // The threaded engine. Each worker takes the next chunk of the file, reads it (the reads
 // one after another, in file order), ciphers it where it was read, and marks it done; the
 // calling thread finishes and writes the chunks in file order, so the output is the same
-// as the one-thread engine's. Reading and ciphering a chunk on one thread keeps its bytes
-// in that core's cache. Chunk edges are fixed by the size taken when the file was opened:
-// a sealed file's first chunk is shorter by its header, so that header and chunk are one
-// write and every later write starts on a chunk edge; opening keeps the last two blocks in
-// one chunk. A chunk that comes back short (the file shrank) is the last one. A failure
-// found while reading reaches the writer in its place in the order, after every chunk
-// before it was written.
+// as the one-thread engine's, and takes chunks itself while the next one is not done. Reading and
+// ciphering a chunk on one thread keeps its bytes in that core's cache. Chunk edges are fixed by
+// the size taken when the file was opened: a sealed file's first chunk is shorter by its header, so
+// that header and chunk are one write and every later write starts on a chunk edge; opening keeps
+// the last two blocks in one chunk. A chunk that comes back short (the file shrank) is the last
+// one. A failure found while reading reaches the writer in its place in the order, after every
+// chunk before it was written.
 class ThreadedStream {
 public:
-    // Workers beyond this share the slots' memory for no gain: the disk and the memory bus
-    // set the pace long before.
+    // Threads that take chunks, the calling thread included. Beyond this they share the
+    // slots' memory for no gain: the disk and the memory bus set the pace long before.
     static constexpr unsigned kMostWorkers = 8;
 
     static unsigned Workers(const CryptFileEngine& engine) {
@@ -461,10 +461,11 @@ public:
             slots_[i].chunk.data = memory + i * BufferSize(engine.chunk_size) + kLeadRoom;
     }
 
-    // False when no worker could be started: nothing was read or written then.
+    // Starts the workers besides the calling thread. False when none could be started:
+    // nothing was read or written then.
     bool Start() {
         unsigned started = 0;
-        while (started < Workers(engine_) && threads_.Start([this] { Work(); }))
+        while (started + 1 < Workers(engine_) && threads_.Start([this] { Work(); }))
             ++started;
         return started > 0;
     }
@@ -473,10 +474,7 @@ public:
         std::int32_t result = KESTRELVANE_OK;
         for (std::uint64_t sequence = 0;; ++sequence) {
             Slot& slot = slots_[sequence % slot_count_];
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                writer_wakes_.wait(lock, [&] { return slot.state == SlotState::kDone; });
-            }
+            WaitUntilDone(slot);
             Chunk& c = slot.chunk;
             result = slot.status;
             if (result == KESTRELVANE_OK)
@@ -608,38 +606,67 @@ private:
         return KESTRELVANE_OK;
     }
 
+    // Whether a chunk can be taken now: no read under way, the last chunk not yet read, and
+    // the slot for the next one free.
+    bool CanTakeChunk() const {
+        return !stopping_ && !ended_ && !reading_ &&
+               slots_[next_ % slot_count_].state == SlotState::kFree;
+    }
+
+    // Takes the next chunk, reads it and ciphers it. Called with the lock held and
+    // CanTakeChunk(); returns with the lock held.
+    void TakeChunk(std::unique_lock<std::mutex>& lock) {
+        Slot& slot = slots_[next_ % slot_count_];
+        slot.state = SlotState::kWorking;
+        reading_ = true;
+        ++next_;
+        const std::uint64_t offset = next_offset_;
+        lock.unlock();
+
+        std::int32_t status = Read(slot.chunk, offset);
+
+        lock.lock();
+        reading_ = false;
+        next_offset_ += slot.chunk.length;
+        ended_ = status != KESTRELVANE_OK || slot.chunk.last;
+        lock.unlock();
+        worker_wakes_.notify_one();
+        writer_wakes_.notify_one();
+
+        if (status == KESTRELVANE_OK)
+            status = CipherGuarded(slot.chunk);
+
+        lock.lock();
+        slot.status = status;
+        slot.state = SlotState::kDone;
+        writer_wakes_.notify_one();
+    }
+
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            worker_wakes_.wait(lock, [&] {
-                return stopping_ || ended_ ||
-                       (!reading_ && slots_[next_ % slot_count_].state == SlotState::kFree);
-            });
+            ++idle_workers_;
+            worker_wakes_.wait(lock, [&] { return stopping_ || ended_ || CanTakeChunk(); });
+            --idle_workers_;
             if (stopping_ || ended_)
                 return;
-            Slot& slot = slots_[next_ % slot_count_];
-            slot.state = SlotState::kWorking;
-            reading_ = true;
-            ++next_;
-            const std::uint64_t offset = next_offset_;
-            lock.unlock();
+            TakeChunk(lock);
+        }
+    }
 
-            std::int32_t status = Read(slot.chunk, offset);
-
-            lock.lock();
-            reading_ = false;
-            next_offset_ += slot.chunk.length;
-            ended_ = status != KESTRELVANE_OK || slot.chunk.last;
-            lock.unlock();
-            worker_wakes_.notify_one();
-
-            if (status == KESTRELVANE_OK)
-                status = CipherGuarded(slot.chunk);
-
-            lock.lock();
-            slot.status = status;
-            slot.state = SlotState::kDone;
-            writer_wakes_.notify_one();
+    // The writer takes chunks too while the next one to write is not done: one thread
+    // fewer to start, and fewer waits handed between threads. It leaves a chunk to a worker
+    // that waits for one: the running writer would always get there first, and the
+    // workers would be left waiting.
+    void WaitUntilDone(const Slot& slot) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            writer_wakes_.wait(lock, [&] {
+                return slot.state == SlotState::kDone || (idle_workers_ == 0 && CanTakeChunk());
+            });
+            if (slot.state == SlotState::kDone)
+                return;
+            TakeChunk(lock);
         }
     }
 
@@ -656,10 +683,12 @@ private:
     const FileView& view_;
     Slot slots_[kMostSlots];
     // Under mutex_: the next chunk to read and where it starts, whether a worker is
-    // reading, and whether the last chunk (or a failure) has been read.
+    // reading, how many workers wait for a chunk, and whether the last chunk (or a
+    // failure) has been read.
     std::uint64_t next_ = 0;
     std::uint64_t next_offset_ = 0;
     bool reading_ = false;
+    unsigned idle_workers_ = 0;
     bool ended_ = false;
     bool stopping_ = false;
     std::mutex mutex_;
