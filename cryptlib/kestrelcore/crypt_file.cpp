@@ -485,6 +485,7 @@ public:
                 result = steps_.write_failure;
             if (result != KESTRELVANE_OK || c.last)
                 break;
+            ReleaseViewBefore(c.total);
             {
                 const std::lock_guard<std::mutex> lock(mutex_);
                 slot.state = SlotState::kFree;
@@ -517,6 +518,17 @@ private:
         }
         worker_wakes_.notify_all();
         threads_.JoinAll();
+    }
+
+    // Every chunk up to the one just written is ciphered: its part of the view is let go a
+    // few MiB at a time.
+    void ReleaseViewBefore(std::uint64_t end) {
+        constexpr std::uint64_t kReleaseStep = 4U << 20;
+        if (view_.empty() || end - view_released_ < kReleaseStep)
+            return;
+        view_.Release(static_cast<std::size_t>(view_released_),
+                      static_cast<std::size_t>(end - view_released_));
+        view_released_ = end;
     }
 
     // Bytes of the chunk that starts at offset in the body.
@@ -683,6 +695,8 @@ private:
     const std::uint64_t body_start_;
     const std::uint64_t body_size_;
     const FileView& view_;
+    // The writer's: the view is let go up to here.
+    std::uint64_t view_released_ = 0;
     Slot slots_[kMostSlots];
     // Under mutex_: the next chunk to read and where it starts, whether a worker is
     // reading, how many workers wait for a chunk, and whether the last chunk (or a

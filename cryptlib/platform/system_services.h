@@ -28,6 +28,10 @@ public:
     const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
     bool empty() const { return data_ == nullptr; }
+    // Lets go of the pages wholly among the bytes from offset on, length of them: they will
+    // not be read again. Letting them go a few MiB at a time, while the work goes on, saves
+    // tearing down the whole view at the end.
+    void Release(std::size_t offset, std::size_t length) const;
 
 private:
     const std::uint8_t* data_ = nullptr;

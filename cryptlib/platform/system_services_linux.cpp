@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <limits>
@@ -93,6 +94,17 @@ FileView::FileView(int fd, std::uint64_t size) {
         return;
     data_ = static_cast<const std::uint8_t*>(mapped);
     size_ = static_cast<std::size_t>(size);
+}
+
+void FileView::Release(std::size_t offset, std::size_t length) const {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (data_ == nullptr || offset > size_ || length > size_ - offset)
+        return;
+    const auto start = reinterpret_cast<std::uintptr_t>(data_) + offset;
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + length) / page * page;
+    if (first < end)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 FileView::~FileView() {

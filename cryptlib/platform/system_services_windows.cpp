@@ -40,6 +40,8 @@ FileView::FileView(int, std::uint64_t) {}
 
 FileView::~FileView() = default;
 
+void FileView::Release(std::size_t, std::size_t) const {}
+
 bool ReadThroughView(void (*work)(void*), void* context) {
     work(context);
     return true;

@@ -1,6 +1,6 @@
-// Reading a file in place through a view: the bytes are the file's; a file cut short
-// under the view fails the read instead of killing the process, and bus errors that are
-// not the view's still end the process as they would have.
+// Reading a file in place through a view: the bytes are the file's, also after pages were
+// let go; a file cut short under the view fails the read instead of killing the process,
+// and bus errors that are not the view's still end the process as they would have.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -63,6 +63,13 @@ TEST(FileView, ReadsTheFileAndOutlivesItsTruncation) {
     ByteRead read{&view, 2 * 4096 + 7, 0};
     EXPECT_TRUE(ReadThroughView(ReadOneByte, &read));
     EXPECT_EQ(read.byte, content[read.at]);
+
+    // Pages let go are read again from the file when touched.
+    view.Release(1, 3 * 4096);
+    read.at = 4096 + 9;
+    EXPECT_TRUE(ReadThroughView(ReadOneByte, &read));
+    EXPECT_EQ(read.byte, content[read.at]);
+    read.at = 2 * 4096 + 7;
 
     ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
     EXPECT_FALSE(ReadThroughView(ReadOneByte, &read));
