@@ -1,7 +1,8 @@
 // Whole-file encryption: sealed files (wrapped session key, body, check block) and the
 // headerless variant under a caller's wrapped key. The file is streamed through fixed
-// buffers (one small one, or a few chunks when large files are spread over the cores), so
-// memory use does not depend on the file size; sizes and running totals are 64-bit.
+// buffers (one small one, or a few chunks when large files are spread over the cores, then
+// ciphered straight from a view of the input where the system offers one), so the memory
+// allocated does not depend on the file size; sizes and running totals are 64-bit.
 
 #include <fcntl.h>
 #include <sys/stat.h>
