@@ -10,17 +10,21 @@
 namespace kestrelvane {
 
 struct CryptFileEngine {
-    // Threads that cipher; with one, everything runs on the calling thread through one
-    // small buffer. With more, a reading thread, the cipher threads and the calling thread
-    // (writing) work on different chunks at once.
+    // Threads that cipher, the calling thread included; with one, everything runs on the
+    // calling thread through one small buffer. With more, each takes whole chunks to read
+    // and cipher, and the calling thread also writes them in order.
     unsigned threads = 1;
-    // Bytes asked for by one read of the threaded engine; a multiple of 8, at least 32.
+    // Bytes of one chunk of the threaded engine; a multiple of 8, at least 32.
     std::size_t chunk_size = 0;
-    // Bytes one cipher thread takes at a time; a multiple of 8.
+    // Bytes of a chunk ciphered at a time, while they are in the nearest cache; a multiple
+    // of 8.
     std::size_t piece_size = 0;
     // Inputs smaller than this stay on the calling thread: starting threads costs more
     // than they save.
     std::uint64_t threaded_from = 0;
+    // Whether the threaded engine ciphers the input straight from a view of its pages,
+    // where the system offers one, instead of reading it into the chunks first.
+    bool view_input = false;
 };
 
 // The engine CryptFile uses: every core of the machine, up to a sensible cap.
