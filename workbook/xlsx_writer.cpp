@@ -71,7 +71,7 @@ constexpr std::string_view kStylesBody =
     "applyNumberFormat=\"1\"/></cellXfs>"
     "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>";
 
-// A cell is "<c", its reference after a gap, kCellHead, " xml:space..." where the text has
+// A cell is "<c", its reference, kCellHead, " xml:space..." where the text has
 // blanks at an end, ">", the text and kCellEnd.
 constexpr std::string_view kCellHead = " s=\"1\" t=\"inlineStr\"><is><t";
 constexpr std::string_view kKeepBlanks = " xml:space=\"preserve\"";
@@ -301,15 +301,15 @@ constexpr std::string_view kSheetTail =
     "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
     "header=\"0.3\" footer=\"0.3\"/></worksheet>";
 
-// Rows and cells: a row that holds nothing is left out, as is an empty cell; a cell carries
-// its reference only after a gap, since readers place the others one after another.
+// Rows and cells: a row that holds nothing is left out, as is an empty cell. Every cell
+// carries its reference, as spreadsheet programs write them: the format lets a reader place
+// cells one after another without, but not every reader a clerk's batch meets does.
 bool WriteCells(const SheetToWrite& sheet, SheetXml& xml) {
     const auto& rows = *sheet.rows;
     std::size_t next = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const auto& row = rows[r];
         bool open = false;
-        std::size_t expected = 0;
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (row[c].empty())
                 continue;
@@ -322,17 +322,13 @@ bool WriteCells(const SheetToWrite& sheet, SheetXml& xml) {
             }
             // Pieces of fixed size: copying them takes a few moves, where a copy of a
             // length known only here would cost more than the rest of the cell.
-            at = Put(at, "<c");
-            if (c != expected) {
-                at = Put(at, " r=\"");
-                at = Put(PutNumber(PutColumn(at, c), r + 1), "\"");
-            }
+            at = Put(at, "<c r=\"");
+            at = Put(PutNumber(PutColumn(at, c), r + 1), "\"");
             at = Put(at, kCellHead);
             if (IsXmlBlank(text.front()) || IsXmlBlank(text.back()))
                 at = Put(at, kKeepBlanks);
             *at++ = '>';
             at = Put(PutEscaped(at, text), kCellEnd);
-            expected = c + 1;
             if (!xml.Commit(at))
                 return false;
         }

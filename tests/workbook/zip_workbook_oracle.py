@@ -1,9 +1,9 @@
 """Reads a package with programs other than ours, for xlsx_writer_test.cpp.
 
-zipfile checks every entry's CRC-32 and prints "entry NAME SIZE" for each; then, unless
---zip-only is given, openpyxl reads the active sheet and prints "cell REF FORMAT HEX" for
-each cell that holds a value (HEX: the text's UTF-8 bytes). Problems go to stderr with
-exit status 1.
+zipfile checks every entry's CRC-32 and prints "entry NAME SIZE" for each, and every cell
+of a sheet must carry its reference; then, unless --zip-only is given, openpyxl reads the
+active sheet and prints "cell REF FORMAT HEX" for each cell that holds a value (HEX: the
+text's UTF-8 bytes). Problems go to stderr with exit status 1.
 """
 import re
 import sys
@@ -16,6 +16,12 @@ with zipfile.ZipFile(path) as archive:
         sys.exit(f"CRC mismatch in {damaged}")
     for info in archive.infolist():
         print("entry", info.filename, info.file_size)
+    # Spreadsheet programs write every cell's reference, and some readers rely on it.
+    for name in archive.namelist():
+        if name.startswith("xl/worksheets/"):
+            sheet_xml = archive.read(name).decode()
+            if re.search(r"<c(?![^>]*\br=)[\s>]", sheet_xml):
+                sys.exit(f"a cell of {name} has no reference")
 
 if "--zip-only" not in sys.argv:
     import openpyxl
