@@ -156,15 +156,12 @@ bool PassesGate(TemplateEditor& editor) {
         return false;
     }
     // The table counts its error rows: most exports need not look at every row.
-    for (int row = 0; records.ErrorRowCount() > 0 && row < records.RowCount(); ++row) {
-        const std::string_view error = records.ErrorText(row);
-        if (error.empty())
-            continue;
-        editor.Say(std::string(error));
-        editor.FocusRecords();
-        return false;
-    }
-    return true;
+    const int broken = records.NextErrorRow(-1, true);
+    if (broken < 0)
+        return true;
+    editor.Say(std::string(records.ErrorText(broken)));
+    editor.FocusRecords();
+    return false;
 }
 
 }  // namespace
