@@ -14,8 +14,6 @@ namespace brindlecot {
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 16;
-// Lines are read in blocks this big: few system calls, little memory.
-constexpr std::size_t kLineReadBlock = 1 << 20;
 
 }  // namespace
 
@@ -112,55 +110,6 @@ std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std:
     if (!file)
         return std::nullopt;
     return file->Read(reinterpret_cast<char*>(buffer.data()), buffer.size());
-}
-
-std::optional<std::string_view> LineReader::Next() {
-    for (;;) {
-        const char* from = buffer_.data() + start_ + scanned_;
-        const auto* feed =
-            static_cast<const char*>(std::memchr(from, '\n', end_ - start_ - scanned_));
-        if (feed != nullptr) {
-            const std::size_t lineEnd = static_cast<std::size_t>(feed - buffer_.data());
-            std::string_view line(buffer_.data() + start_, lineEnd - start_);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            start_ = lineEnd + 1;
-            scanned_ = 0;
-            return line;
-        }
-        scanned_ = end_ - start_;
-        if (atEnd_) {
-            if (start_ == end_)
-                return std::nullopt;
-            // The last line has no LF; a CR at its very end is kept, as text mode keeps it.
-            const std::string_view line(buffer_.data() + start_, end_ - start_);
-            start_ = end_;
-            scanned_ = 0;
-            return line;
-        }
-        if (!Refill())
-            return std::nullopt;
-    }
-}
-
-// Moves the unfinished line to the front and reads the next block behind it; the buffer
-// grows only when one line is longer than what it holds.
-bool LineReader::Refill() {
-    const std::size_t pending = end_ - start_;
-    if (start_ > 0 && pending > 0)
-        std::memmove(buffer_.data(), buffer_.data() + start_, pending);
-    start_ = 0;
-    end_ = pending;
-    if (buffer_.size() < pending + kLineReadBlock)
-        buffer_.resize(std::max(buffer_.size() * 2, pending + kLineReadBlock));
-    const std::optional<std::size_t> count = file_.Read(buffer_.data() + end_, kLineReadBlock);
-    if (!count) {
-        failed_ = true;
-        return false;
-    }
-    end_ += *count;
-    atEnd_ = *count < kLineReadBlock;
-    return true;
 }
 
 void LineBlockReader::Reserve(LineBlock& block, std::size_t needed) {

@@ -50,11 +50,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // many were read, or nothing as ReadWholeFile does.
 std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<std::uint8_t> buffer);
 
-// The lines of a file as text-mode reading gives them, one at a time: LF ends a line and
-// a CR right before it is dropped; a last line without LF still counts; empty lines are
-// kept. Memory stays within the longest line plus one read, however big the file.
-// Calls `onLine(std::string_view)` for every line of `lines` (a LineBlock's), as
-// LineReader::Next would give them: until it answers false.
+// Calls `onLine(std::string_view)` for every line of `lines` (a LineBlock's) as text-mode
+// reading gives them, until it answers false: LF ends a line and a CR right before it is
+// dropped; a last line without LF still counts; empty lines are kept.
 template <typename OnLine>
 void ForEachLine(std::string_view lines, OnLine onLine) {
     while (!lines.empty()) {
@@ -72,27 +70,6 @@ void ForEachLine(std::string_view lines, OnLine onLine) {
         lines.remove_prefix(feed + 1);
     }
 }
-
-class LineReader {
-public:
-    explicit LineReader(ReadableFile file) : file_(std::move(file)) {}
-
-    // The next line, valid until the next call; nothing at the end of the file or after a
-    // read error (see Failed).
-    std::optional<std::string_view> Next();
-    bool Failed() const { return failed_; }
-
-private:
-    bool Refill();
-
-    ReadableFile file_;
-    std::string buffer_;
-    std::size_t start_ = 0;    // first byte of the line being looked for
-    std::size_t end_ = 0;      // end of the bytes read
-    std::size_t scanned_ = 0;  // bytes from start_ on known to hold no LF
-    bool atEnd_ = false;
-    bool failed_ = false;
-};
 
 // Whole lines of a file, with their line ends (the file's last line may have none), in a
 // buffer of their own: a block can go to another thread while the next one is read.

@@ -77,10 +77,16 @@ std::vector<std::string> AllLines(const std::string& path) {
     std::optional<ReadableFile> file = ReadableFile::Open(path);
     if (!file)
         return {"(not opened)"};
-    LineReader reader(std::move(*file));
+    // Blocks of two bytes: lines cross blocks, and one is longer than a block.
+    LineBlockReader reader(std::move(*file), 2);
     std::vector<std::string> lines;
-    while (const std::optional<std::string_view> line = reader.Next())
-        lines.emplace_back(*line);
+    LineBlock block;
+    while (reader.Next(block)) {
+        ForEachLine(block.Lines(), [&lines](std::string_view line) {
+            lines.emplace_back(line);
+            return true;
+        });
+    }
     if (reader.Failed())
         lines.emplace_back("(failed)");
     return lines;
