@@ -85,8 +85,6 @@ public:
             TakeOldest(take);
     }
 
-    unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
-
 private:
     struct Slot {
         std::optional<Input> input;
